@@ -1,0 +1,157 @@
+// Device interfaces and device control: the stand-in for SetupAPI and DeviceIoControl.
+//
+// Conventions:
+// - A driver family is named by its device interface class GUID. `device_interfaces`
+//   lists the interface paths of a class in index order; `open_device` opens one.
+// - `device_control` sends one buffered request: `in` bytes go to the driver, up to
+//   `out_capacity` bytes come back, `*returned` tells how many. It returns true when the
+//   driver accepted the request; on false, `last_error()` holds a Windows-style error code
+//   (see the `error` namespace). The same buffer may serve as `in` and `out`.
+// - Providers serve the requests. Exactly one place chooses which provider serves a class
+//   (`active_provider_for`): providers registered in-process (unit tests) come first, in
+//   registration order; then the lab when `ZAMSIM_SOCKET` is set; then the sysfs provider.
+// - Handles are process-wide small integers; `invalid_handle` is never a valid one.
+//   Calls are thread-safe.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Windows-style error codes reported by device control and the providers.
+namespace error {
+inline constexpr uint32_t success = 0;
+inline constexpr uint32_t invalid_function = 1;
+inline constexpr uint32_t file_not_found = 2;
+inline constexpr uint32_t access_denied = 5;
+inline constexpr uint32_t invalid_handle = 6;
+inline constexpr uint32_t gen_failure = 31;
+inline constexpr uint32_t not_supported = 50;
+inline constexpr uint32_t invalid_parameter = 87;
+inline constexpr uint32_t sem_timeout = 121;
+inline constexpr uint32_t insufficient_buffer = 122;
+inline constexpr uint32_t no_more_items = 259;
+inline constexpr uint32_t device_not_connected = 1167;
+}  // namespace error
+
+// A device interface class GUID, as {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
+struct guid {
+  uint32_t data1 = 0;
+  uint16_t data2 = 0;
+  uint16_t data3 = 0;
+  uint8_t data4[8] = {};
+
+  // Parses the braced or bare text form; nullopt when malformed.
+  static std::optional<guid> parse(std::string_view text);
+  // Upper-case braced text form.
+  std::string to_string() const;
+  friend bool operator==(const guid&, const guid&) = default;
+};
+
+// The four driver families of the suite.
+namespace driver_class {
+extern const guid config_space;    // {83972628-020A-4B3D-A654-66B608394A70}
+extern const guid known_endpoint;  // {FED8E8D4-C192-43C1-8EF0-5D5B8160156D}
+extern const guid zam_card;        // {36F7A520-ED0B-4E9A-A14F-8C691F120AF1}
+extern const guid farrow_port;     // {E1D91E61-750C-45FF-B0A7-28B2AC459817}
+}  // namespace driver_class
+
+inline constexpr uint32_t infinite_timeout = 0xFFFFFFFFu;
+
+// One opened interface of a provider.
+class device_channel {
+ public:
+  virtual ~device_channel() = default;
+  // Serves one request; returns a Windows-style error code (error::success when accepted)
+  // and sets `returned` to the output bytes written (at most out_capacity).
+  virtual uint32_t control(uint32_t code, const void* in, uint32_t in_length, void* out,
+                           uint32_t out_capacity, uint32_t& returned, uint32_t timeout_ms) = 0;
+};
+
+// A source of device interfaces (lab, sysfs, usb, a unit test's fake).
+class device_provider {
+ public:
+  virtual ~device_provider() = default;
+  virtual std::string name() const = 0;
+  // Whether this provider answers for the class (and so hides providers after it).
+  virtual bool serves(const guid& interface_class) const = 0;
+  // Interface paths of the class in index order.
+  virtual std::vector<std::string> interfaces(const guid& interface_class) = 0;
+  // Whether this provider owns the path (paths it listed, or names such as "ezusb-0").
+  virtual bool owns_path(const std::string& path) const = 0;
+  // Opens an interface; nullptr with `error_code` set on failure.
+  virtual std::unique_ptr<device_channel> open(const std::string& path, uint32_t& error_code) = 0;
+};
+
+using device_handle = int32_t;
+inline constexpr device_handle invalid_handle = -1;
+
+// Registry of in-process providers (unit tests). Registered providers take precedence
+// over the built-in ones, in registration order.
+void register_provider(std::shared_ptr<device_provider> provider);
+void unregister_provider(const std::shared_ptr<device_provider>& provider);
+void clear_registered_providers();
+
+// The provider that serves a class; nullptr when none does.
+std::shared_ptr<device_provider> active_provider_for(const guid& interface_class);
+
+// Interface paths of a class, index order; empty when no provider serves it.
+std::vector<std::string> device_interfaces(const guid& interface_class);
+
+// Opens an interface path (or a device name such as "ezusb-0"); invalid_handle on failure
+// with last_error() set.
+device_handle open_device(const std::string& path);
+
+// Sends one request. timeout_ms bounds how long the call may wait for the driver; a
+// request that takes longer fails with error::sem_timeout.
+bool device_control(device_handle handle, uint32_t code, const void* in, uint32_t in_length,
+                    void* out, uint32_t out_capacity, uint32_t* returned,
+                    uint32_t timeout_ms = infinite_timeout);
+
+void close_device(device_handle handle);
+
+// Error code of this thread's last failed devio call.
+uint32_t last_error();
+
+// An in-process provider whose interfaces answer through callbacks: unit tests build
+// fake drivers with it and register it. `in` and `out` never overlap in a handler.
+class inprocess_provider : public device_provider {
+ public:
+  using handler = std::function<uint32_t(uint32_t code, const uint8_t* in, uint32_t in_length,
+                                         uint8_t* out, uint32_t out_capacity, uint32_t& returned)>;
+
+  explicit inprocess_provider(std::string name);
+  // Adds an interface of the class, listed after those already added.
+  void add_interface(const guid& interface_class, const std::string& path, handler on_request);
+  // Makes open() of the path fail with the error code.
+  void fail_open(const std::string& path, uint32_t error_code);
+
+  std::string name() const override;
+  bool serves(const guid& interface_class) const override;
+  std::vector<std::string> interfaces(const guid& interface_class) override;
+  bool owns_path(const std::string& path) const override;
+  std::unique_ptr<device_channel> open(const std::string& path, uint32_t& error_code) override;
+
+ private:
+  struct entry {
+    guid interface_class;
+    std::string path;
+    handler on_request;
+    uint32_t open_error = 0;
+  };
+  std::string name_;
+  mutable std::mutex mutex_;
+  std::vector<entry> entries_;
+};
+
+// Built-in providers, exposed for tests and diagnostics.
+std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root = "/sys/bus/pci/devices");
+
+}  // namespace platform

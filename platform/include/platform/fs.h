@@ -1,0 +1,46 @@
+// Files and paths: current folder, existence checks, deletion and folder listing.
+//
+// The suite builds paths the Windows way (folder, separator, name). On POSIX the native
+// separator is "/": `native_path` turns the foreign separator into the native one.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+inline constexpr char native_separator = '/';
+inline constexpr char foreign_separator = '\\';
+
+// The current folder, without a trailing separator.
+std::string current_directory();
+
+// Turns every foreign separator into the native one.
+std::string native_path(std::string path);
+
+// Joins folder and name with one native separator (none added when the folder already ends
+// with one; an empty folder yields the name).
+std::string join_path(std::string_view folder, std::string_view name);
+
+// Whether the file exists and can be opened for reading.
+bool can_open_for_reading(const std::string& path);
+
+// Deletes a file. On failure returns false and, when `reason` is given, stores the
+// operating system's reason.
+bool delete_file(const std::string& path, std::string* reason = nullptr);
+
+// Case-insensitive match of a name against a pattern with "*" and "?".
+bool wildcard_match(std::string_view pattern, std::string_view name);
+
+// Names of the regular files in a folder that match the pattern, in the order the system
+// returns them. A missing folder gives an empty list.
+std::vector<std::string> list_folder(const std::string& folder, std::string_view pattern);
+
+// Test seam: replaces file deletion in this process (nullptr restores the real one). The
+// hook returns true on success or false with a reason.
+using delete_hook = std::function<bool(const std::string& path, std::string& reason)>;
+void set_delete_hook(delete_hook hook);
+
+}  // namespace platform
