@@ -45,6 +45,11 @@ std::string join_path(std::string_view folder, std::string_view name) {
   return joined;
 }
 
+bool file_exists(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0;
+}
+
 bool can_open_for_reading(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
