@@ -19,6 +19,8 @@ struct registry {
   std::mutex mutex;
   std::vector<std::shared_ptr<device_provider>> registered;
   std::shared_ptr<device_provider> sysfs;
+  std::shared_ptr<device_provider> lab;
+  std::string lab_socket;
   std::map<device_handle, open_device_entry> handles;
   device_handle next_handle = 0x100;
 };
@@ -35,7 +37,14 @@ thread_local uint32_t thread_last_error = error::success;
 std::vector<std::shared_ptr<device_provider>> builtin_providers(registry& r) {
   std::vector<std::shared_ptr<device_provider>> list;
   const char* lab = std::getenv("ZAMSIM_SOCKET");
-  if (lab != nullptr && *lab != '\0') return list;  // the lab provider joins with zamsim
+  if (lab != nullptr && *lab != '\0') {
+    if (!r.lab || r.lab_socket != lab) {
+      r.lab = make_lab_provider(lab);
+      r.lab_socket = lab;
+    }
+    list.push_back(r.lab);
+    return list;
+  }
   if (!r.sysfs) r.sysfs = make_sysfs_provider();
   list.push_back(r.sysfs);
   return list;

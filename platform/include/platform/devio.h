@@ -153,5 +153,6 @@ class inprocess_provider : public device_provider {
 
 // Built-in providers, exposed for tests and diagnostics.
 std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root = "/sys/bus/pci/devices");
+std::shared_ptr<device_provider> make_lab_provider(std::string socket_path);
 
 }  // namespace platform
