@@ -25,6 +25,7 @@ int start_daemon(const std::function<int(const std::function<void()>& ready)>& s
                  const std::string& log_path, uint32_t timeout_ms, std::string* error);
 
 int current_process_id();
+int current_user_id();
 bool process_alive(int pid);
 // Asks a process to stop (SIGTERM).
 bool request_stop(int pid);

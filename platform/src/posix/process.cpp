@@ -132,6 +132,8 @@ int start_daemon(const std::function<int(const std::function<void()>& ready)>& s
 
 int current_process_id() { return static_cast<int>(::getpid()); }
 
+int current_user_id() { return static_cast<int>(::getuid()); }
+
 bool process_alive(int pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 
 bool request_stop(int pid) { return pid > 0 && ::kill(pid, SIGTERM) == 0; }
