@@ -1,0 +1,25 @@
+// The virtual operator: answers each prompt as a person at the bench would, and logs it.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+
+#include "platform/operator.h"
+
+namespace zamsim {
+
+class virtual_operator {
+ public:
+  // Answers a prompt: OK, Continue, Yes, the first choice. Returns the answer.
+  platform::answer answer(const std::string& caption, const std::string& text, platform::buttons choice);
+  // The last prompts and answers, oldest first.
+  std::string describe() const;
+
+ private:
+  mutable std::mutex mutex_;
+  std::deque<std::string> history_;
+};
+
+}  // namespace zamsim
