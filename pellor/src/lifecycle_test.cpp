@@ -157,7 +157,6 @@ TEST_F(PellorLifecycleTest, EnumerationStopsAtListCapacities) {
   for (uint32_t i = 0; i < PELLOR_FARROW_CAPACITY + 3; ++i) {
     drivers.add_farrow_port({i % 256, 2, i / 256});
   }
-  drivers.record_requests(true);
   const std::string printed = start();
   size_t queries = 0;
   size_t identities = 0;
@@ -246,6 +245,21 @@ TEST_F(PellorLifecycleTest, NullArgumentsToTheExportsAreRefused) {
   EXPECT_EQ(ZAM_LIB_Open_ZAM_Interface(nullptr), PELLOR_INVALID_PARAMETER);
   EXPECT_EQ(KEP_LIB_Open_KEP_Interface(nullptr), PELLOR_INVALID_PARAMETER);
   EXPECT_EQ(config_table().OpenDriver(nullptr), 1u);
+}
+
+}  // namespace
+}  // namespace pellor::test
+
+extern "C" int pellor_c_table_slots(int which);
+
+namespace pellor::test {
+namespace {
+
+TEST(PellorHeaderTest, PlainCSeesTheSameTablesAndPackets) {
+  EXPECT_EQ(pellor_c_table_slots(0), 10);
+  EXPECT_EQ(pellor_c_table_slots(1), 17);
+  EXPECT_EQ(pellor_c_table_slots(2), 4);
+  EXPECT_EQ(pellor_c_table_slots(3), 56);
 }
 
 }  // namespace
