@@ -75,15 +75,22 @@ void lab_station::apply_straps() {
     // Link Status sits in the upper half of the dword at Link Control.
     tree_->strap(device, cap + link_control, (negotiated << 4) << 16, uint32_t{link_status_negotiated_width} << 16);
   };
+  // The Device/Port Type and Slot Implemented fields sit in the PCI Express Capabilities
+  // register, the upper half of the capability's first dword.
+  const auto port_type = [this](int device, uint32_t type, bool slot) {
+    const uint16_t cap = tree_->pcie_capability(device);
+    if (cap == 0) return;
+    const uint32_t value = (type << 4) | (slot ? pcie_caps_slot_implemented : 0);
+    tree_->strap(device, cap, value << 16, uint32_t{pcie_caps_port_type | pcie_caps_slot_implemented} << 16);
+  };
   for (const auto& port : config_.root_ports) {
     const uint16_t cap = tree_->pcie_capability(port.device);
     if (cap == 0) continue;
-    // Slot Implemented is bit 8 of the PCI Express Capabilities register (upper half of
-    // the capability's first dword).
-    tree_->strap(port.device, cap, uint32_t{pcie_caps_slot_implemented} << 16, uint32_t{pcie_caps_slot_implemented} << 16);
+    port_type(port.device, port_type_root_port, true);
     tree_->strap(port.device, cap + slot_capabilities, port.slot << 19, slot_cap_physical_slot);
     link(port.device, port.max_width, port.negotiated_width);
   }
+  if (config_.card_port_device >= 0) port_type(config_.card_port_device, port_type_downstream_port, false);
   if (config_.dut_device >= 0) link(config_.dut_device, config_.dut_max_width, config_.dut_negotiated_width);
 }
 

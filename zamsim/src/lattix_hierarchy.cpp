@@ -57,6 +57,8 @@ class lattix_hierarchy : public hierarchy {
     return d ? d->findCapability(0, 0x10) : 0;
   }
 
+  packetHandler* handler() const { return handler_; }
+
   std::string describe() override {
     std::string text = "hierarchy: " + std::to_string(count_) + " devices\n";
     for (int i = 0; i < count_; ++i) {
@@ -120,6 +122,11 @@ class lattix_hierarchy : public hierarchy {
 };
 
 }  // namespace
+
+packetHandler* packet_handler_of(hierarchy& tree) {
+  auto* engine = dynamic_cast<lattix_hierarchy*>(&tree);
+  return engine ? engine->handler() : nullptr;
+}
 
 std::unique_ptr<hierarchy> make_lattix_hierarchy(const std::string& script_path, std::string& error) {
   device** devices = nullptr;

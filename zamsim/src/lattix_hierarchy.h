@@ -7,10 +7,16 @@
 
 #include "hierarchy.h"
 
+class packetHandler;
+
 namespace zamsim {
 
 // Parses the topology script; nullptr with `error` set (the engine's own messages
 // included) when it does not build.
 std::unique_ptr<hierarchy> make_lattix_hierarchy(const std::string& script_path, std::string& error);
+
+// The engine's packet handler behind a hierarchy that make_lattix_hierarchy made (for the
+// engine's enumeration checks); nullptr for any other hierarchy.
+packetHandler* packet_handler_of(hierarchy& tree);
 
 }  // namespace zamsim

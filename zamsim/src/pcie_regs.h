@@ -46,7 +46,10 @@ inline constexpr uint16_t  bridge_control_serr = 0x0002;
 
 // PCI Express capability (ID 0x10), offsets from its start.
 inline constexpr uint8_t capability_id_pcie = 0x10;
+inline constexpr uint16_t  pcie_caps_port_type = 0x00F0;
 inline constexpr uint16_t  pcie_caps_slot_implemented = 0x0100;
+inline constexpr uint32_t port_type_root_port = 4;
+inline constexpr uint32_t port_type_downstream_port = 6;
 inline constexpr uint16_t link_capabilities = 0x0C;
 inline constexpr uint32_t  link_cap_max_width = 0x000003F0;
 inline constexpr uint16_t link_control = 0x10;

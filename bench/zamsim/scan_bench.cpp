@@ -1,0 +1,88 @@
+// A full discovery scan (bus 0-254, device 0-31, function 0-7: 65,280 reads of 64 bytes)
+// through Pellor's configuration table against the lab daemon, next to the same scan sent
+// straight to the lab's configuration driver as a baseline.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+#include "pellor/pellor.h"
+#include "platform/devio.h"
+#include "platform/library.h"
+#include "platform/process.h"
+
+namespace {
+
+struct lab_session {
+  std::string folder, socket;
+  lab_session() {
+    folder = platform::make_temp_folder("zamsim_bench_");
+    socket = folder + "/zamsim.sock";
+    std::string error;
+    if (platform::run_program({ZAMSIM_EXE, "start", std::string(ZAMSIM_STATIONS) + "/default.station", "--socket",
+                               socket},
+                              {}, &error) != 0) {
+      std::fprintf(stderr, "cannot start the lab: %s\n", error.c_str());
+      std::exit(1);
+    }
+    platform::set_environment("ZAMSIM_SOCKET", socket);
+  }
+  ~lab_session() {
+    platform::run_program({ZAMSIM_EXE, "stop", "--socket", socket}, {}, nullptr);
+    std::filesystem::remove_all(folder);
+  }
+};
+
+lab_session& session() {
+  static lab_session s;
+  return s;
+}
+
+void BM_ScanThroughPellor(benchmark::State& state) {
+  session();
+  platform::library_handle lib = platform::load_library("Pellor.dll");
+  CONFIG_DRIVER_INTERFACE_t table{};
+  reinterpret_cast<ConfigDriver_GetInterface_fn>(platform::find_symbol(lib, "ConfigDriver_GetInterface"))(&table);
+  uint8_t buffer[64];
+  int64_t reads = 0;
+  for (auto _ : state) {
+    int present = 0;
+    for (uint32_t bus = 0; bus < 255; ++bus)
+      for (uint32_t device = 0; device < 32; ++device)
+        for (uint32_t function = 0; function < 8; ++function)
+          if (table.ReadConfig(0, bus, device, function, 0, 64, buffer) == 64 && buffer[0] != 0xFF) ++present;
+    benchmark::DoNotOptimize(present);
+    reads += 65280;
+  }
+  state.counters["reads_per_second"] = benchmark::Counter(static_cast<double>(reads), benchmark::Counter::kIsRate);
+  platform::unload_library(lib);
+}
+
+void BM_ScanStraightToDriver(benchmark::State& state) {
+  session();
+  const auto handle = platform::open_device(platform::device_interfaces(platform::driver_class::config_space).at(0));
+  PELLOR_CONFIG_PACKET_t packet;
+  int64_t reads = 0;
+  for (auto _ : state) {
+    for (uint32_t n = 0; n < 65280; ++n) {
+      packet.bus = n >> 8;
+      packet.device = (n >> 3) & 31;
+      packet.function = n & 7;
+      packet.offset = 0;
+      packet.length = 64;
+      uint32_t returned = 0;
+      platform::device_control(handle, PELLOR_IOCTL_CONFIG_READ, &packet, sizeof packet, &packet, sizeof packet, &returned);
+    }
+    reads += 65280;
+  }
+  state.counters["reads_per_second"] = benchmark::Counter(static_cast<double>(reads), benchmark::Counter::kIsRate);
+  platform::close_device(handle);
+}
+
+BENCHMARK(BM_ScanStraightToDriver)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanThroughPellor)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();
