@@ -24,6 +24,9 @@ std::string native_path(std::string path);
 // with one; an empty folder yields the name).
 std::string join_path(std::string_view folder, std::string_view name);
 
+// Whether anything exists at the path.
+bool file_exists(const std::string& path);
+
 // Whether the file exists and can be opened for reading.
 bool can_open_for_reading(const std::string& path);
 

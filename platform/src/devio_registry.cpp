@@ -1,0 +1,145 @@
+// The one place that chooses which provider serves a device interface, and the handle table.
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "platform/devio.h"
+
+namespace platform {
+namespace {
+
+struct open_device_entry {
+  std::shared_ptr<device_channel> channel;
+  std::shared_ptr<device_provider> provider;  // keeps the provider alive while open
+};
+
+struct registry {
+  std::mutex mutex;
+  std::vector<std::shared_ptr<device_provider>> registered;
+  std::shared_ptr<device_provider> sysfs;
+  std::map<device_handle, open_device_entry> handles;
+  device_handle next_handle = 0x100;
+};
+
+registry& the_registry() {
+  static registry r;
+  return r;
+}
+
+thread_local uint32_t thread_last_error = error::success;
+
+// Built-in providers in probe order. The lab, when named, stands in for every driver class
+// and hides the machine's own devices, so a simulated run never touches real hardware.
+std::vector<std::shared_ptr<device_provider>> builtin_providers(registry& r) {
+  std::vector<std::shared_ptr<device_provider>> list;
+  const char* lab = std::getenv("ZAMSIM_SOCKET");
+  if (lab != nullptr && *lab != '\0') return list;  // the lab provider joins with zamsim
+  if (!r.sysfs) r.sysfs = make_sysfs_provider();
+  list.push_back(r.sysfs);
+  return list;
+}
+
+std::vector<std::shared_ptr<device_provider>> candidates() {
+  registry& r = the_registry();
+  std::lock_guard lock(r.mutex);
+  auto list = r.registered;
+  for (auto& p : builtin_providers(r)) list.push_back(p);
+  return list;
+}
+
+}  // namespace
+
+void register_provider(std::shared_ptr<device_provider> provider) {
+  registry& r = the_registry();
+  std::lock_guard lock(r.mutex);
+  r.registered.push_back(std::move(provider));
+}
+
+void unregister_provider(const std::shared_ptr<device_provider>& provider) {
+  registry& r = the_registry();
+  std::lock_guard lock(r.mutex);
+  std::erase(r.registered, provider);
+}
+
+void clear_registered_providers() {
+  registry& r = the_registry();
+  std::lock_guard lock(r.mutex);
+  r.registered.clear();
+}
+
+std::shared_ptr<device_provider> active_provider_for(const guid& interface_class) {
+  for (auto& provider : candidates()) {
+    if (provider->serves(interface_class)) return provider;
+  }
+  return nullptr;
+}
+
+std::vector<std::string> device_interfaces(const guid& interface_class) {
+  auto provider = active_provider_for(interface_class);
+  return provider ? provider->interfaces(interface_class) : std::vector<std::string>{};
+}
+
+device_handle open_device(const std::string& path) {
+  for (auto& provider : candidates()) {
+    if (!provider->owns_path(path)) continue;
+    uint32_t error_code = error::gen_failure;
+    std::unique_ptr<device_channel> channel = provider->open(path, error_code);
+    if (!channel) {
+      thread_last_error = error_code;
+      return invalid_handle;
+    }
+    registry& r = the_registry();
+    std::lock_guard lock(r.mutex);
+    const device_handle handle = r.next_handle++;
+    r.handles[handle] = open_device_entry{std::move(channel), provider};
+    return handle;
+  }
+  thread_last_error = error::file_not_found;
+  return invalid_handle;
+}
+
+bool device_control(device_handle handle, uint32_t code, const void* in, uint32_t in_length,
+                    void* out, uint32_t out_capacity, uint32_t* returned, uint32_t timeout_ms) {
+  if (returned != nullptr) *returned = 0;
+  std::shared_ptr<device_channel> channel;
+  {
+    registry& r = the_registry();
+    std::lock_guard lock(r.mutex);
+    const auto found = r.handles.find(handle);
+    if (found != r.handles.end()) channel = found->second.channel;
+  }
+  if (!channel) {
+    thread_last_error = error::invalid_handle;
+    return false;
+  }
+  if ((in_length != 0 && in == nullptr) || (out_capacity != 0 && out == nullptr)) {
+    thread_last_error = error::invalid_parameter;
+    return false;
+  }
+  // Buffered requests: the driver sees a copy of the input, so callers may pass one buffer
+  // as both input and output.
+  std::vector<uint8_t> input(static_cast<const uint8_t*>(in),
+                             static_cast<const uint8_t*>(in) + in_length);
+  uint32_t written = 0;
+  const uint32_t status = channel->control(code, input.data(), in_length, out, out_capacity,
+                                           written, timeout_ms);
+  if (written > out_capacity) written = out_capacity;
+  if (status != error::success) {
+    thread_last_error = status;
+    return false;
+  }
+  if (returned != nullptr) *returned = written;
+  return true;
+}
+
+void close_device(device_handle handle) {
+  registry& r = the_registry();
+  std::lock_guard lock(r.mutex);
+  r.handles.erase(handle);
+}
+
+uint32_t last_error() { return thread_last_error; }
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+// Time: local fields, tick and the time scale.
+#include "platform/clock.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+namespace {
+
+TEST(ClockTest, LocalTimeFieldsAreInRange) {
+  const auto now = platform::local_now();
+  EXPECT_GE(now.year, 2020);
+  EXPECT_GE(now.month, 1);
+  EXPECT_LE(now.month, 12);
+  EXPECT_GE(now.day, 1);
+  EXPECT_LE(now.day, 31);
+  EXPECT_LT(now.hour, 24);
+  EXPECT_LT(now.milliseconds, 1000);
+  EXPECT_LT(now.day_of_week, 7);
+}
+
+TEST(ClockTest, TimeScaleParsesFactorAndRejectsGarbage) {
+  ::setenv("ZAM_TIME_SCALE", "0.25", 1);
+  EXPECT_DOUBLE_EQ(platform::time_scale(), 0.25);
+  ::setenv("ZAM_TIME_SCALE", "0", 1);
+  EXPECT_DOUBLE_EQ(platform::time_scale(), 0.0);
+  const uint32_t before = platform::tick_ms();
+  platform::sleep_ms(100000);  // scaled to nothing
+  EXPECT_LT(platform::tick_ms() - before, 1000u);
+  for (const char* bad : {"fast", "-2", "1x", ""}) {
+    ::setenv("ZAM_TIME_SCALE", bad, 1);
+    EXPECT_DOUBLE_EQ(platform::time_scale(), 1.0) << bad;
+  }
+  ::unsetenv("ZAM_TIME_SCALE");
+  EXPECT_DOUBLE_EQ(platform::time_scale(), 1.0);
+}
+
+}  // namespace

@@ -1,0 +1,206 @@
+// The sysfs provider: the configuration-space driver's requests served from
+// /sys/bus/pci/devices/0000:BB:DD.F/config on a real Linux machine (PCI segment 0).
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/devio.h"
+
+namespace platform {
+namespace {
+
+// Request codes of the configuration-space driver.
+constexpr uint32_t ioctl_read_config = 0x222000;
+constexpr uint32_t ioctl_write_config = 0x222004;
+constexpr uint32_t ioctl_set_window = 0x22200C;
+constexpr uint32_t ioctl_get_window = 0x222010;
+constexpr uint32_t ioctl_query_mcfg = 0x22201C;
+
+// Read/write packet: bus; device; function; offset; length; data[4096].
+constexpr uint32_t config_header_size = 20;
+constexpr uint32_t config_data_size = 4096;
+constexpr uint32_t config_packet_size = config_header_size + config_data_size;
+
+constexpr const char* interface_path = "sysfs:pci-config";
+constexpr const char* mcfg_table = "/sys/firmware/acpi/tables/MCFG";
+
+uint32_t word_at(const uint8_t* bytes, std::size_t offset) {
+  uint32_t value;
+  std::memcpy(&value, bytes + offset, sizeof value);
+  return value;
+}
+
+void put_word(uint8_t* bytes, std::size_t offset, uint32_t value) {
+  std::memcpy(bytes + offset, &value, sizeof value);
+}
+
+void put_u64(uint8_t* bytes, std::size_t offset, uint64_t value) {
+  std::memcpy(bytes + offset, &value, sizeof value);
+}
+
+class sysfs_channel : public device_channel {
+ public:
+  explicit sysfs_channel(std::string root) : root_(std::move(root)) {}
+
+  uint32_t control(uint32_t code, const void* in_bytes, uint32_t in_length, void* out_bytes,
+                   uint32_t out_capacity, uint32_t& returned, uint32_t) override {
+    const auto* in = static_cast<const uint8_t*>(in_bytes);
+    auto* out = static_cast<uint8_t*>(out_bytes);
+    switch (code) {
+      case ioctl_read_config:
+      case ioctl_write_config:
+        return config_access(code == ioctl_write_config, in, in_length, out, out_capacity, returned);
+      case ioctl_set_window:
+        if (in_length < 16) return error::invalid_parameter;
+        {
+          std::lock_guard lock(mutex_);
+          std::memcpy(&window_base_, in, 8);
+          std::memcpy(&window_length_, in + 8, 8);
+        }
+        returned = 0;
+        return error::success;
+      case ioctl_get_window:
+        if (out_capacity < 16) return error::insufficient_buffer;
+        {
+          std::lock_guard lock(mutex_);
+          put_u64(out, 0, window_base_);
+          put_u64(out, 8, window_length_);
+        }
+        returned = 16;
+        return error::success;
+      case ioctl_query_mcfg:
+        return query_mcfg(out, out_capacity, returned);
+      default:
+        return error::invalid_function;
+    }
+  }
+
+ private:
+  std::string config_path(uint32_t bus, uint32_t device, uint32_t function) const {
+    char name[32];
+    std::snprintf(name, sizeof name, "/0000:%02x:%02x.%x/config", bus, device, function);
+    return root_ + name;
+  }
+
+  uint32_t config_access(bool write, const uint8_t* in, uint32_t in_length, uint8_t* out,
+                         uint32_t out_capacity, uint32_t& returned) {
+    if (in_length < config_header_size || out_capacity < config_header_size) {
+      return error::invalid_parameter;
+    }
+    const uint32_t bus = word_at(in, 0), device = word_at(in, 4), function = word_at(in, 8);
+    const uint32_t offset = word_at(in, 12), length = word_at(in, 16);
+    if (bus > 255 || device > 31 || function > 7 || offset > config_data_size ||
+        length > config_data_size - offset) {
+      return error::invalid_parameter;
+    }
+    if (out_capacity < config_header_size + length || (write && in_length < config_header_size + length)) {
+      return error::insufficient_buffer;
+    }
+    std::memcpy(out, in, config_header_size);
+    if (write) {
+      // A write reaches real hardware: only when the operator asked for it.
+      const char* allowed = std::getenv("ZAM_SYSFS_WRITE");
+      if (allowed == nullptr || std::strcmp(allowed, "1") != 0) return error::access_denied;
+    }
+    const std::string path = config_path(bus, device, function);
+    const int fd = ::open(path.c_str(), write ? O_WRONLY : O_RDONLY);
+    if (fd < 0) {
+      if (write) return error::file_not_found;
+      // No function there: the bus answers with all ones, as a master abort does.
+      std::memset(out + config_header_size, 0xFF, length);
+      put_word(out, 16, length);
+      returned = config_header_size + length;
+      return error::success;
+    }
+    ssize_t done;
+    if (write) {
+      done = ::pwrite(fd, in + config_header_size, length, offset);
+    } else {
+      done = ::pread(fd, out + config_header_size, length, offset);
+    }
+    ::close(fd);
+    if (done < 0) return write ? error::access_denied : error::gen_failure;
+    // A short transfer (past the end of what the kernel exposes) reports the shorter length;
+    // the caller compares it with what it asked for.
+    put_word(out, 16, static_cast<uint32_t>(done));
+    returned = config_header_size + (write ? 0 : static_cast<uint32_t>(done));
+    return error::success;
+  }
+
+  uint32_t query_mcfg(uint8_t* out, uint32_t out_capacity, uint32_t& returned) {
+    if (out_capacity < 24) return error::insufficient_buffer;
+    // ACPI MCFG: 36-byte header, 8 reserved bytes, then 16-byte allocations of
+    // base address (8), segment (2), start bus (1), end bus (1), reserved (4).
+    const int fd = ::open(mcfg_table, O_RDONLY);
+    if (fd < 0) return error::access_denied;
+    uint8_t table[4096];
+    const ssize_t size = ::read(fd, table, sizeof table);
+    ::close(fd);
+    for (ssize_t at = 44; size > 0 && at + 16 <= size; at += 16) {
+      uint64_t base;
+      uint16_t segment;
+      std::memcpy(&base, table + at, 8);
+      std::memcpy(&segment, table + at + 8, 2);
+      if (segment != 0) continue;
+      const uint8_t start_bus = table[at + 10], end_bus = table[at + 11];
+      std::memset(out, 0, 24);
+      put_u64(out, 0, base);
+      out[8] = start_bus;
+      out[9] = end_bus;
+      put_u64(out, 16, (uint64_t{end_bus} - start_bus + 1) << 20);
+      returned = 24;
+      return error::success;
+    }
+    return error::not_supported;
+  }
+
+  std::string root_;
+  std::mutex mutex_;
+  uint64_t window_base_ = 0;
+  uint64_t window_length_ = 0;
+};
+
+class sysfs_provider : public device_provider {
+ public:
+  explicit sysfs_provider(std::string root) : root_(std::move(root)) {}
+
+  std::string name() const override { return "sysfs"; }
+
+  bool serves(const guid& interface_class) const override {
+    return interface_class == driver_class::config_space;
+  }
+
+  std::vector<std::string> interfaces(const guid& interface_class) override {
+    struct stat info {};
+    if (!serves(interface_class) || stat(root_.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+      return {};
+    }
+    return {interface_path};
+  }
+
+  bool owns_path(const std::string& path) const override { return path == interface_path; }
+
+  std::unique_ptr<device_channel> open(const std::string& path, uint32_t& error_code) override {
+    if (path != interface_path) {
+      error_code = error::file_not_found;
+      return nullptr;
+    }
+    return std::make_unique<sysfs_channel>(root_);
+  }
+
+ private:
+  std::string root_;
+};
+
+}  // namespace
+
+std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root) {
+  return std::make_shared<sysfs_provider>(std::move(sysfs_root));
+}
+
+}  // namespace platform

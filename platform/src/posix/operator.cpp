@@ -1,0 +1,139 @@
+// Operator prompt backends: tty, auto, script:FILE (lab joins with the virtual lab).
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <mutex>
+#include <string>
+
+#include "platform/operator.h"
+
+namespace platform {
+namespace {
+
+std::string trim(std::string text) {
+  const auto first = text.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(" \t\r\n");
+  return text.substr(first, last - first + 1);
+}
+
+// The answers of a script file, consumed one per prompt.
+struct script_state {
+  std::string path;
+  std::vector<std::string> lines;
+  std::size_t next = 0;
+  bool loaded = false;
+};
+
+std::mutex script_mutex;
+script_state script;
+
+// Maps a typed or scripted reply (a label or a 1-based button number) to an offered answer.
+answer match_reply(const std::string& reply, const std::vector<answer>& offered) {
+  const std::string text = trim(reply);
+  if (text.empty()) return answer::none;
+  char* end = nullptr;
+  const long number = std::strtol(text.c_str(), &end, 10);
+  if (end != text.c_str() && *end == '\0') {
+    if (number >= 1 && static_cast<std::size_t>(number) <= offered.size()) return offered[number - 1];
+    return answer::none;
+  }
+  const answer named = parse_answer(text);
+  for (answer a : offered) {
+    if (a == named) return a;
+  }
+  return answer::none;
+}
+
+std::string offered_text(const std::vector<answer>& offered) {
+  std::string text;
+  for (std::size_t i = 0; i < offered.size(); ++i) {
+    if (i) text += "  ";
+    text += "[" + std::to_string(i + 1) + "] " + std::string(answer_label(offered[i]));
+  }
+  return text;
+}
+
+answer ask_tty(std::string_view caption, std::string_view text, const std::vector<answer>& offered) {
+  std::cout << "\n=== " << caption << " ===\n" << text << "\n";
+  for (;;) {
+    std::cout << offered_text(offered) << " > " << std::flush;
+    std::string reply;
+    if (!std::getline(std::cin, reply)) {
+      std::cerr << "operator: input closed; prompt \"" << caption << "\" left unanswered\n";
+      return answer::none;
+    }
+    const answer a = match_reply(reply, offered);
+    if (a != answer::none) return a;
+    std::cout << "Please type one of the numbers or labels shown.\n";
+  }
+}
+
+answer ask_script(const std::string& path, std::string_view caption,
+                  const std::vector<answer>& offered) {
+  std::lock_guard lock(script_mutex);
+  if (!script.loaded || script.path != path) {
+    script = script_state{path, {}, 0, true};
+    std::ifstream in(path);
+    if (!in) {
+      std::cerr << "operator: cannot read answer script " << path << "\n";
+      return answer::none;
+    }
+    for (std::string line; std::getline(in, line);) {
+      line = trim(line);
+      if (!line.empty() && line.front() != '#') script.lines.push_back(line);
+    }
+  }
+  if (script.next >= script.lines.size()) {
+    std::cerr << "operator: answer script " << path << " has no answer left for prompt \""
+              << caption << "\"\n";
+    return answer::none;
+  }
+  const std::string& reply = script.lines[script.next++];
+  const answer a = match_reply(reply, offered);
+  if (a == answer::none) {
+    std::cerr << "operator: answer \"" << reply << "\" of script " << path
+              << " is not one of " << offered_text(offered) << " for prompt \"" << caption
+              << "\"\n";
+  }
+  return a;
+}
+
+}  // namespace
+
+std::string operator_backend() {
+  const char* chosen = std::getenv("ZAM_OPERATOR");
+  if (chosen != nullptr && *chosen != '\0') return chosen;
+  return isatty(STDIN_FILENO) ? "tty" : "auto";
+}
+
+void reset_operator() {
+  std::lock_guard lock(script_mutex);
+  script = script_state{};
+}
+
+answer ask_operator(std::string_view caption, std::string_view text, buttons choice) {
+  const std::vector<answer> offered = answers_of(choice);
+  const char* chosen = std::getenv("ZAM_OPERATOR");
+  const bool named = chosen != nullptr && *chosen != '\0';
+  const std::string backend = operator_backend();
+
+  if (backend == "tty") return ask_tty(caption, text, offered);
+  if (backend.rfind("script:", 0) == 0) return ask_script(backend.substr(7), caption, offered);
+  if (backend == "auto") {
+    if (!named) {
+      std::cerr << "operator: no terminal and no ZAM_OPERATOR; answering \""
+                << answer_label(offered.front()) << "\" to \"" << caption << "\"\n";
+    }
+    return offered.front();
+  }
+  std::cerr << "operator: unknown backend \"" << backend
+            << "\" in ZAM_OPERATOR (use tty, auto, script:FILE or lab); prompt \"" << caption
+            << "\" left unanswered\n";
+  return answer::none;
+}
+
+}  // namespace platform

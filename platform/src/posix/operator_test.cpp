@@ -1,0 +1,68 @@
+// Operator prompts: auto and script backends.
+#include "platform/operator.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+using platform::answer;
+using platform::buttons;
+
+class OperatorTest : public ::testing::Test {
+ protected:
+  void TearDown() override {
+    ::unsetenv("ZAM_OPERATOR");
+    platform::reset_operator();
+    if (!script_.empty()) std::filesystem::remove(script_);
+  }
+  void use_script(const std::string& content) {
+    script_ = (std::filesystem::temp_directory_path() / ("answers_" + std::to_string(::getpid()))).string();
+    std::ofstream(script_) << content;
+    ::setenv("ZAM_OPERATOR", ("script:" + script_).c_str(), 1);
+    platform::reset_operator();
+  }
+  std::string script_;
+};
+
+TEST_F(OperatorTest, AutoAnswersFirstButton) {
+  ::setenv("ZAM_OPERATOR", "auto", 1);
+  EXPECT_EQ(platform::ask_operator("MESSAGE TO OPERATOR FROM TEST", "start", buttons::ok_cancel), answer::ok);
+  EXPECT_EQ(platform::ask_operator("c", "t", buttons::yes_no), answer::yes);
+  EXPECT_EQ(platform::ask_operator("c", "t", buttons::retry_cancel), answer::retry);
+}
+
+TEST_F(OperatorTest, ScriptAnswersInOrderByLabelOrNumber) {
+  use_script("# answers for one run\nCancel\n\nok\n2\nYes\nMaybe\n");
+  EXPECT_EQ(platform::ask_operator("c", "1", buttons::ok_cancel), answer::cancel);
+  EXPECT_EQ(platform::ask_operator("c", "2", buttons::ok_cancel), answer::ok);
+  EXPECT_EQ(platform::ask_operator("c", "3", buttons::yes_no), answer::no);
+  // "Yes" is not offered by OK/Cancel: unanswered, never guessed.
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(platform::ask_operator("c", "4", buttons::ok_cancel), answer::none);
+  EXPECT_EQ(platform::ask_operator("c", "5", buttons::ok), answer::none);
+  // The script ran out: a clear error, not a hang.
+  EXPECT_EQ(platform::ask_operator("last", "6", buttons::ok), answer::none);
+  const std::string err = testing::internal::GetCapturedStderr();
+  EXPECT_NE(err.find("has no answer left for prompt \"last\""), std::string::npos) << err;
+  EXPECT_NE(err.find("\"Maybe\""), std::string::npos) << err;
+}
+
+TEST_F(OperatorTest, BackendSelection) {
+  ::setenv("ZAM_OPERATOR", "script:/x", 1);
+  EXPECT_EQ(platform::operator_backend(), "script:/x");
+  ::unsetenv("ZAM_OPERATOR");
+  EXPECT_EQ(platform::operator_backend(), ::isatty(0) ? "tty" : "auto");
+  ::setenv("ZAM_OPERATOR", "bogus", 1);
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(platform::ask_operator("c", "t", buttons::ok), answer::none);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("unknown backend \"bogus\""), std::string::npos);
+  EXPECT_EQ(platform::parse_answer("cAnCeL"), answer::cancel);
+  EXPECT_EQ(platform::parse_answer("Cancelled"), answer::none);
+}
+
+}  // namespace

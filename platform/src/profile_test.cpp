@@ -1,0 +1,132 @@
+// Profile files: the Windows profile-function behaviour, case by case.
+#include "platform/profile.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ProfileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("profile_test_" + std::to_string(::getpid()) + "_" +
+                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string write(const std::string& name, const std::string& content) {
+    const auto path = (dir_ / name).string();
+    std::ofstream(path, std::ios::binary) << content;
+    return path;
+  }
+  static std::string read(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+
+  fs::path dir_;
+};
+
+TEST_F(ProfileTest, ReadsLikeWindowsProfileFunctions) {
+  const auto path = write("app.ini",
+                          "; a comment line\r\n"
+                          "[DLL]\r\n"
+                          "  DLLName   =   Pellor.dll  \r\n"
+                          "dllname=Second.dll\r\n"
+                          "Quoted=\"  spaced value \"\r\n"
+                          "Single='x'\r\n"
+                          "Mismatched=\"abc'\r\n"
+                          ";Hidden=1\r\n"
+                          "Empty=\r\n"
+                          "[Other]\r\n"
+                          "DLLName=Wrong.dll\r\n");
+  struct row {
+    const char* section;
+    const char* key;
+    const char* expected;
+  } rows[] = {
+      {"DLL", "DLLName", "Pellor.dll"},          // blanks dropped, first match wins
+      {"dll", "DLLNAME", "Pellor.dll"},          // section and key without regard to case
+      {"DLL", "Quoted", "  spaced value "},      // matching quotes removed, inside kept
+      {"DLL", "Single", "x"},
+      {"DLL", "Mismatched", "\"abc'"},           // quotes that do not match stay
+      {"DLL", "Hidden", "default"},              // commented out
+      {"DLL", "Empty", ""},                      // present but empty is not the default
+      {"Other", "DLLName", "Wrong.dll"},
+      {"Missing", "DLLName", "default"},
+      {"DLL", "Missing", "default"},
+  };
+  for (const auto& r : rows) {
+    EXPECT_EQ(platform::read_profile_string(r.section, r.key, "default", path), r.expected)
+        << r.section << "/" << r.key;
+  }
+  EXPECT_EQ(platform::read_profile_string("DLL", "DLLName", "default", (dir_ / "none.ini").string()),
+            "default");
+}
+
+TEST_F(ProfileTest, CutsToBufferSizeMinusOne) {
+  const auto path = write("cut.ini", "[S]\nKey=0123456789\n");
+  EXPECT_EQ(platform::read_profile_string("S", "Key", "", path, 5), "0123");
+  EXPECT_EQ(platform::read_profile_string("S", "Key", "", path, 1), "");
+  EXPECT_EQ(platform::read_profile_string("S", "Key", "", path, 0), "");
+  EXPECT_EQ(platform::read_profile_string("S", "None", "Dll not found", path, 4), "Dll");
+
+  char buffer[6];
+  std::memset(buffer, 'x', sizeof buffer);
+  EXPECT_EQ(platform::get_profile_string("S", "Key", "", buffer, sizeof buffer, path.c_str()), 5u);
+  EXPECT_STREQ(buffer, "01234");
+  EXPECT_EQ(platform::get_profile_string("S", "Nope", "ab", buffer, sizeof buffer, path.c_str()), 2u);
+  EXPECT_STREQ(buffer, "ab");
+}
+
+TEST_F(ProfileTest, BareNameResolvesInSystemSettingsFolder) {
+  write("PCIECfgInfo.ini", "[CfgSpaceInfo]\nCfgSpaceLength=268435456\n");
+  ::setenv("ZAM_SYSTEM_DIR", dir_.c_str(), 1);
+  EXPECT_EQ(platform::resolve_profile_path("PCIECfgInfo.ini"), (dir_ / "PCIECfgInfo.ini").string());
+  EXPECT_EQ(platform::read_profile_string("CfgSpaceInfo", "CfgSpaceLength", "52428800", "PCIECfgInfo.ini"),
+            "268435456");
+  ::unsetenv("ZAM_SYSTEM_DIR");
+  // A path with a folder is used as given, foreign separators made native.
+  EXPECT_EQ(platform::resolve_profile_path("ini\\KALIXapp.ini"), "ini/KALIXapp.ini");
+}
+
+TEST_F(ProfileTest, WriteCreatesReplacesAppendsAndKeepsOtherLines) {
+  const auto fresh = (dir_ / "new.ini").string();
+  ASSERT_TRUE(platform::write_profile_string("Slot1", "Tested", "1", fresh));
+  EXPECT_EQ(read(fresh), "[Slot1]\nTested=1\n");
+
+  const auto path = write("keep.ini",
+                          "; header comment\r\n"
+                          "[A]\r\n"
+                          "One = 1\r\n"
+                          "\r\n"
+                          "[B]\r\n"
+                          "Two=2\r\n");
+  ASSERT_TRUE(platform::write_profile_string("a", "ONE", "111", path));  // in place, key spelling kept
+  ASSERT_TRUE(platform::write_profile_string("A", "Three", "3", path));  // end of its section
+  ASSERT_TRUE(platform::write_profile_string("C", "Four", "4", path));   // new section at the end
+  EXPECT_EQ(read(path),
+            "; header comment\r\n"
+            "[A]\r\n"
+            "One=111\r\n"
+            "Three=3\r\n"
+            "\r\n"
+            "[B]\r\n"
+            "Two=2\r\n"
+            "[C]\r\n"
+            "Four=4\r\n");
+  EXPECT_EQ(platform::read_profile_string("A", "one", "", path), "111");
+  EXPECT_FALSE(platform::write_profile_string("A", "K", "v", (dir_ / "no/such/folder/x.ini").string()));
+}
+
+}  // namespace

@@ -1,0 +1,62 @@
+// devio-list: lists the PCI functions that the configuration-space driver class answers for,
+// through whichever device provider serves it (sysfs on a plain machine, the lab under zamsim).
+#include <cstdio>
+#include <cstring>
+
+#include "platform/devio.h"
+
+namespace {
+
+struct config_packet {
+  uint32_t bus, device, function, offset, length;
+  uint8_t data[4096];
+};
+static_assert(sizeof(config_packet) == 4116);
+
+}  // namespace
+
+int main(int argc, char**) {
+  if (argc > 1) {
+    std::puts("Usage: devio-list\nLists bus:device.function, vendor and device ID and class code "
+              "of every PCI function the configuration-space driver reads.");
+    return 2;
+  }
+  const auto provider = platform::active_provider_for(platform::driver_class::config_space);
+  const auto paths = platform::device_interfaces(platform::driver_class::config_space);
+  if (!provider || paths.empty()) {
+    std::fprintf(stderr, "devio-list: no configuration-space driver available\n");
+    return 1;
+  }
+  const platform::device_handle handle = platform::open_device(paths.front());
+  if (handle == platform::invalid_handle) {
+    std::fprintf(stderr, "devio-list: cannot open %s (error %u)\n", paths.front().c_str(),
+                 platform::last_error());
+    return 1;
+  }
+  std::printf("provider %s, interface %s\n", provider->name().c_str(), paths.front().c_str());
+  int found = 0;
+  for (uint32_t bus = 0; bus < 256; ++bus) {
+    for (uint32_t device = 0; device < 32; ++device) {
+      for (uint32_t function = 0; function < 8; ++function) {
+        config_packet packet{bus, device, function, 0, 64, {}};
+        uint32_t returned = 0;
+        if (!platform::device_control(handle, 0x222000, &packet, sizeof packet, &packet,
+                                      sizeof packet, &returned) ||
+            packet.length != 64) {
+          continue;
+        }
+        uint16_t vendor, device_id;
+        std::memcpy(&vendor, packet.data, 2);
+        std::memcpy(&device_id, packet.data + 2, 2);
+        if (vendor == 0xFFFF || vendor == 0) continue;
+        std::printf("%02x:%02x.%x  %04x:%04x  class %02x%02x%02x  header type %02x\n", bus, device,
+                    function, vendor, device_id, packet.data[11], packet.data[10], packet.data[9],
+                    packet.data[14]);
+        ++found;
+      }
+    }
+  }
+  platform::close_device(handle);
+  std::printf("%d functions\n", found);
+  return 0;
+}
