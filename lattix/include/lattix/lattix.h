@@ -8,4 +8,5 @@
 #include "lattix/script_parser.h"
 #include "lattix/status.h"
 #include "lattix/topology.h"
+#include "lattix/topology_iterator.h"
 #include "lattix/types.h"
