@@ -4,6 +4,7 @@
 #include "lattix/bus.h"
 #include "lattix/config_space.h"
 #include "lattix/device.h"
+#include "lattix/enumeration_checks.h"
 #include "lattix/packet_handler.h"
 #include "lattix/script_parser.h"
 #include "lattix/status.h"
