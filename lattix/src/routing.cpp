@@ -3,6 +3,7 @@
 
 #include "lattix/bus.h"
 #include "lattix/device.h"
+#include "lattix/pci_regs.h"
 #include "lattix/status.h"
 
 namespace lattix_routing {
@@ -11,13 +12,16 @@ namespace {
 constexpr int kMaxDeviceNumber = 31;
 
 // The first implemented bridge function whose secondary..subordinate range holds busNumber.
+// Reads the cells directly: this runs for every Type 1 request on every bus it crosses.
 bool findClaimingBridge(const bus& onBus, uint32_t busNumber, device*& taker, uint8_t& fn) {
   for (int slot = 0; slot < bus::kSlots; ++slot) {
     device* dev = onBus.getDevice(slot);
     if (!dev) continue;
     for (uint8_t f = 0; f < device::kMaxFunctions; ++f) {
-      if (!dev->isBridge(f)) continue;
-      if (dev->getSecondaryBus(f) <= busNumber && busNumber <= dev->getSubordinateBus(f)) {
+      const configSpace* space = dev->getFunction(f);
+      if (!space || (space->cells[LX_HEADER_TYPE].value & LX_HEADER_TYPE_MASK) == 0) continue;
+      if (space->read(LX_SECONDARY_BUS, 1) <= busNumber &&
+          busNumber <= space->read(LX_SUBORDINATE_BUS, 1)) {
         taker = dev;
         fn = f;
         return true;
