@@ -14,8 +14,6 @@ int hex_value(char c) {
   return -1;
 }
 
-guid constant(const char* text) { return *guid::parse(text); }
-
 }  // namespace
 
 std::optional<guid> guid::parse(std::string_view text) {
@@ -54,10 +52,12 @@ std::string guid::to_string() const {
 }
 
 namespace driver_class {
-const guid config_space = constant("{83972628-020A-4B3D-A654-66B608394A70}");
-const guid known_endpoint = constant("{FED8E8D4-C192-43C1-8EF0-5D5B8160156D}");
-const guid zam_card = constant("{36F7A520-ED0B-4E9A-A14F-8C691F120AF1}");
-const guid farrow_port = constant("{E1D91E61-750C-45FF-B0A7-28B2AC459817}");
+// Constant-initialised, so libraries that search drivers from their load hooks see the
+// values before any dynamic initialiser of this module has run.
+const guid config_space{0x83972628, 0x020A, 0x4B3D, {0xA6, 0x54, 0x66, 0xB6, 0x08, 0x39, 0x4A, 0x70}};
+const guid known_endpoint{0xFED8E8D4, 0xC192, 0x43C1, {0x8E, 0xF0, 0x5D, 0x5B, 0x81, 0x60, 0x15, 0x6D}};
+const guid zam_card{0x36F7A520, 0xED0B, 0x4E9A, {0xA1, 0x4F, 0x8C, 0x69, 0x1F, 0x12, 0x0A, 0xF1}};
+const guid farrow_port{0xE1D91E61, 0x750C, 0x45FF, {0xB0, 0xA7, 0x28, 0xB2, 0xAC, 0x45, 0x98, 0x17}};
 }  // namespace driver_class
 
 }  // namespace platform

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/devio.h"
+#include "platform/library.h"
 
 namespace platform {
 namespace {
@@ -18,24 +19,51 @@ struct open_device_entry {
 struct registry {
   std::mutex mutex;
   std::vector<std::shared_ptr<device_provider>> registered;
-  std::shared_ptr<device_provider> sysfs;
   std::map<device_handle, open_device_entry> handles;
   device_handle next_handle = 0x100;
 };
 
-registry& the_registry() {
+registry& own_registry() {
   static registry r;
   return r;
+}
+
+// The program's registry when it shares one (see ZAM_SHARE_DEVICE_PROVIDERS), else ours.
+registry& the_registry() {
+  static registry* const chosen = [] {
+    if (void* shared = find_process_symbol("zam_shared_device_registry")) {
+      using anchor = void* (*)();
+      return static_cast<registry*>(reinterpret_cast<anchor>(shared)());
+    }
+    return &own_registry();
+  }();
+  return *chosen;
 }
 
 thread_local uint32_t thread_last_error = error::success;
 
 // Built-in providers in probe order. The lab, when named, stands in for every driver class
 // and hides the machine's own devices, so a simulated run never touches real hardware.
-std::vector<std::shared_ptr<device_provider>> builtin_providers(registry& r) {
+// Built-in providers belong to this module (their code lives here), even when the
+// registry is the program's.
+struct builtins {
+  std::shared_ptr<device_provider> sysfs;
+  std::shared_ptr<device_provider> lab;
+  std::string lab_socket;
+};
+
+std::vector<std::shared_ptr<device_provider>> builtin_providers() {
+  static builtins r;
   std::vector<std::shared_ptr<device_provider>> list;
   const char* lab = std::getenv("ZAMSIM_SOCKET");
-  if (lab != nullptr && *lab != '\0') return list;  // the lab provider joins with zamsim
+  if (lab != nullptr && *lab != '\0') {
+    if (!r.lab || r.lab_socket != lab) {
+      r.lab = make_lab_provider(lab);
+      r.lab_socket = lab;
+    }
+    list.push_back(r.lab);
+    return list;
+  }
   if (!r.sysfs) r.sysfs = make_sysfs_provider();
   list.push_back(r.sysfs);
   return list;
@@ -45,7 +73,7 @@ std::vector<std::shared_ptr<device_provider>> candidates() {
   registry& r = the_registry();
   std::lock_guard lock(r.mutex);
   auto list = r.registered;
-  for (auto& p : builtin_providers(r)) list.push_back(p);
+  for (auto& p : builtin_providers()) list.push_back(p);
   return list;
 }
 
@@ -141,5 +169,9 @@ void close_device(device_handle handle) {
 }
 
 uint32_t last_error() { return thread_last_error; }
+
+namespace detail {
+void* local_device_registry() { return &own_registry(); }
+}  // namespace detail
 
 }  // namespace platform

@@ -94,3 +94,28 @@ TEST_F(DevioRegistryTest, UnservedClassHasNoInterfaces) {
 }
 
 }  // namespace
+
+// This program shares its registry with the libraries it loads.
+ZAM_SHARE_DEVICE_PROVIDERS()
+
+#include "platform/library.h"
+
+namespace {
+
+TEST(DevioSharedRegistryTest, LoadedLibrarySeesTheProgramsFakes) {
+  platform::library_handle lib = platform::load_library("libplatform_test_plugin.so");
+  ASSERT_NE(lib, nullptr) << platform::library_error();
+  auto count = reinterpret_cast<int (*)()>(platform::find_symbol(lib, "platform_test_plugin_card_interfaces"));
+  ASSERT_NE(count, nullptr);
+  EXPECT_EQ(count(), 0);
+  auto fake = std::make_shared<platform::inprocess_provider>("fake");
+  fake->add_interface(platform::driver_class::zam_card, "card-0", nullptr);
+  fake->add_interface(platform::driver_class::zam_card, "card-1", nullptr);
+  platform::register_provider(fake);
+  EXPECT_EQ(count(), 2);
+  platform::clear_registered_providers();
+  EXPECT_EQ(count(), 0);
+  platform::unload_library(lib);
+}
+
+}  // namespace

@@ -95,6 +95,11 @@ inline constexpr device_handle invalid_handle = -1;
 
 // Registry of in-process providers (unit tests). Registered providers take precedence
 // over the built-in ones, in registration order.
+//
+// Each shared library carries its own copy of this static layer, and so its own registry.
+// A test program that places ZAM_SHARE_DEVICE_PROVIDERS() in one of its sources (and is
+// linked with exported symbols, CMake ENABLE_EXPORTS) makes every library it loads use the
+// program's registry and handle table, so fakes it registers reach those libraries too.
 void register_provider(std::shared_ptr<device_provider> provider);
 void unregister_provider(const std::shared_ptr<device_provider>& provider);
 void clear_registered_providers();
@@ -153,5 +158,15 @@ class inprocess_provider : public device_provider {
 
 // Built-in providers, exposed for tests and diagnostics.
 std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root = "/sys/bus/pci/devices");
+std::shared_ptr<device_provider> make_lab_provider(std::string socket_path);
+
+namespace detail {
+void* local_device_registry();
+}  // namespace detail
 
 }  // namespace platform
+
+#define ZAM_SHARE_DEVICE_PROVIDERS()                                                  \
+  extern "C" __attribute__((visibility("default"))) void* zam_shared_device_registry() { \
+    return ::platform::detail::local_device_registry();                               \
+  }

@@ -20,6 +20,9 @@ void* find_symbol(library_handle library, const char* symbol);
 // Unloads a library loaded by load_library; a null handle is ignored.
 void unload_library(library_handle library);
 
+// A symbol exported by the program or any library already loaded globally; nullptr when none.
+void* find_process_symbol(const char* symbol);
+
 // The reason of the last failed load on this thread.
 std::string library_error();
 

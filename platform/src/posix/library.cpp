@@ -89,6 +89,10 @@ void* find_symbol(library_handle library, const char* symbol) {
   return dlsym(library, symbol);
 }
 
+void* find_process_symbol(const char* symbol) {
+  return symbol == nullptr ? nullptr : dlsym(RTLD_DEFAULT, symbol);
+}
+
 void unload_library(library_handle library) {
   if (library != nullptr) dlclose(library);
 }

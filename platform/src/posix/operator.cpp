@@ -1,4 +1,4 @@
-// Operator prompt backends: tty, auto, script:FILE (lab joins with the virtual lab).
+// Operator prompt backends: tty, auto, script:FILE and lab.
 #include <unistd.h>
 
 #include <cstdio>
@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../operator_script.h"
+#include "platform/lab_client.h"
 #include "platform/operator.h"
 
 namespace platform {
@@ -66,6 +67,34 @@ answer ask_script(const std::string& path, std::string_view caption,
   return a;
 }
 
+// The virtual operator of the lab: the daemon reads the prompt and answers as a person at
+// the bench would.
+answer ask_lab(std::string_view caption, std::string_view text, buttons choice,
+               const std::vector<answer>& offered) {
+  const char* socket = std::getenv("ZAMSIM_SOCKET");
+  if (socket == nullptr || *socket == '\0') {
+    std::cerr << "operator: ZAM_OPERATOR=lab needs ZAMSIM_SOCKET; prompt \"" << caption
+              << "\" left unanswered\n";
+    return answer::none;
+  }
+  std::string request(8, '\0');
+  lab::put_le32(reinterpret_cast<uint8_t*>(request.data()), static_cast<uint32_t>(choice));
+  lab::put_le32(reinterpret_cast<uint8_t*>(request.data()) + 4, static_cast<uint32_t>(caption.size()));
+  request.append(caption);
+  request.append(text);
+  lab_client client(socket);
+  std::string reply;
+  if (client.call_text(lab::operation::prompt, request, reply) != 0 || reply.size() != 4) {
+    std::cerr << "operator: the lab did not answer prompt \"" << caption << "\"\n";
+    return answer::none;
+  }
+  const auto a = static_cast<answer>(lab::get_le32(reinterpret_cast<const uint8_t*>(reply.data())));
+  for (answer o : offered) {
+    if (o == a) return a;
+  }
+  return answer::none;
+}
+
 }  // namespace
 
 std::string operator_backend() {
@@ -84,6 +113,7 @@ answer ask_operator(std::string_view caption, std::string_view text, buttons cho
 
   if (backend == "tty") return ask_tty(caption, text, offered);
   if (backend.rfind("script:", 0) == 0) return ask_script(backend.substr(7), caption, offered);
+  if (backend == "lab") return ask_lab(caption, text, choice, offered);
   if (backend == "auto") {
     if (!named) {
       std::cerr << "operator: no terminal and no ZAM_OPERATOR; answering \""

@@ -1,0 +1,17 @@
+// Builds a simulated hierarchy from a topology script (.test file).
+//
+// On success every output is filled and the caller owns `result` and `handler`: deleting
+// the topology releases the device array, the devices, the connection table and the
+// buses (so `devices` and `connections` stay valid exactly as long as `result`). On
+// failure the parser prints its messages on standard output, ending with
+// "Unable to parse script file <path>", and every output is null or 0.
+#pragma once
+
+#include "lattix/lattix_export.h"
+
+class device;
+class packetHandler;
+class topology;
+
+LATTIX_API bool scriptParser(const char* path, device**& devices, int**& connections,
+                             int& count, topology*& result, packetHandler*& handler);

@@ -1,0 +1,274 @@
+// Building a hierarchy from script records: checks, devices, connection table, buses, modifiers.
+#include "script_builder.h"
+
+#include <bit>
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "lattix/bus.h"
+#include "lattix/device.h"
+#include "lattix/packet_handler.h"
+#include "lattix/status.h"
+#include "lattix/topology.h"
+#include "script_reader.h"
+
+namespace lattix_script {
+namespace {
+
+// List indexes of the existing devices below a function, in the order given.
+std::vector<int> resolveDownstream(const scriptModel& model, const functionRecord& fn) {
+  std::vector<int> indexes;
+  for (int number : fn.downstream) {
+    const int index = model.findDevice(number);
+    if (index >= 0) indexes.push_back(index);
+  }
+  return indexes;
+}
+
+bool checkShape(scriptModel& model, std::string& messages) {
+  for (deviceRecord& record : model.devices) {
+    if (!record.findFunction(0)) {
+      appendMessage(messages, "Device %d has no Function 0\n", record.scriptNumber);
+      return false;
+    }
+    for (const functionRecord& fn : record.functions) {
+      const std::vector<int> below = resolveDownstream(model, fn);
+      if (below.size() > static_cast<size_t>(kMaxDownstreamDevices)) {
+        appendMessage(messages, "Unable to add downstream device %d to Device %d Function %d\n",
+                      model.devices[below[kMaxDownstreamDevices]].scriptNumber,
+                      record.scriptNumber, fn.function);
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+// A device listed below itself, directly or through its descendants, would make every
+// walk of the hierarchy endless.
+bool checkCycles(const scriptModel& model, std::string& messages) {
+  const size_t count = model.devices.size();
+  std::vector<std::vector<int>> edges(count);
+  for (size_t i = 0; i < count; ++i)
+    for (const functionRecord& fn : model.devices[i].functions)
+      for (int below : resolveDownstream(model, fn)) edges[i].push_back(below);
+  enum : uint8_t { kUnvisited, kOnPath, kDone };
+  std::vector<uint8_t> state(count, kUnvisited);
+  struct frame {
+    int node;
+    size_t next;
+  };
+  std::vector<frame> stack;
+  for (size_t start = 0; start < count; ++start) {
+    if (state[start] != kUnvisited) continue;
+    stack.push_back({static_cast<int>(start), 0});
+    state[start] = kOnPath;
+    while (!stack.empty()) {
+      frame& top = stack.back();
+      if (top.next == edges[top.node].size()) {
+        state[top.node] = kDone;
+        stack.pop_back();
+        continue;
+      }
+      const int child = edges[top.node][top.next++];
+      if (state[child] == kOnPath) {
+        appendMessage(messages,
+                      "Device %d is listed below itself or below one of its own descendants\n",
+                      model.devices[child].scriptNumber);
+        return false;
+      }
+      if (state[child] == kUnvisited) {
+        state[child] = kOnPath;
+        stack.push_back({child, 0});
+      }
+    }
+  }
+  return true;
+}
+
+bool markRoots(scriptModel& model, std::vector<int>& roots, std::string& messages) {
+  std::vector<bool> listed(model.devices.size(), false);
+  for (const deviceRecord& record : model.devices)
+    for (const functionRecord& fn : record.functions)
+      for (int below : resolveDownstream(model, fn)) listed[below] = true;
+  for (size_t i = 0; i < model.devices.size(); ++i) {
+    model.devices[i].listIndex = static_cast<int>(i);
+    model.devices[i].root = !listed[i];
+    if (!listed[i]) roots.push_back(static_cast<int>(i));
+  }
+  if (roots.size() > static_cast<size_t>(kMaxRootDevices)) {
+    appendMessage(messages, "Too many root devices (%zu); the root bus takes at most %d\n",
+                  roots.size(), kMaxRootDevices);
+    return false;
+  }
+  return true;
+}
+
+uint16_t barOffset(int kind) {
+  switch (kind) {
+    case kBar1: return 0x10;
+    case kBar2: return 0x14;
+    case kBar3: return 0x18;
+    case kBar4: return 0x1C;
+    case kBar5: return 0x20;
+    default: return 0x24;
+  }
+}
+
+void applyRegister(device* dev, uint8_t fn, const modifier& m) {
+  configSpace* space = dev->getFunction(fn);
+  if (!space) return;
+  const int bytes = m.width / 8;
+  if (m.isDefault) {
+    const uint64_t shifted = static_cast<uint64_t>(m.registerValue) << std::countr_zero(m.mask);
+    const uint32_t old = space->rawValue(m.value, bytes);
+    space->statusWrite(m.value, bytes, (old & ~m.mask) | static_cast<uint32_t>(shifted));
+    return;
+  }
+  for (int k = 0; k < bytes; ++k) {
+    const uint8_t bits = static_cast<uint8_t>(m.mask >> (8 * k));
+    registerCell& cell = space->cells[m.value + k];
+    switch (m.attribute) {
+      case kReadOnly: cell.writeMask = static_cast<uint8_t>(~bits); break;
+      case kReadWrite: cell.writeMask = bits; break;
+      case kReadWriteSticky: cell.writeMask = bits; cell.stickyMask = bits; break;
+      case kHardwareInit: cell.writeOnceMask = bits; break;
+      case kWriteOneToClear: cell.rw1cMask = bits; break;
+      case kWriteOneToClearSticky: cell.rw1cMask = bits; cell.stickyMask = bits; break;
+      default: break;
+    }
+  }
+}
+
+void applyModifier(device* dev, uint8_t fn, const modifier& m) {
+  switch (m.kind) {
+    case kBar1: case kBar2: case kBar3: case kBar4: case kBar5: case kBar6:
+      dev->setBar(fn, barOffset(m.kind), m.bar);
+      break;
+    case kOptionRomBar: {
+      barData rom = m.bar;
+      rom.flags[0] = 0;
+      rom.flags[1] = 1;
+      dev->setERomBar(fn, rom);
+      break;
+    }
+    case kL0sExitLatency: dev->setL0sExitLatency(fn, static_cast<uint8_t>(m.value)); break;
+    case kL1ExitLatency: dev->setL1ExitLatency(fn, static_cast<uint16_t>(m.value)); break;
+    case kL0sAcceptableLatency:
+      dev->setL0sAcceptableLatency(fn, static_cast<uint16_t>(m.value));
+      break;
+    case kL1AcceptableLatency: dev->setL1AcceptableLatency(fn, static_cast<uint8_t>(m.value)); break;
+    case kVendorId: dev->setVendorID(fn, static_cast<uint16_t>(m.value)); break;
+    case kDeviceId: dev->setDeviceID(fn, static_cast<uint16_t>(m.value)); break;
+    case kRevisionId: dev->setRevisionID(fn, static_cast<uint8_t>(m.value)); break;
+    case kMsi32:
+    case kMsi64:
+      // The MSI capability lives in the first 256 bytes; a larger offset is out of range.
+      if (m.value > 0xFF) {
+        if (configSpace* space = dev->getFunction(fn)) space->status = lattix_status::offsetOutOfRange;
+        dev->setStatus(dev->isFunction(fn) ? lattix_status::offsetOutOfRange : lattix_status::noFunction);
+      } else {
+        dev->addMsiCap(fn, static_cast<uint8_t>(m.value), 1, m.kind == kMsi64);
+      }
+      break;
+    case kSerialNumber: dev->addDeviceSerialNumCap(fn, static_cast<uint16_t>(m.value), 0, 0); break;
+    case kPowerBudget: dev->addPowerBudgetCap(fn, static_cast<uint16_t>(m.value), 0); break;
+    case kAdvancedErrorReporting: dev->addAdvErrorReportCap(fn, static_cast<uint16_t>(m.value)); break;
+    case kVirtualChannel: dev->addVirtualChannelCap(fn, static_cast<uint16_t>(m.value)); break;
+    case kNoResponse: dev->SetNoResponse(fn, m.value != 0); break;
+    case kAspmControl: dev->setASPMControl(fn, static_cast<uint8_t>(m.value)); break;
+    case kRegister: applyRegister(dev, fn, m); break;
+    case kMemoryEnable:
+      dev->SetExpectedMemEnable(fn, m.value != 0);
+      dev->SetIgnoreMemEnable(fn, m.value != 0);
+      break;
+    case kIoEnable:
+      dev->SetExpectedIOEnable(fn, m.value != 0);
+      dev->SetIgnoreIOEnable(fn, m.value != 0);
+      break;
+    default: break;
+  }
+}
+
+// Entries of a connection-table row up to the first -1.
+bus* busFromRow(const int* row, int columns, device* const* devices) {
+  device* slots[bus::kSlots] = {};
+  int used = 0;
+  for (int c = 0; c < columns && row[c] >= 0 && used < bus::kSlots; ++c) slots[used++] = devices[row[c]];
+  return new (std::nothrow) bus(slots, used);
+}
+
+}  // namespace
+
+bool buildScript(scriptModel& model, topology*& result, packetHandler*& handler,
+                 std::string& messages) {
+  result = nullptr;
+  handler = nullptr;
+  std::vector<int> roots;
+  if (!checkShape(model, messages) || !checkCycles(model, messages) ||
+      !markRoots(model, roots, messages))
+    return false;
+
+  const int count = static_cast<int>(model.devices.size());
+  device** devices = new device*[count > 0 ? count : 1]();
+  for (int i = 0; i < count; ++i) {
+    const deviceRecord& record = model.devices[i];
+    // Function 0 decides the class; checkShape made sure every record has one.
+    device* dev = nullptr;
+    if (model.devices[i].findFunction(0)->bridge)
+      dev = new bridge();
+    else
+      dev = new endPoint();
+    char name[64];
+    std::snprintf(name, sizeof name, "Script Device %d", record.scriptNumber);
+    dev->SetDevScriptString(name);
+    devices[i] = dev;
+  }
+
+  int** table = topology::makeConnectionTable(count);
+  for (int i = 0; i < count; ++i) {
+    for (const functionRecord& fn : model.devices[i].functions) {
+      const std::vector<int> below = resolveDownstream(model, fn);
+      int* row = table[i * 8 + fn.function];
+      for (size_t k = 0; k < below.size(); ++k) row[k] = below[k];
+    }
+  }
+  for (size_t k = 0; k < roots.size(); ++k) table[count * 8][k] = roots[k];
+
+  for (int i = 0; i < count; ++i)
+    for (const functionRecord& fn : model.devices[i].functions)
+      if (fn.function != 0) devices[i]->addFunction(fn.function, fn.bridge ? 2 : 1);
+
+  auto hierarchy = std::make_unique<topology>(devices, table, count);
+  for (int i = 0; i < count; ++i) {
+    for (uint8_t fn = 0; fn < device::kMaxFunctions; ++fn) {
+      if (!devices[i]->isFunction(fn) || !devices[i]->isBridge(fn)) continue;
+      bus* below = busFromRow(table[i * 8 + fn], count + 1, devices);
+      if (!below) {
+        hierarchy->setStatus(lattix_status::outOfMemory);
+        continue;
+      }
+      hierarchy->adoptBus(below);
+      devices[i]->setDownstreamBus(fn, below);
+    }
+  }
+  bus* root = busFromRow(table[count * 8], count + 1, devices);
+  if (!root) {
+    appendMessage(messages, "Unable to find/create Modifier Data Structure!\n");
+    return false;
+  }
+  hierarchy->adoptBus(root);
+  hierarchy->setRootBus(root);
+  auto requests = std::make_unique<packetHandler>(root);
+
+  for (int i = 0; i < count; ++i)
+    for (const functionRecord& fn : model.devices[i].functions)
+      for (const modifier& m : fn.modifiers) applyModifier(devices[i], fn.function, m);
+
+  result = hierarchy.release();
+  handler = requests.release();
+  return true;
+}
+
+}  // namespace lattix_script

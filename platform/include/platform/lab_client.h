@@ -1,0 +1,41 @@
+// Client side of the lab wire protocol: one connection to the zamsim daemon.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/ipc.h"
+#include "platform/lab_protocol.h"
+
+namespace platform {
+
+class lab_client {
+ public:
+  explicit lab_client(std::string socket_path);
+
+  // Sends one request and waits for its answer. Returns the answer's error code, or
+  // error::device_not_connected when the daemon cannot be reached, closed the connection
+  // or did not answer in time; after such a failure every later call fails at once.
+  uint32_t call(lab::operation op, uint32_t handle, uint32_t code, const void* in,
+                uint32_t in_length, void* out, uint32_t out_capacity, uint32_t& returned,
+                uint32_t timeout_ms);
+
+  // Convenience: a request whose answer is text.
+  uint32_t call_text(lab::operation op, const std::string& input, std::string& output);
+
+  const std::string& socket_path() const { return socket_path_; }
+
+  // How long a request with no time-out of its own may wait for the daemon
+  // (ZAMSIM_TIMEOUT_MS, default 10000).
+  static uint32_t default_wait_ms();
+
+ private:
+  std::string socket_path_;
+  std::mutex mutex_;
+  stream_connection connection_;
+  bool broken_ = false;
+};
+
+}  // namespace platform

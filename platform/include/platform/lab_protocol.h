@@ -1,0 +1,84 @@
+// The lab wire protocol between the devio lab provider and the zamsim daemon.
+//
+// One Unix stream socket. A request is a little-endian frame: magic, operation, handle,
+// control code, input length, output capacity, time-out in ms (seven 32-bit words), then the
+// input bytes. An answer is: Windows-style error code, bytes returned (two 32-bit words),
+// then exactly that many output bytes. The daemon checks every length before it reads and
+// answers a malformed frame by closing that client only.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace platform::lab {
+
+inline constexpr uint32_t magic = 0x4D49535Au;  // "ZSIM" in memory order
+inline constexpr uint32_t max_input = 16u << 20;
+inline constexpr uint32_t max_output = 64u << 20;
+inline constexpr std::size_t request_header_size = 28;
+inline constexpr std::size_t answer_header_size = 8;
+
+enum class operation : uint32_t {
+  list_interfaces = 1,  // input: class GUID text; output: paths, one per line
+  open = 2,             // input: path; output: 32-bit handle
+  control = 3,          // handle, code, input, output capacity: one driver request
+  close = 4,            // handle
+  prompt = 5,           // input: buttons, caption length, caption, text; output: answer
+  status = 6,           // output: one-line status text
+  show = 7,             // output: the lab's state as text
+  stop = 8,             // the daemon stops after answering
+};
+
+struct request_header {
+  uint32_t magic = lab::magic;
+  uint32_t operation = 0;
+  uint32_t handle = 0;
+  uint32_t code = 0;
+  uint32_t input_length = 0;
+  uint32_t output_capacity = 0;
+  uint32_t timeout_ms = 0;
+};
+
+struct answer_header {
+  uint32_t error = 0;
+  uint32_t returned = 0;
+};
+
+inline void put_le32(uint8_t* at, uint32_t value) {
+  at[0] = static_cast<uint8_t>(value);
+  at[1] = static_cast<uint8_t>(value >> 8);
+  at[2] = static_cast<uint8_t>(value >> 16);
+  at[3] = static_cast<uint8_t>(value >> 24);
+}
+
+inline uint32_t get_le32(const uint8_t* at) {
+  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
+}
+
+inline std::array<uint8_t, request_header_size> encode(const request_header& h) {
+  std::array<uint8_t, request_header_size> bytes{};
+  const uint32_t words[] = {h.magic, h.operation, h.handle, h.code, h.input_length,
+                            h.output_capacity, h.timeout_ms};
+  for (std::size_t i = 0; i < 7; ++i) put_le32(bytes.data() + 4 * i, words[i]);
+  return bytes;
+}
+
+inline request_header decode_request(const uint8_t* bytes) {
+  return request_header{get_le32(bytes),      get_le32(bytes + 4),  get_le32(bytes + 8),
+                        get_le32(bytes + 12), get_le32(bytes + 16), get_le32(bytes + 20),
+                        get_le32(bytes + 24)};
+}
+
+inline std::array<uint8_t, answer_header_size> encode(const answer_header& h) {
+  std::array<uint8_t, answer_header_size> bytes{};
+  put_le32(bytes.data(), h.error);
+  put_le32(bytes.data() + 4, h.returned);
+  return bytes;
+}
+
+inline answer_header decode_answer(const uint8_t* bytes) {
+  return answer_header{get_le32(bytes), get_le32(bytes + 4)};
+}
+
+}  // namespace platform::lab

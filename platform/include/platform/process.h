@@ -1,0 +1,48 @@
+// Processes: running a program, starting a background daemon, stop signals, environment.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform {
+
+using environment_list = std::vector<std::pair<std::string, std::string>>;
+
+// Runs a program (searched on PATH when the name has no folder) with extra environment
+// variables and waits for it. Returns its exit code, 128 + the signal number when a signal
+// ended it, or -1 with `error` set when it could not be started.
+int run_program(const std::vector<std::string>& argv, const environment_list& extra,
+                std::string* error = nullptr);
+
+// Starts `serve` in a background process of its own session, its standard streams going to
+// `log_path` (appended). `serve` receives a callback to call once it is ready; start_daemon
+// returns the child's process id then, or -1 with `error` set when the child ended or was not
+// ready within timeout_ms (the child is then stopped).
+int start_daemon(const std::function<int(const std::function<void()>& ready)>& serve,
+                 const std::string& log_path, uint32_t timeout_ms, std::string* error);
+
+int current_process_id();
+int current_user_id();
+bool process_alive(int pid);
+// Asks a process to stop (SIGTERM).
+bool request_stop(int pid);
+
+// After this call, SIGTERM and SIGINT only set the flag that stop_requested() reports.
+void catch_stop_signals();
+bool stop_requested();
+
+std::string get_environment(const std::string& name);
+void set_environment(const std::string& name, const std::string& value);
+void unset_environment(const std::string& name);
+
+// $TMPDIR, or /tmp.
+std::string temp_directory();
+// $XDG_RUNTIME_DIR when set and usable, else the temp folder.
+std::string runtime_directory();
+// A new private folder (mode 0700) below the temp folder; empty on failure.
+std::string make_temp_folder(const std::string& prefix);
+
+}  // namespace platform

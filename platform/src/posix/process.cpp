@@ -1,0 +1,184 @@
+// Processes on POSIX: fork/exec, a daemon in its own session, signals, environment.
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/clock.h"
+
+namespace platform {
+namespace {
+
+volatile sig_atomic_t stop_flag = 0;
+
+void on_stop_signal(int) { stop_flag = 1; }
+
+int decode_status(int status) {
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  return -1;
+}
+
+}  // namespace
+
+int run_program(const std::vector<std::string>& argv, const environment_list& extra,
+                std::string* error) {
+  if (argv.empty()) {
+    if (error) *error = "no program given";
+    return -1;
+  }
+  int report[2];
+  if (::pipe2(report, O_CLOEXEC) != 0) {
+    if (error) *error = std::strerror(errno);
+    return -1;
+  }
+  const pid_t child = ::fork();
+  if (child < 0) {
+    if (error) *error = std::strerror(errno);
+    ::close(report[0]);
+    ::close(report[1]);
+    return -1;
+  }
+  if (child == 0) {
+    ::close(report[0]);
+    for (const auto& [name, value] : extra) ::setenv(name.c_str(), value.c_str(), 1);
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    ::execvp(args[0], args.data());
+    const int why = errno;  // tell the parent why exec failed
+    (void)!::write(report[1], &why, sizeof why);
+    ::_exit(127);
+  }
+  ::close(report[1]);
+  int exec_error = 0;
+  const ssize_t got = ::read(report[0], &exec_error, sizeof exec_error);
+  ::close(report[0]);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (got == static_cast<ssize_t>(sizeof exec_error)) {
+    if (error) *error = argv[0] + ": " + std::strerror(exec_error);
+    return -1;
+  }
+  return decode_status(status);
+}
+
+int start_daemon(const std::function<int(const std::function<void()>& ready)>& serve,
+                 const std::string& log_path, uint32_t timeout_ms, std::string* error) {
+  int ready_pipe[2];
+  if (::pipe2(ready_pipe, O_CLOEXEC) != 0) {
+    if (error) *error = std::strerror(errno);
+    return -1;
+  }
+  const pid_t child = ::fork();
+  if (child < 0) {
+    if (error) *error = std::strerror(errno);
+    return -1;
+  }
+  if (child == 0) {
+    ::close(ready_pipe[0]);
+    ::setsid();
+    const int null_in = ::open("/dev/null", O_RDONLY);
+    const int log = ::open(log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    if (null_in >= 0) ::dup2(null_in, STDIN_FILENO);
+    if (log >= 0) {
+      ::dup2(log, STDOUT_FILENO);
+      ::dup2(log, STDERR_FILENO);
+    }
+    const int write_end = ready_pipe[1];
+    const int code = serve([write_end] {
+      const char ok = 1;
+      (void)!::write(write_end, &ok, 1);
+    });
+    ::_exit(code);
+  }
+  ::close(ready_pipe[1]);
+  // Wait for the child's ready byte, its exit (the pipe closes) or the time-out.
+  const uint32_t started = tick_ms();
+  char byte = 0;
+  bool ready = false;
+  for (;;) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(ready_pipe[0], &set);
+    const uint32_t spent = tick_ms() - started;
+    if (spent >= timeout_ms) break;
+    timeval wait{static_cast<time_t>((timeout_ms - spent) / 1000),
+                 static_cast<suseconds_t>((timeout_ms - spent) % 1000 * 1000)};
+    const int n = ::select(ready_pipe[0] + 1, &set, nullptr, nullptr, &wait);
+    if (n < 0 && errno == EINTR) continue;
+    if (n > 0) ready = ::read(ready_pipe[0], &byte, 1) == 1;
+    break;
+  }
+  ::close(ready_pipe[0]);
+  if (!ready) {
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (error) *error = "the daemon did not start (see " + log_path + ")";
+    return -1;
+  }
+  return child;
+}
+
+int current_process_id() { return static_cast<int>(::getpid()); }
+
+int current_user_id() { return static_cast<int>(::getuid()); }
+
+bool process_alive(int pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
+
+bool request_stop(int pid) { return pid > 0 && ::kill(pid, SIGTERM) == 0; }
+
+void catch_stop_signals() {
+  struct sigaction action {};
+  action.sa_handler = on_stop_signal;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+}
+
+bool stop_requested() { return stop_flag != 0; }
+
+std::string get_environment(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  return value ? value : "";
+}
+
+void set_environment(const std::string& name, const std::string& value) {
+  ::setenv(name.c_str(), value.c_str(), 1);
+}
+
+void unset_environment(const std::string& name) { ::unsetenv(name.c_str()); }
+
+std::string temp_directory() {
+  const std::string tmp = get_environment("TMPDIR");
+  return tmp.empty() ? "/tmp" : tmp;
+}
+
+std::string runtime_directory() {
+  const std::string runtime = get_environment("XDG_RUNTIME_DIR");
+  struct stat info {};
+  if (!runtime.empty() && ::stat(runtime.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+      ::access(runtime.c_str(), W_OK) == 0) {
+    return runtime;
+  }
+  return temp_directory();
+}
+
+std::string make_temp_folder(const std::string& prefix) {
+  std::string pattern = temp_directory() + "/" + prefix + "XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) return {};
+  return pattern;  // mkdtemp creates it mode 0700
+}
+
+}  // namespace platform
