@@ -274,3 +274,8 @@ VEXO_API VEXO_STATUS_t StartTestCase(VEXO_LOG_HANDLE_t log, const char* name,
 VEXO_API VEXO_STATUS_t StopTestCase(VEXO_LOG_HANDLE_t log);
 VEXO_API VEXO_STATUS_t LogAssert(VEXO_LOG_HANDLE_t log, int32_t level,
                                  const VEXO_TEST_NUM_t* number, const char* message);
+
+// ---------------------------------------------------------------------------------------
+// Operator input
+
+#include "vexo_ui.h"
