@@ -26,7 +26,9 @@ struct packet {
 uint32_t send(zam_card& card, packet& p) {
   uint32_t returned = 0;
   const uint32_t status = card.serve(p.bytes, 56, p.bytes, 56, returned);
-  if (status == 0) EXPECT_EQ(returned, 56u);
+  if (status == 0) {
+    EXPECT_EQ(returned, 56u);
+  }
   return status;
 }
 

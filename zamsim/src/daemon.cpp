@@ -7,6 +7,7 @@
 
 #include "lab_server.h"
 #include "lattix_hierarchy.h"
+#include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/ipc.h"
 #include "platform/lab_client.h"

@@ -35,7 +35,7 @@ void expect_clean(hierarchy& tree) {
   FindMemIOEnables(handler, &enables, true, true);
   ASSERT_NE(enables, nullptr);
   for (const auto& e : *enables) {
-    ADD_FAILURE() << e.script << (e.ioFail ? " I/O" : " memory") << " enable " << e.actual << ", expected " << e.expected;
+    ADD_FAILURE() << e.script << (e.ioFailure ? " I/O" : " memory") << " enable " << e.actualEnable << ", expected " << e.expectedEnable;
   }
   std::vector<_ASPM_ENABLE_FAIL_DATA>* aspm = nullptr;
   FindASPMEnables(handler, &aspm);

@@ -66,6 +66,8 @@ lab_station::lab_station(station_config config, std::unique_ptr<hierarchy> tree)
       host_(std::make_unique<recording_access>(*this)),
       card_(config_.card_mode, config_.card_next_boot_mode) {}
 
+lab_station::~lab_station() = default;
+
 void lab_station::apply_straps() {
   using namespace pcie;
   const auto link = [this](int device, uint32_t max_width, uint32_t negotiated) {

@@ -28,6 +28,7 @@ struct station_roles {
 class lab_station {
  public:
   lab_station(station_config config, std::unique_ptr<hierarchy> tree);
+  ~lab_station();
 
   // Powers the station on: the straps, then the virtual firmware, then the roles.
   // Returns false with `error` set when the firmware or a role lookup fails.
@@ -41,7 +42,7 @@ class lab_station {
   const station_roles& roles() const { return roles_; }
   const firmware_report& boot_report() const { return report_; }
   zam_card& card() { return card_; }
-  virtual_operator& operator_() { return operator_; }
+  virtual_operator& bench_operator() { return operator_; }
   hierarchy& tree() { return *tree_; }
 
   std::string describe();

@@ -40,7 +40,7 @@ TEST(TraceTest, DllpCrcCatchesEverySingleBitError) {
 }
 
 TEST(TraceTest, RecordsAreMarkedSizedAndBounded) {
-  trace_buffer trace(64);
+  trace_buffer trace(50);
   trace.add_tlp(config_request_tlp(false, false, bdf{1, 0, 0}, 0, 0xF, 0, 0, 0));
   trace.add_dllp(ack_nak_dllp(dllp_ack, 0));
   const bytes all = trace.bytes();
