@@ -5,6 +5,7 @@
 #include "operator_dialog_backends.h"
 #include "operator_dialog_reply.h"
 #include "operator_script.h"
+#include "platform/lab_client.h"
 #include "platform/operator.h"
 
 namespace platform {
@@ -44,6 +45,40 @@ dialog_reply ask_dialog_script(const std::string& path, const dialog_request& re
   return detail::ended_reply(dialog_end::failed);
 }
 
+// The lab's virtual operator reads the dialog and answers it as a person at the bench
+// would: with an answer line in the script syntax, or "@auto" for the first choice, yes,
+// the default number or OK.
+dialog_reply ask_dialog_lab(const dialog_request& request) {
+  const char* socket = std::getenv("ZAMSIM_SOCKET");
+  if (socket == nullptr || *socket == '\0') {
+    std::cerr << "operator: ZAM_OPERATOR=lab needs ZAMSIM_SOCKET; dialog \"" << request.caption
+              << "\" left unanswered\n";
+    return detail::ended_reply(dialog_end::failed);
+  }
+  std::string input(8, '\0');
+  lab::put_le32(reinterpret_cast<uint8_t*>(input.data()), static_cast<uint32_t>(request.kind));
+  lab::put_le32(reinterpret_cast<uint8_t*>(input.data()) + 4, static_cast<uint32_t>(request.caption.size()));
+  input += request.caption;
+  input += request.title.empty() ? request.text : request.title + "\n" + request.text;
+  for (const auto& item : request.items) input += "\n  " + item;
+  std::string line;
+  lab_client client(socket);
+  if (client.call_text(lab::operation::dialog, input, line) != 0) {
+    std::cerr << "operator: the lab did not answer dialog \"" << request.caption << "\"\n";
+    return detail::ended_reply(dialog_end::failed);
+  }
+  if (line == "@auto") {
+    dialog_reply reply = detail::automatic_reply(request);
+    reply.by_operator = true;
+    return reply;
+  }
+  std::string why;
+  if (auto reply = detail::parse_dialog_line(request, line, &why)) return *reply;
+  std::cerr << "operator: the lab's answer \"" << line << "\" does not fit the " << kind_name(request.kind)
+            << " dialog \"" << request.caption << "\": " << why << "\n";
+  return detail::ended_reply(dialog_end::failed);
+}
+
 }  // namespace
 
 dialog_reply ask_dialog(const dialog_request& request) {
@@ -60,12 +95,7 @@ dialog_reply ask_dialog(const dialog_request& request) {
     }
     return detail::automatic_reply(request);
   }
-  if (backend == "lab") {
-    // The virtual operator of the lab answers dialogs once the lab offers them.
-    std::cerr << "operator: the lab operator does not answer " << kind_name(request.kind)
-              << " dialogs yet; dialog \"" << request.caption << "\" left unanswered\n";
-    return detail::ended_reply(dialog_end::failed);
-  }
+  if (backend == "lab") return ask_dialog_lab(request);
   std::cerr << "operator: unknown backend \"" << backend
             << "\" in ZAM_OPERATOR (use tty, auto, script:FILE or lab); dialog \"" << request.caption
             << "\" left unanswered\n";

@@ -107,6 +107,23 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
       returned = 4;
       break;
     }
+    case lab::operation::dialog: {
+      // kind; caption length; caption; text
+      if (input.size() < 8) {
+        status = platform::error::invalid_parameter;
+        break;
+      }
+      const uint32_t kind = lab::get_le32(input.data());
+      const uint32_t caption_length = lab::get_le32(input.data() + 4);
+      if (caption_length > input.size() - 8) {
+        status = platform::error::invalid_parameter;
+        break;
+      }
+      const std::string caption(input.begin() + 8, input.begin() + 8 + caption_length);
+      const std::string text(input.begin() + 8 + caption_length, input.end());
+      status = text_answer(station_.bench_operator().answer_dialog(kind, caption, text));
+      break;
+    }
     case lab::operation::status: {
       status = text_answer("zamsim pid " + std::to_string(platform::current_process_id()) + ", station " +
                            station_.config().name + " (" + station_.config().path + ")\n");
@@ -140,7 +157,7 @@ void lab_server::serve_client(std::shared_ptr<platform::stream_connection> clien
     // closes this client only.
     if (request.magic != lab::magic || request.input_length > lab::max_input ||
         request.output_capacity > lab::max_output || request.operation == 0 ||
-        request.operation > static_cast<uint32_t>(lab::operation::stop)) {
+        request.operation > static_cast<uint32_t>(lab::operation::dialog)) {
       std::printf("zamsim: malformed frame from a client (magic 0x%08X, operation %u, lengths %u/%u); closing it\n",
                   request.magic, request.operation, request.input_length, request.output_capacity);
       std::fflush(stdout);

@@ -14,11 +14,17 @@ class virtual_operator {
  public:
   // Answers a prompt: OK, Continue, Yes, the first choice. Returns the answer.
   platform::answer answer(const std::string& caption, const std::string& text, platform::buttons choice);
+  // Answers a dialog of the dialog library (kind as platform::dialog_kind numbers it):
+  // returns the answer as a script line, "@auto" for the first choice, yes, the default
+  // number or OK.
+  std::string answer_dialog(uint32_t kind, const std::string& caption, const std::string& text);
   // The last prompts and answers, oldest first.
   std::string describe() const;
 
  private:
   mutable std::mutex mutex_;
+  void remember(std::string line);
+
   std::deque<std::string> history_;
 };
 

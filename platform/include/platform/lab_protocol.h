@@ -28,6 +28,8 @@ enum class operation : uint32_t {
   status = 6,           // output: one-line status text
   show = 7,             // output: the lab's state as text
   stop = 8,             // the daemon stops after answering
+  dialog = 9,           // input: dialog kind, caption length, caption, text; output: the
+                        // answer as a script line, or "@auto" for the first choice/default
 };
 
 struct request_header {
