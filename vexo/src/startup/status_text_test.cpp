@@ -1,0 +1,40 @@
+// Message texts of the status codes.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "vexo.h"
+
+namespace {
+
+TEST(StatusTextTest, TableRowsAndCodesWithoutRow) {
+  EXPECT_STREQ(VEXOGetErrorDesc(0x00000000), "VEXO :: SUCCESS");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x00000001), "VEXO :: MULTIPLE INSTANCES OF CAP FOUND");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000000), "VEXO :: INSUFFICIENT RESOURCES");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000001), "VEXO :: DRIVER INITIALIZATION FAILED");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000003), "VEXO :: INVALID PARAMETER");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000004), "VEXO :: UNSUPPORTED PARAMETER");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000006), "VEXO :: STATUS FAILED");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000007), "VEXO :: NO LOG FILE");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000008), "VEXO :: INVALID LOG FILE HANDLE");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000009), "VEXO :: LOG FILE TOO BIG");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x8000000A), "VEXO :: NO DAT FILE");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x8000000B), "VEXO :: LOG NOT OPEN");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x8000000C), "VEXO :: LOG WRITE ERROR");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x8000001F), "VEXO :: PCIE CONFIG READ FAILED");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000020), "VEXO :: PCIE CONFIG WRITE FAILED");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000024), "VEXO :: PCIE MULTIPLE INSTANCES OF CAP FOUND");
+
+  // The end of a capability walk and a missing capability share one text.
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000021), "VEXO :: PCIE CAP DOES NOT EXIST");
+  EXPECT_STREQ(VEXOGetErrorDesc(0x80000023), "VEXO :: PCIE CAP DOES NOT EXIST");
+
+  const std::string invalid = "VEXO :: Invalid Error Code";
+  for (VEXO_STATUS_t code : {0x80000022u, 0x80000012u, 0x80000014u, 0x80000016u, 0x8000001Cu,
+                             0x8000000Du, 0x8000000Eu, 0x8000000Fu, 0x80000010u, 0x00000002u,
+                             0x80000002u, 0xFFFFFFFFu}) {
+    EXPECT_EQ(VEXOGetErrorDesc(code), invalid) << std::hex << code;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,135 @@
+// CXmlVEXOLog: the XML test log every compliance program writes.
+#include "xml/xml_log.h"
+
+#include <cstring>
+
+#include "device/device_record.h"
+#include "log/log_level.h"
+#include "log/test_num.h"
+#include "platform/clock.h"
+#include "platform/sysinfo.h"
+#include "xml/platform_block.h"
+
+namespace vexo {
+namespace {
+
+const char* open_mode(VEXO_LOG_ACTION_t mode) {
+  switch (mode) {
+    case VEXO_LOG_ACTION_CREATE:
+    case VEXO_LOG_ACTION_OVERWRITE: return "w";
+    case VEXO_LOG_ACTION_APPEND: return "a";
+    default: return nullptr;
+  }
+}
+
+std::string formatted(const char* format, auto... values) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
+}  // namespace
+
+CXmlVEXOLog::CXmlVEXOLog(const char* file_name, VEXO_LOG_ACTION_t mode,
+                         const log_flavour& flavour)
+    : CVEXOLog(flavour) {
+  const char* how = open_mode(mode);
+  if (file_name != nullptr) file_name_ = file_name;
+  if (file_name != nullptr && how != nullptr) file_ = std::fopen(file_name, how);
+  if (file_ == nullptr) {
+    open_status_ = VEXO_STATUS_NO_LOG_FILE;
+    return;
+  }
+  put(document_header(platform::local_now(), platform::read_machine_facts()));
+}
+
+CXmlVEXOLog::~CXmlVEXOLog() {
+  if (file_ == nullptr) return;
+  put("</VEXOXMLLog>\n");
+  std::fclose(file_);
+}
+
+void CXmlVEXOLog::put(const std::string& text) {
+  std::fwrite(text.data(), 1, text.size(), file_);
+  std::fflush(file_);
+}
+
+VEXO_STATUS_t CXmlVEXOLog::Reset() {
+  if (file_ == nullptr) return VEXO_STATUS_LOG_NOT_OPEN;
+  std::fclose(file_);
+  file_ = std::fopen(file_name_.c_str(), "w");
+  return file_ != nullptr ? VEXO_STATUS_SUCCESS : VEXO_STATUS_LOG_NOT_OPEN;
+}
+
+VEXO_STATUS_t CXmlVEXOLog::StartTest(const std::string& name) {
+  const VEXO_STATUS_t status = CVEXOLog::StartTest(name);
+  if (status != VEXO_STATUS_SUCCESS) return status;
+  return WriteTestElement(nullptr, 0, nullptr);
+}
+
+VEXO_STATUS_t CXmlVEXOLog::StopTest() {
+  // Only the closing element: the XML log keeps no test records.
+  if (file_ != nullptr) put("</VEXOTest>\n");
+  return VEXO_STATUS_SUCCESS;
+}
+
+VEXO_STATUS_t CXmlVEXOLog::StartTestCase(const std::string&) { return VEXO_STATUS_SUCCESS; }
+
+VEXO_STATUS_t CXmlVEXOLog::StopTestCase() { return VEXO_STATUS_SUCCESS; }
+
+VEXO_STATUS_t CXmlVEXOLog::WriteTestElement(const VEXO_TEST_NUM_t* numbers, uint32_t count,
+                                            VEXO_DEVICE_HANDLE_t device_under_test) {
+  if (file_ == nullptr) return VEXO_STATUS_SUCCESS;
+  std::string text = formatted("<VEXOTest user=\"%s\" timestamp=\"%s\">\n", log_user,
+                               log_timestamp(platform::local_now()).c_str());
+  for (uint32_t index = 0; numbers != nullptr && index < count; ++index) {
+    text += "<Assertion name=\"" + assertion_name(numbers[index]) + "\">\n</Assertion>\n";
+  }
+  if (const device_record* device = record_from_handle(device_under_test)) {
+    text += formatted(
+        "<DUT DeviceId=\"0X%x\" VendorId=\"0X%x\" Bus=\"%d\" Device=\"%d\" Function=\"%d\">\n",
+        device->device_id, device->vendor_id, device->bus, device->device, device->function);
+    text += "</DUT>\n";
+  }
+  put(text);
+  return VEXO_STATUS_SUCCESS;
+}
+
+VEXO_STATUS_t CXmlVEXOLog::LogAssert(int32_t level, const VEXO_TEST_NUM_t& number,
+                                     const std::string& message) {
+  if (file_ == nullptr) return VEXO_STATUS_SUCCESS;
+  put("\n<ASSERTTAG assertion = \"" + assertion_name(number) + "\" status = \"" +
+      assertion_status_word(level) + "\">\n" + message + "</ASSERTTAG>\n\n");
+  return VEXO_STATUS_SUCCESS;
+}
+
+VEXO_STATUS_t CXmlVEXOLog::Write(int32_t level, const std::string& text) {
+  if (file_ == nullptr) return VEXO_STATUS_LOG_NOT_OPEN;
+  const xml_tag_pair tags = xml_free_text_tags(level);
+  put(tags.open + text + tags.close);
+  return VEXO_STATUS_SUCCESS;
+}
+
+VEXO_STATUS_t CXmlVEXOLog::WriteTraceBufferDump(int32_t action_count, const uint8_t* bytes,
+                                                uint32_t byte_count) {
+  if (file_ == nullptr) return VEXO_STATUS_LOG_NOT_OPEN;
+  if (bytes == nullptr) byte_count = 0;
+  std::string text = "\n<INFO> " + formatted("<ActionCount> %d\n", action_count) +
+                     "</ActionCount>\n</INFO>\n <INFO> <TBContents>\n" +
+                     formatted("<NumBytes> %d </NumBytes> \n", static_cast<int>(byte_count)) +
+                     "<TBData>\n";
+  for (uint32_t offset = 0; offset < byte_count; offset += 4) {
+    // A count that is not a multiple of four ends in a short word: read only what is
+    // there and pad with zeros rather than run past the buffer.
+    uint8_t word_bytes[4] = {0, 0, 0, 0};
+    std::memcpy(word_bytes, bytes + offset, byte_count - offset < 4 ? byte_count - offset : 4);
+    const uint32_t word = word_bytes[0] | (word_bytes[1] << 8) | (word_bytes[2] << 16) |
+                          (static_cast<uint32_t>(word_bytes[3]) << 24);
+    text += formatted("0x%08x\n", word);
+  }
+  text += "</TBData>\n</TBContents></INFO>\n";
+  put(text);
+  return VEXO_STATUS_SUCCESS;
+}
+
+}  // namespace vexo
