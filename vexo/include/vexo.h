@@ -108,6 +108,9 @@ typedef struct VEXO_TEST_NUM_t {
 // Driver interface library tables, bound by entry-point name at start-up.
 // Arguments are 32-bit unless said otherwise; 64-bit values are passed whole.
 
+// pellor/pellor.h declares the same three tables; test programs that include it first
+// (to drive fake drivers) take its declarations.
+#ifndef PELLOR_PELLOR_H
 typedef uint32_t (*CFG_OPEN_DRIVER_t)(uint32_t* driver);
 typedef uint32_t (*CFG_SET_WINDOW_t)(uint32_t driver, uint64_t base, uint64_t length);
 typedef uint32_t (*CFG_QUERY_MCFG_t)(uint32_t driver, uint64_t* base, uint8_t* start_bus,
@@ -173,6 +176,8 @@ typedef struct KEP_LIB_INTERFACE_t {
   void* Reserved2;
   void* Reserved3;
 } KEP_LIB_INTERFACE_t;
+
+#endif  // PELLOR_PELLOR_H
 
 // Entry points of the driver interface library, looked up by these names.
 typedef uint32_t (*CONFIG_DRIVER_GET_INTERFACE_t)(CONFIG_DRIVER_INTERFACE_t* table);
