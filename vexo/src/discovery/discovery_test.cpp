@@ -297,6 +297,7 @@ TEST_F(DiscoveryTest, NoConfigurationDriverFindsNothing) {
   auto space = std::make_shared<pellor::fake::byte_array_config_space>();
   space->add_function({0, 3, 0}, 0x1234, 0x4321);
   prepare(space);
+  drivers->record_requests(true);
   faults->hide_family(platform::driver_class::config_space);
   // The library hands out a zeroed table, which start-up refuses.
   EXPECT_EQ(open_framework(), VEXO_STATUS_FAILED);

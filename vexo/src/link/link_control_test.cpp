@@ -55,7 +55,7 @@ TEST_F(LinkControlTest, DisableThenEnableKeepsEveryOtherBit) {
 
   // Retrain writes bit 5 with the other bits as read (the port does not keep it; the
   // request shows what was written), and does not wait.
-  drivers->clear_requests();
+  drivers->record_requests(true);
   ASSERT_EQ(VEXO_RetrainDUTLink(endpoint), VEXO_STATUS_SUCCESS);
   const auto requests = drivers->requests_to(config_path);
   ASSERT_FALSE(requests.empty());
