@@ -87,3 +87,28 @@ TEST_F(ConfigAccessTest, WindowQueryAnswersFromTheDriver) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(EntryPointTableTest, DeviceAndConfigurationWordsPointAtTheirCalls) {
+  VEXO_INTF_TABLE_t table{};
+  ASSERT_EQ(VEXOGetIntf(&table), VEXO_STATUS_SUCCESS);
+  using by_bdf = VEXO_STATUS_t (*)(unsigned char, unsigned char, unsigned char,
+                                   VEXO_DEVICE_HANDLE_t*);
+  using by_info = VEXO_STATUS_t (*)(VEXO_HANDLE_t, VEXO_DEVICE_HANDLE_t*, unsigned int,
+                                    VEXO_DEVICE_FIND_INFO_t*);
+  EXPECT_EQ(table.word[VEXO_INTF_OPEN_DEVICE], reinterpret_cast<uintptr_t>(&OpenDevice));
+  EXPECT_EQ(table.word[VEXO_INTF_CLOSE_DEVICE], reinterpret_cast<uintptr_t>(&CloseDevice));
+  EXPECT_EQ(table.word[VEXO_INTF_READ_CONFIG_SPACE], reinterpret_cast<uintptr_t>(&ReadConfigSpace));
+  EXPECT_EQ(table.word[VEXO_INTF_WRITE_CONFIG_SPACE],
+            reinterpret_cast<uintptr_t>(&WriteConfigSpace));
+  EXPECT_EQ(table.word[VEXO_INTF_FIND_DEVICE_BY_BDF],
+            reinterpret_cast<uintptr_t>(static_cast<by_bdf>(&FindDevice)));
+  EXPECT_EQ(table.word[VEXO_INTF_FIND_DEVICE_BY_INFO],
+            reinterpret_cast<uintptr_t>(static_cast<by_info>(&FindDevice)));
+  EXPECT_EQ(table.word[VEXO_INTF_WRITE_DEVICE_STATUS_REG],
+            reinterpret_cast<uintptr_t>(&WriteDeviceStatusReg));
+  EXPECT_EQ(table.word[VEXO_INTF_ARM_ZAM], 0u);  // card calls are not in the library yet
+}
+
+}  // namespace
