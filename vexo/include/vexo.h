@@ -106,20 +106,24 @@ typedef struct VEXO_TEST_NUM_t {
 
 // ---------------------------------------------------------------------------------------
 // Driver interface library tables, bound by entry-point name at start-up.
-// Arguments are 32-bit unless said otherwise; 64-bit values are passed whole.
+// Arguments are 32-bit unless said otherwise; the window's 64-bit base and length are
+// passed as low and high halves.
 
 // pellor/pellor.h declares the same three tables; test programs that include it first
 // (to drive fake drivers) take its declarations.
 #ifndef PELLOR_PELLOR_H
 typedef uint32_t (*CFG_OPEN_DRIVER_t)(uint32_t* driver);
-typedef uint32_t (*CFG_SET_WINDOW_t)(uint32_t driver, uint64_t base, uint64_t length);
+typedef uint32_t (*CFG_SET_WINDOW_t)(uint32_t driver, uint32_t base_low, uint32_t base_high,
+                                     uint32_t length_low, uint32_t length_high);
 typedef uint32_t (*CFG_QUERY_MCFG_t)(uint32_t driver, uint64_t* base, uint8_t* start_bus,
                                      uint8_t* end_bus, uint64_t* length);
 typedef uint32_t (*CFG_GET_WINDOW_t)(uint32_t driver, uint64_t* first, uint64_t* second);
-typedef uint32_t (*CFG_ACCESS_t)(uint32_t driver, uint32_t bus, uint32_t device,
-                                 uint32_t function, uint32_t offset, uint32_t length,
-                                 void* buffer);
-typedef uint32_t (*CFG_CLOSE_DRIVER_t)(uint32_t driver);
+typedef uint32_t (*CFG_READ_t)(uint32_t driver, uint32_t bus, uint32_t device,
+                               uint32_t function, uint32_t offset, uint32_t length, void* buffer);
+typedef uint32_t (*CFG_WRITE_t)(uint32_t driver, uint32_t bus, uint32_t device,
+                                uint32_t function, uint32_t offset, uint32_t length,
+                                const void* buffer);
+typedef void (*CFG_CLOSE_DRIVER_t)(uint32_t driver);
 typedef uint32_t (*CFG_SPARE_t)(void);
 
 typedef struct CONFIG_DRIVER_INTERFACE_t {
@@ -127,9 +131,9 @@ typedef struct CONFIG_DRIVER_INTERFACE_t {
   CFG_SET_WINDOW_t SetCfgWindow;         // 1
   CFG_QUERY_MCFG_t QueryMcfg;            // 2
   CFG_GET_WINDOW_t GetCfgWindow;         // 3
-  CFG_ACCESS_t ReadConfig;               // 4: arguments checked, buffer cleared first
-  CFG_ACCESS_t ReadConfigNoCheck;        // 5
-  CFG_ACCESS_t WriteConfig;              // 6
+  CFG_READ_t ReadConfig;                 // 4: arguments checked, buffer cleared first
+  CFG_READ_t ReadConfigNoCheck;          // 5
+  CFG_WRITE_t WriteConfig;               // 6
   CFG_CLOSE_DRIVER_t CloseDriver;        // 7
   CFG_SPARE_t Spare8;                    // 8
   CFG_SPARE_t Spare9;                    // 9
@@ -170,11 +174,13 @@ typedef struct ZAM_LIB_INTERFACE_t {
   ZAM_FIND_UPSTREAM_PAIR_t FindUpstreamPair;  // 16
 } ZAM_LIB_INTERFACE_t;
 
+typedef uint32_t (*KEP_RESERVED_t)(void);
+
 typedef struct KEP_LIB_INTERFACE_t {
   ZAM_BDF_t IsKepDevice;  // 0: 1 when a known-endpoint record has this BDF
-  void* Reserved1;
-  void* Reserved2;
-  void* Reserved3;
+  KEP_RESERVED_t Reserved1;  // 1-3: always null
+  KEP_RESERVED_t Reserved2;
+  KEP_RESERVED_t Reserved3;
 } KEP_LIB_INTERFACE_t;
 
 #endif  // PELLOR_PELLOR_H

@@ -11,11 +11,12 @@ fake_pellor_control control;
   return control.open_result;
 }
 
-[[maybe_unused]] uint32_t set_window(uint32_t driver, uint64_t base, uint64_t length) {
+[[maybe_unused]] uint32_t set_window(uint32_t driver, uint32_t base_low, uint32_t base_high,
+                                     uint32_t length_low, uint32_t length_high) {
   ++control.set_window_calls;
   control.context_at_set_window = driver;
-  control.window_base = base;
-  control.window_length = length;
+  control.window_base = (uint64_t{base_high} << 32) | base_low;
+  control.window_length = (uint64_t{length_high} << 32) | length_low;
   return control.set_window_result;
 }
 
@@ -33,10 +34,9 @@ fake_pellor_control control;
   return control.query_result;
 }
 
-[[maybe_unused]] uint32_t close_driver(uint32_t driver) {
+[[maybe_unused]] void close_driver(uint32_t driver) {
   ++control.close_calls;
   control.context_at_close = driver;
-  return 1;
 }
 
 [[maybe_unused]] uint32_t is_zam_device(uint32_t bus, uint32_t device, uint32_t function) {

@@ -17,6 +17,15 @@ constexpr const char* window_settings_file = "PCIECfgInfo.ini";
 constexpr const char* default_window_length = "52428800";
 constexpr std::size_t window_length_buffer = 100;
 
+uint32_t low_half(uint64_t value) { return static_cast<uint32_t>(value); }
+uint32_t high_half(uint64_t value) { return static_cast<uint32_t>(value >> 32); }
+
+uint32_t set_window(const CONFIG_DRIVER_INTERFACE_t& table, uint32_t driver, uint64_t base,
+                    uint64_t length) {
+  return table.SetCfgWindow(driver, low_half(base), high_half(base), low_half(length),
+                            high_half(length));
+}
+
 template <typename Entry>
 Entry find_entry(platform::library_handle library, const char* name) {
   return reinterpret_cast<Entry>(platform::find_symbol(library, name));
@@ -61,13 +70,13 @@ bool open_config_driver(uint64_t config_base) {
   if (table.QueryMcfg != nullptr && table.SetCfgWindow != nullptr &&
       table.QueryMcfg(state.driver_context, &reported_base, &start_bus, &end_bus,
                       &reported_length) != 0 &&
-      table.SetCfgWindow(state.driver_context, reported_base, reported_length) != 0) {
+      set_window(table, state.driver_context, reported_base, reported_length) != 0) {
     return true;
   }
 
   const uint64_t length = configured_window_length();
   if (table.SetCfgWindow == nullptr) return false;
-  return table.SetCfgWindow(state.driver_context, config_base, length) != 0;
+  return set_window(table, state.driver_context, config_base, length) != 0;
 }
 
 }  // namespace vexo
