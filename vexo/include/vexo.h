@@ -638,3 +638,8 @@ VEXO_API VEXO_STATUS_t SetUpstreamASPMState(VEXO_DEVICE_HANDLE_t dev,
                                             VEXO_ASPM_CONTROL_STATE_t state);
 // Always VEXO_STATUS_INVALID_PARAMETER; changes nothing.
 VEXO_API VEXO_STATUS_t WriteDeviceStatusReg(VEXO_DEVICE_HANDLE_t dev, int a, int b, int c, int d);
+
+// ---------------------------------------------------------------------------------------
+// Operator input
+
+#include "vexo_ui.h"
