@@ -1,0 +1,48 @@
+// vexoscan against the lab: the framework's scan finds every function of the station where
+// the boot put it, with the script's IDs, and the driver library finds the card.
+#include <gtest/gtest.h>
+
+#include "lab_fixture.h"
+
+namespace e2e {
+namespace {
+
+using LabVexoscan = LabTest;
+
+TEST_F(LabVexoscan, ListsTheDefaultStation) {
+  start_lab("default.station");
+  int code = -1;
+  const std::string out = capture("ZAMSIM_SOCKET=" + socket_ + " " + VEXOSCAN_EXE + " 2>&1", &code);
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_EQ(out.rfind("Farrow port at bdf[1,0,0] implements ZAM specification\n"
+                      "Known end point at bdf[8,0,0] implements ZAM specification\n"
+                      "Farrow port found at BDF[1,0,0] and initialized successfully\n",
+                      0),
+            0u)
+      << out;
+  const char* rows[] = {
+      "00:00.0  8086:7a38  81   root-port", "00:01.0  8086:7a39  81   root-port", "00:02.0  8086:7a3a  81   root-port",
+      "01:00.0  1a2b:5a01  81   switch-upstream", "02:00.0  1a2b:5a02  81   switch-downstream",
+      "03:00.0  abcd:0020  80   endpoint            02:00.0  0x40:10(36) 0x54:01(8) 0x70:05(20) 0x100:0001(60) "
+      "0x140:0003(12)",
+      "06:00.0  1b36:0041  80   endpoint            05:00.0", "07:00.0  1b36:0042  80   endpoint            05:01.0",
+      "08:00.0  1a2b:5a30  80   endpoint            00:02.0"};
+  for (const char* row : rows) EXPECT_NE(out.find(std::string("\n") + row), std::string::npos) << row << "\n" << out;
+  EXPECT_NE(out.find("\n12 function(s)\n"), std::string::npos) << out;
+}
+
+TEST_F(LabVexoscan, RunPassesTheExitCodeThrough) {
+  int code = -1;
+  capture(std::string(ZAMSIM_EXE) + " run " + ZAMSIM_STATIONS + "/minimal.station -- sh -c 'test -n \"$ZAMSIM_SOCKET\" && exit 3'",
+          &code);
+  EXPECT_EQ(code, 3);
+  const std::string out =
+      capture(std::string(ZAMSIM_EXE) + " run " + ZAMSIM_STATIONS + "/minimal.station -- " + VEXOSCAN_EXE + " 2>&1", &code);
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_NE(out.find("\n4 function(s)\n"), std::string::npos) << out;
+  capture(std::string(ZAMSIM_EXE) + " run /no/such.station -- true 2>/dev/null", &code);
+  EXPECT_EQ(code, 1);
+}
+
+}  // namespace
+}  // namespace e2e
