@@ -274,3 +274,362 @@ VEXO_API VEXO_STATUS_t StartTestCase(VEXO_LOG_HANDLE_t log, const char* name,
 VEXO_API VEXO_STATUS_t StopTestCase(VEXO_LOG_HANDLE_t log);
 VEXO_API VEXO_STATUS_t LogAssert(VEXO_LOG_HANDLE_t log, int32_t level,
                                  const VEXO_TEST_NUM_t* number, const char* message);
+
+// =======================================================================================
+// Devices: discovery, configuration space, capability lists and link control.
+//
+// - Device handles come from FindDevice, the FindFirst.../FindNext... calls,
+//   VEXO_GetUpStreamPort and the parent lookup of OpenDevice; each is a separate record
+//   that its receiver frees with CloseDevice (which frees nothing the record points to).
+// - Capability handles are separate records freed with VEXO_FreeCapabilityHandle; they hold
+//   the device handle but do not keep the device alive.
+// - Every configuration access goes through the configuration table bound at start-up;
+//   without one, reads and writes move nothing and fail.
+// - Diagnostics of the capability walks and link control go to standard output.
+// =======================================================================================
+
+// ---------------------------------------------------------------------------------------
+// Device discovery
+
+// PCI Express Device/Port Type (PCIe Base 4.0 sec 7.5.3.2, bits 4-7).
+enum VEXO_DEV_PORT_TYPE_t : uint32_t {
+  VEXO_DEV_ENDPOINT = 0,
+  VEXO_DEV_LEGACY_ENDPOINT = 1,
+  VEXO_DEV_ROOT_PORT = 4,
+  VEXO_DEV_SWITCH_UPSTREAM_PORT = 5,
+  VEXO_DEV_SWITCH_DOWNSTREAM_PORT = 6,
+  VEXO_DEV_PCIE_TO_PCI_BRIDGE = 7,
+};
+
+// What FindDevice with a find-information record matches (the flags may be combined).
+inline constexpr uint32_t VEXO_FIND_BY_IDS = 0x3;      // vendor and device ID
+inline constexpr uint32_t VEXO_FIND_BY_CLASS = 0x4;    // class code (wins over the others)
+inline constexpr uint32_t VEXO_FIND_BY_BDF = 0x1000;   // bus, device and function
+
+#pragma pack(push, 1)
+typedef struct VEXO_DEVICE_FIND_INFO_t {
+  uint16_t vendor_id;
+  uint16_t device_id;
+  uint8_t bus;
+  uint8_t unused;  // not read
+  uint8_t device;
+  uint8_t function;
+  uint8_t base_class;
+  uint8_t sub_class;
+  uint8_t programming_interface;
+} VEXO_DEVICE_FIND_INFO_t;
+#pragma pack(pop)
+static_assert(sizeof(VEXO_DEVICE_FIND_INFO_t) == 11, "find information is 11 bytes");
+
+// Accepted and not interpreted.
+typedef uint32_t VEXO_ENUM_METHOD_t;
+typedef uint32_t VEXO_ENUM_STOP_POINT_t;
+typedef uint32_t VEXO_ACCESS_MODE_t;
+
+VEXO_API VEXO_STATUS_t EnumerateDevice(VEXO_HANDLE_t handle, VEXO_ENUM_METHOD_t method,
+                                       VEXO_ENUM_STOP_POINT_t stop_point, unsigned short value,
+                                       unsigned int flags);
+// The function at exactly this bus/device/function.
+VEXO_API VEXO_STATUS_t FindDevice(unsigned char bus, unsigned char device,
+                                  unsigned char function, VEXO_DEVICE_HANDLE_t* dev);
+// The first function with these IDs (device ID first).
+VEXO_API VEXO_STATUS_t FindDevice(unsigned short device_id, unsigned short vendor_id,
+                                  VEXO_DEVICE_HANDLE_t* dev);
+// The function with these IDs at exactly this bus/device/function.
+VEXO_API VEXO_STATUS_t FindDevice(unsigned short device_id, unsigned short vendor_id,
+                                  unsigned char bus, unsigned char device,
+                                  unsigned char function, VEXO_DEVICE_HANDLE_t* dev);
+// Dispatches on the VEXO_FIND_BY_... flags; a found non-card record joins the handle's list.
+VEXO_API VEXO_STATUS_t FindDevice(VEXO_HANDLE_t handle, VEXO_DEVICE_HANDLE_t* dev,
+                                  unsigned int flags, VEXO_DEVICE_FIND_INFO_t* info);
+
+// First function of a port type from 0:0.0; the framework handle is not used.
+VEXO_API VEXO_STATUS_t FindFirstEndpoint(VEXO_HANDLE_t handle, VEXO_DEVICE_HANDLE_t* dev);
+VEXO_API VEXO_STATUS_t FindFirstLegacyEndpoint(VEXO_HANDLE_t handle, VEXO_DEVICE_HANDLE_t* dev);
+VEXO_API VEXO_STATUS_t FindFirstRootPort(VEXO_HANDLE_t handle, VEXO_DEVICE_HANDLE_t* dev);
+VEXO_API VEXO_STATUS_t FindFirstSwitch(VEXO_HANDLE_t handle, VEXO_DEVICE_HANDLE_t* dev);
+VEXO_API VEXO_STATUS_t FindFirstDownSwitch(VEXO_HANDLE_t handle, VEXO_DEVICE_HANDLE_t* dev);
+VEXO_API VEXO_STATUS_t FindFirstBridge(VEXO_HANDLE_t handle, VEXO_DEVICE_HANDLE_t* dev);
+// Next function of a port type after the previous record's bus/device/function.
+VEXO_API VEXO_STATUS_t FindNextEndpoint(VEXO_DEVICE_HANDLE_t previous, VEXO_DEVICE_HANDLE_t* dev);
+VEXO_API VEXO_STATUS_t FindNextLegacyEndpoint(VEXO_DEVICE_HANDLE_t previous,
+                                              VEXO_DEVICE_HANDLE_t* dev);
+VEXO_API VEXO_STATUS_t FindNextRootPort(VEXO_DEVICE_HANDLE_t previous, VEXO_DEVICE_HANDLE_t* dev);
+VEXO_API VEXO_STATUS_t FindNextSwitch(VEXO_DEVICE_HANDLE_t previous, VEXO_DEVICE_HANDLE_t* dev);
+VEXO_API VEXO_STATUS_t FindNextDownSwitch(VEXO_DEVICE_HANDLE_t previous,
+                                          VEXO_DEVICE_HANDLE_t* dev);
+VEXO_API VEXO_STATUS_t FindNextBridge(VEXO_DEVICE_HANDLE_t previous, VEXO_DEVICE_HANDLE_t* dev);
+
+// Looks up and stores the parent (by port type) and marks the record opened.
+VEXO_API VEXO_STATUS_t OpenDevice(VEXO_DEVICE_HANDLE_t dev, VEXO_ACCESS_MODE_t mode);
+VEXO_API VEXO_STATUS_t CloseDevice(VEXO_DEVICE_HANDLE_t dev);
+VEXO_API VEXO_STATUS_t GetParentDevice(VEXO_DEVICE_HANDLE_t dev, VEXO_DEVICE_HANDLE_t* parent);
+// Always VEXO_STATUS_NOT_SUPPORTED.
+VEXO_API VEXO_STATUS_t GetParentPort(VEXO_DEVICE_HANDLE_t dev, VEXO_DEVICE_HANDLE_t* port);
+// A new record for the bridge whose secondary bus is the device's bus; null when none.
+VEXO_API VEXO_DEVICE_HANDLE_t VEXO_GetUpStreamPort(VEXO_DEVICE_HANDLE_t dev);
+
+VEXO_API VEXO_STATUS_t GetBusNumber(VEXO_DEVICE_HANDLE_t dev, unsigned char* bus);
+VEXO_API VEXO_STATUS_t GetDeviceNumber(VEXO_DEVICE_HANDLE_t dev, unsigned char* device);
+VEXO_API VEXO_STATUS_t GetFunctionNumber(VEXO_DEVICE_HANDLE_t dev, unsigned char* function);
+VEXO_API VEXO_STATUS_t GetVendorID(VEXO_DEVICE_HANDLE_t dev, unsigned short* vendor_id);
+VEXO_API VEXO_STATUS_t GetDeviceID(VEXO_DEVICE_HANDLE_t dev, unsigned short* device_id);
+VEXO_API VEXO_STATUS_t GetHeaderType(VEXO_DEVICE_HANDLE_t dev, unsigned char* header_type);
+VEXO_API VEXO_STATUS_t GetDeviceType(VEXO_DEVICE_HANDLE_t dev, VEXO_DEV_PORT_TYPE_t* type);
+// 1 when the record's function number is not 0.
+VEXO_API VEXO_STATUS_t IsMultiFunction(VEXO_DEVICE_HANDLE_t dev, int* multi_function);
+VEXO_API VEXO_STATUS_t VEXO_GetDeviceProperties(VEXO_DEVICE_HANDLE_t dev, unsigned char* bus,
+                                                unsigned char* device, unsigned char* function,
+                                                unsigned short* vendor_id,
+                                                unsigned short* device_id);
+
+// ---------------------------------------------------------------------------------------
+// Configuration space
+
+// The standard type 0/1 header (PCI Local Bus 3.0 sec 6.1); not filled by the calls below.
+typedef struct PCI_CONFIG_SPACE_HEADER_t {
+  uint8_t bytes[64];
+} PCI_CONFIG_SPACE_HEADER_t;
+
+// *length bytes at offset; *length receives the count moved (the full length or 0).
+VEXO_API VEXO_STATUS_t ReadConfigSpace(VEXO_DEVICE_HANDLE_t dev, void* buffer,
+                                       unsigned int offset, unsigned int* length);
+VEXO_API VEXO_STATUS_t WriteConfigSpace(VEXO_DEVICE_HANDLE_t dev, void* buffer,
+                                        unsigned int offset, unsigned int* length);
+// Any bus/device/function without a record, unchecked; returns the count read (length or 0).
+VEXO_API unsigned int VEXO_ReadConfigSpace_Ex(unsigned int bus, unsigned int device,
+                                              unsigned int function, unsigned int offset,
+                                              unsigned int length, unsigned char* buffer);
+// 1 when the driver reported its memory-mapped window (outputs filled), else 0.
+VEXO_API int QueryAcpiMcfgTableInfo(uint64_t* base, uint8_t* start_bus, uint8_t* end_bus,
+                                    uint64_t* length);
+VEXO_API VEXO_STATUS_t GetDevConfigSpace(VEXO_DEVICE_HANDLE_t dev,
+                                         PCI_CONFIG_SPACE_HEADER_t** header);
+VEXO_API VEXO_STATUS_t GetDevConfigPtr(VEXO_DEVICE_HANDLE_t dev,
+                                       PCI_CONFIG_SPACE_HEADER_t** header);
+
+// ---------------------------------------------------------------------------------------
+// Capability lists
+
+typedef void* VEXO_CAP_HANDLE_t;
+typedef uint32_t VEXO_PCI_CAPABILITY_TYPE_t;   // PCI capability ID (8 bits)
+typedef uint32_t VEXO_PCIE_CAPABILITY_TYPE_t;  // extended capability ID (16 bits)
+
+inline constexpr VEXO_PCI_CAPABILITY_TYPE_t VEXO_PCI_CAP_POWER_MANAGEMENT = 0x01;
+inline constexpr VEXO_PCI_CAPABILITY_TYPE_t VEXO_PCI_CAP_MSI = 0x05;
+inline constexpr VEXO_PCI_CAPABILITY_TYPE_t VEXO_PCI_CAP_VENDOR_SPECIFIC = 0x09;
+inline constexpr VEXO_PCI_CAPABILITY_TYPE_t VEXO_PCI_CAP_PCI_EXPRESS = 0x10;
+inline constexpr VEXO_PCI_CAPABILITY_TYPE_t VEXO_PCI_CAP_MSI_X = 0x11;
+inline constexpr VEXO_PCIE_CAPABILITY_TYPE_t VEXO_PCIE_CAP_ADV_ERR_REP = 0x0001;
+inline constexpr VEXO_PCIE_CAPABILITY_TYPE_t VEXO_PCIE_CAP_VIRTUAL_CHANNEL = 0x0002;
+inline constexpr VEXO_PCIE_CAPABILITY_TYPE_t VEXO_PCIE_CAP_SERIAL_NUMBER = 0x0003;
+inline constexpr VEXO_PCIE_CAPABILITY_TYPE_t VEXO_PCIE_CAP_POWER_BUDGETING = 0x0004;
+
+typedef struct VEXO_PCI_DEVICE_CAP_INFO_t {
+  uint32_t offset;
+  uint32_t id;
+  uint32_t length;
+  uint32_t next;
+} VEXO_PCI_DEVICE_CAP_INFO_t;
+
+typedef struct PCI_CAPABILITY_HEADER_t {
+  uint8_t id;
+  uint8_t next;
+} PCI_CAPABILITY_HEADER_t;
+
+#pragma pack(push, 1)
+// PCI Express capability, first 36 bytes (PCIe Base 4.0 sec 7.5.3).
+typedef struct PCIE_CAPABILITY_STRUCT_t {
+  uint8_t id;
+  uint8_t next;
+  uint16_t capabilities;  // bits 4-7: VEXO_DEV_PORT_TYPE_t
+  uint32_t device_capabilities;
+  uint16_t device_control;
+  uint16_t device_status;
+  uint32_t link_capabilities;
+  uint16_t link_control;  // bit 4 Link Disable, bit 5 Retrain Link
+  uint16_t link_status;   // bit 11 Link Training
+  uint32_t slot_capabilities;
+  uint16_t slot_control;
+  uint16_t slot_status;
+  uint16_t root_control;
+  uint16_t root_capabilities;
+  uint32_t root_status;
+} PCIE_CAPABILITY_STRUCT_t;
+static_assert(sizeof(PCIE_CAPABILITY_STRUCT_t) == 36, "36 bytes are copied");
+
+// Power management capability (PCI Bus Power Management 1.2 sec 3.2).
+typedef struct PCI_POWER_MANAGEMENT_CAPABILITY_STRUCT {
+  uint8_t id;
+  uint8_t next;
+  uint16_t capabilities;
+  uint16_t control_status;
+  uint8_t bridge_extensions;
+  uint8_t data;
+} PCI_POWER_MANAGEMENT_CAPABILITY_STRUCT;
+static_assert(sizeof(PCI_POWER_MANAGEMENT_CAPABILITY_STRUCT) == 8, "8 bytes are copied");
+
+// MSI with 32-bit message address (PCI Local Bus 3.0 sec 6.8.1), padded to the 20 copied.
+typedef struct PCI_MSI_CAPABILITY_32_STRUCT_t {
+  uint8_t id;
+  uint8_t next;
+  uint16_t message_control;  // bit 7: 64-bit address capable
+  uint32_t message_address;
+  uint16_t message_data;
+  uint8_t reserved[10];
+} PCI_MSI_CAPABILITY_32_STRUCT_t;
+static_assert(sizeof(PCI_MSI_CAPABILITY_32_STRUCT_t) == 20, "20 bytes are copied");
+
+// MSI with 64-bit message address, with the per-vector mask and pending words.
+typedef struct PCI_MSI_CAPABILITY_64_STRUCT_t {
+  uint8_t id;
+  uint8_t next;
+  uint16_t message_control;
+  uint32_t message_address;
+  uint32_t message_upper_address;
+  uint16_t message_data;
+  uint16_t reserved;
+  uint32_t mask_bits;
+} PCI_MSI_CAPABILITY_64_STRUCT_t;
+static_assert(sizeof(PCI_MSI_CAPABILITY_64_STRUCT_t) == 20, "20 bytes are copied");
+
+// MSI-X (PCI Local Bus 3.0 sec 6.8.2); nothing is copied into it, only the handle is useful.
+typedef struct PCI_MSI_X_CAPABILITY_STRUCT_t {
+  uint8_t id;
+  uint8_t next;
+  uint16_t message_control;
+  uint32_t table_offset_bir;
+  uint32_t pba_offset_bir;
+} PCI_MSI_X_CAPABILITY_STRUCT_t;
+
+// Advanced error reporting (PCIe Base 4.0 sec 7.8.4), padded to the 60 copied.
+typedef struct PCIE_ADV_ERR_REP_CAP_STRUCT_t {
+  uint32_t header;
+  uint32_t uncorrectable_status;
+  uint32_t uncorrectable_mask;
+  uint32_t uncorrectable_severity;
+  uint32_t correctable_status;
+  uint32_t correctable_mask;
+  uint32_t capabilities_control;
+  uint32_t header_log[4];
+  uint32_t root_error_command;
+  uint32_t root_error_status;
+  uint32_t error_source_id;
+  uint32_t reserved;
+} PCIE_ADV_ERR_REP_CAP_STRUCT_t;
+static_assert(sizeof(PCIE_ADV_ERR_REP_CAP_STRUCT_t) == 60, "60 bytes are copied");
+
+// Virtual channel (PCIe Base 4.0 sec 7.9.1), header, port registers and VC0 resource.
+typedef struct PCIE_VIRTUAL_CHANNEL_CAPABILITY_STRUCT_t {
+  uint32_t header;
+  uint32_t port_capabilities_1;
+  uint32_t port_capabilities_2;
+  uint16_t port_control;
+  uint16_t port_status;
+  uint32_t vc0_resource_capability;
+  uint32_t vc0_resource_control;
+  uint16_t reserved;
+  uint16_t vc0_resource_status;
+} PCIE_VIRTUAL_CHANNEL_CAPABILITY_STRUCT_t;
+static_assert(sizeof(PCIE_VIRTUAL_CHANNEL_CAPABILITY_STRUCT_t) == 28, "28 bytes are copied");
+
+// Device serial number (PCIe Base 4.0 sec 7.9.3).
+typedef struct PCIE_DEV_SERIAL_NUM_CAPABILITY_STRUCT {
+  uint32_t header;
+  uint32_t serial_low;
+  uint32_t serial_high;
+} PCIE_DEV_SERIAL_NUM_CAPABILITY_STRUCT;
+static_assert(sizeof(PCIE_DEV_SERIAL_NUM_CAPABILITY_STRUCT) == 12, "12 bytes are copied");
+
+// Power budgeting (PCIe Base 4.0 sec 7.8.1), padded to the 24 copied.
+typedef struct PCIE_POWER_BUDGET_CAPABILITY_STRUCT_t {
+  uint32_t header;
+  uint8_t data_select;
+  uint8_t reserved1[3];
+  uint32_t data;
+  uint8_t capability;
+  uint8_t reserved2[3];
+  uint32_t reserved3[2];
+} PCIE_POWER_BUDGET_CAPABILITY_STRUCT_t;
+static_assert(sizeof(PCIE_POWER_BUDGET_CAPABILITY_STRUCT_t) == 24, "24 bytes are copied");
+#pragma pack(pop)
+
+// Searches the PCI list (from 0x34, or from start_offset when not 0) for the ID. With
+// search_all set, every instance is counted and a second one gives
+// VEXO_STATUS_PCIE_MULTIPLE_INSTANCES_OF_CAP_FOUND. A list that loops is refused with
+// VEXO_STATUS_INVALID_PARAMETER.
+VEXO_API VEXO_STATUS_t HelpGetPCICapability(VEXO_DEVICE_HANDLE_t dev, VEXO_PCI_CAPABILITY_TYPE_t id,
+                                            unsigned int start_offset, int search_all,
+                                            void* record, VEXO_CAP_HANDLE_t* cap);
+// Searches the extended list from 0x100 (start_offset is ignored); likewise.
+VEXO_API VEXO_STATUS_t HelpGetPCIECapability(VEXO_DEVICE_HANDLE_t dev,
+                                             VEXO_PCIE_CAPABILITY_TYPE_t id,
+                                             unsigned int start_offset, int search_all,
+                                             void* record, VEXO_CAP_HANDLE_t* cap);
+
+VEXO_API VEXO_STATUS_t GetPCIECapability(VEXO_DEVICE_HANDLE_t dev,
+                                         PCIE_CAPABILITY_STRUCT_t* record,
+                                         VEXO_CAP_HANDLE_t* cap);
+VEXO_API VEXO_STATUS_t GetPowerManagementCapability(
+    VEXO_DEVICE_HANDLE_t dev, PCI_POWER_MANAGEMENT_CAPABILITY_STRUCT* record,
+    VEXO_CAP_HANDLE_t* cap);
+VEXO_API VEXO_STATUS_t GetMSIXCapability(VEXO_DEVICE_HANDLE_t dev,
+                                         PCI_MSI_X_CAPABILITY_STRUCT_t* record,
+                                         VEXO_CAP_HANDLE_t* cap);
+VEXO_API VEXO_STATUS_t GetAdvErrRepCapability(VEXO_DEVICE_HANDLE_t dev,
+                                              PCIE_ADV_ERR_REP_CAP_STRUCT_t* record,
+                                              VEXO_CAP_HANDLE_t* cap);
+VEXO_API VEXO_STATUS_t GetDeviceVirtualChannelCapability(
+    VEXO_DEVICE_HANDLE_t dev, PCIE_VIRTUAL_CHANNEL_CAPABILITY_STRUCT_t* record,
+    VEXO_CAP_HANDLE_t* cap);
+VEXO_API VEXO_STATUS_t GetDeviceSerialNumberCapability(
+    VEXO_DEVICE_HANDLE_t dev, PCIE_DEV_SERIAL_NUM_CAPABILITY_STRUCT* record,
+    VEXO_CAP_HANDLE_t* cap);
+VEXO_API VEXO_STATUS_t GetPowerBudgetingCapability(VEXO_DEVICE_HANDLE_t dev,
+                                                   PCIE_POWER_BUDGET_CAPABILITY_STRUCT_t* record,
+                                                   VEXO_CAP_HANDLE_t* cap);
+// Count the MSI capabilities of one addressing kind: 0 for one, ..._MULTIPLE_... for more,
+// ..._CAP_DOES_NOT_EXIST for none. The record and handle are those of the last one counted.
+VEXO_API VEXO_STATUS_t Get32BitMSICapability(VEXO_DEVICE_HANDLE_t dev,
+                                             PCI_MSI_CAPABILITY_32_STRUCT_t* record,
+                                             VEXO_CAP_HANDLE_t* cap);
+VEXO_API VEXO_STATUS_t Get64BitMSICapability(VEXO_DEVICE_HANDLE_t dev,
+                                             PCI_MSI_CAPABILITY_64_STRUCT_t* record,
+                                             VEXO_CAP_HANDLE_t* cap);
+
+// Walk of both lists, PCI list first, one handle per capability. GetNextCapability ends
+// with VEXO_STATUS_PCIE_NO_MORE_CAPS.
+VEXO_API VEXO_STATUS_t GetFirstCapability(VEXO_DEVICE_HANDLE_t dev, VEXO_CAP_HANDLE_t* cap);
+VEXO_API VEXO_STATUS_t GetNextCapability(VEXO_DEVICE_HANDLE_t dev, VEXO_CAP_HANDLE_t* cap,
+                                         VEXO_CAP_HANDLE_t previous);
+// Reads and prints the header of the first PCI capability (or of the one at the low byte of
+// offset, when not 0).
+VEXO_API VEXO_STATUS_t GetCapabilityHeader(VEXO_DEVICE_HANDLE_t dev,
+                                           PCI_CAPABILITY_HEADER_t* header, unsigned int offset);
+VEXO_API VEXO_STATUS_t GetCapOffset(VEXO_CAP_HANDLE_t cap, unsigned int* offset);
+// Configuration access inside a capability, by offset relative to its start.
+VEXO_API VEXO_STATUS_t ReadCapability(VEXO_CAP_HANDLE_t cap, void* buffer, unsigned int offset,
+                                      unsigned int* length);
+VEXO_API VEXO_STATUS_t WriteCapability(VEXO_CAP_HANDLE_t cap, void* buffer, unsigned int offset,
+                                       unsigned int* length);
+VEXO_API VEXO_STATUS_t VEXO_QueryCapInfo(VEXO_CAP_HANDLE_t cap, VEXO_PCI_DEVICE_CAP_INFO_t* info);
+VEXO_API VEXO_STATUS_t VEXO_FreeCapabilityHandle(VEXO_CAP_HANDLE_t cap);
+
+// ---------------------------------------------------------------------------------------
+// Link and power-state control, always from the parent stored by OpenDevice.
+
+typedef uint32_t VEXO_ASPM_CONTROL_STATE_t;  // accepted and not interpreted
+
+VEXO_API VEXO_STATUS_t VEXO_DisableLink(VEXO_DEVICE_HANDLE_t dev);
+VEXO_API VEXO_STATUS_t VEXO_EnableLink(VEXO_DEVICE_HANDLE_t dev);
+VEXO_API VEXO_STATUS_t VEXO_RetrainDUTLink(VEXO_DEVICE_HANDLE_t dev);
+// Sleeps once, then VEXO_STATUS_FAILED while the device's Link Training bit is set, else 0.
+VEXO_API VEXO_STATUS_t VEXO_WaitForDeviceToRetrain(VEXO_DEVICE_HANDLE_t dev, int milliseconds);
+VEXO_API VEXO_STATUS_t VEXO_GetPortToResetOrRetrain(VEXO_DEVICE_HANDLE_t dev,
+                                                    VEXO_DEVICE_HANDLE_t* port);
+// Accepted; change nothing.
+VEXO_API VEXO_STATUS_t SetASPMState(VEXO_DEVICE_HANDLE_t dev, VEXO_ASPM_CONTROL_STATE_t state);
+VEXO_API VEXO_STATUS_t SetUpstreamASPMState(VEXO_DEVICE_HANDLE_t dev,
+                                            VEXO_ASPM_CONTROL_STATE_t state);
+// Always VEXO_STATUS_INVALID_PARAMETER; changes nothing.
+VEXO_API VEXO_STATUS_t WriteDeviceStatusReg(VEXO_DEVICE_HANDLE_t dev, int a, int b, int c, int d);
