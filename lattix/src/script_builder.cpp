@@ -11,6 +11,7 @@
 #include "lattix/packet_handler.h"
 #include "lattix/status.h"
 #include "lattix/topology.h"
+#include "lattix/topology_iterator.h"
 #include "script_reader.h"
 
 namespace lattix_script {
@@ -82,6 +83,40 @@ bool checkCycles(const scriptModel& model, std::string& messages) {
         state[child] = kOnPath;
         stack.push_back({child, 0});
       }
+    }
+  }
+  return true;
+}
+
+// The walk over a hierarchy keeps topologyIterator::kMaxDepth levels; a deeper hierarchy is
+// refused here rather than cut short during a walk. Runs after checkCycles (no loops).
+bool checkDepth(const scriptModel& model, std::string& messages) {
+  const size_t count = model.devices.size();
+  std::vector<std::vector<int>> edges(count);
+  std::vector<int> listedCount(count, 0);
+  for (size_t i = 0; i < count; ++i)
+    for (const functionRecord& fn : model.devices[i].functions)
+      for (int below : resolveDownstream(model, fn)) {
+        edges[i].push_back(below);
+        ++listedCount[below];
+      }
+  // Longest chain of bridges above each device, in topological order.
+  std::vector<int> depth(count, 0);
+  std::vector<int> ready;
+  for (size_t i = 0; i < count; ++i)
+    if (listedCount[i] == 0) ready.push_back(static_cast<int>(i));
+  while (!ready.empty()) {
+    const int node = ready.back();
+    ready.pop_back();
+    if (depth[node] >= topologyIterator::kMaxDepth) {
+      appendMessage(messages,
+                    "Device %d lies %d bridges deep; a hierarchy may have at most %d levels\n",
+                    model.devices[node].scriptNumber, depth[node], topologyIterator::kMaxDepth);
+      return false;
+    }
+    for (int child : edges[node]) {
+      if (depth[child] < depth[node] + 1) depth[child] = depth[node] + 1;
+      if (--listedCount[child] == 0) ready.push_back(child);
     }
   }
   return true;
@@ -207,6 +242,7 @@ bool buildScript(scriptModel& model, topology*& result, packetHandler*& handler,
   handler = nullptr;
   std::vector<int> roots;
   if (!checkShape(model, messages) || !checkCycles(model, messages) ||
+      !checkDepth(model, messages) ||
       !markRoots(model, roots, messages))
     return false;
 

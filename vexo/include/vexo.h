@@ -109,6 +109,9 @@ typedef struct VEXO_TEST_NUM_t {
 // Arguments are 32-bit unless said otherwise; the window's 64-bit base and length are
 // passed as low and high halves.
 
+// pellor/pellor.h declares the same three tables; test programs that include it first
+// (to drive fake drivers) take its declarations.
+#ifndef PELLOR_PELLOR_H
 typedef uint32_t (*CFG_OPEN_DRIVER_t)(uint32_t* driver);
 typedef uint32_t (*CFG_SET_WINDOW_t)(uint32_t driver, uint32_t base_low, uint32_t base_high,
                                      uint32_t length_low, uint32_t length_high);
@@ -179,6 +182,8 @@ typedef struct KEP_LIB_INTERFACE_t {
   KEP_RESERVED_t Reserved2;
   KEP_RESERVED_t Reserved3;
 } KEP_LIB_INTERFACE_t;
+
+#endif  // PELLOR_PELLOR_H
 
 // Entry points of the driver interface library, looked up by these names.
 typedef uint32_t (*CONFIG_DRIVER_GET_INTERFACE_t)(CONFIG_DRIVER_INTERFACE_t* table);
@@ -868,3 +873,8 @@ extern "C" {
 // file cannot be opened or is not well-formed XML (with a message on standard error).
 VEXO_API VEXO_STATUS_t parseDatFile(const char* path, VEXO_DAT_INFO_t* info);
 }
+
+// ---------------------------------------------------------------------------------------
+// Operator input
+
+#include "vexo_ui.h"

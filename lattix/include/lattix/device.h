@@ -97,6 +97,9 @@ class LATTIX_API device {
 
   void setDownstreamBus(uint8_t fn, bus* downstream);
   bus* getDownstreamBus(uint8_t fn) const;
+  // Routing below bridge function fn: the device that a request for `where` reaches on
+  // the downstream bus (turned into Type 0 when its bus is the secondary bus), or null.
+  device* findDevice(uint8_t fn, address where);
 
   void setVendorID(uint8_t fn, uint16_t value);
   void setDeviceID(uint8_t fn, uint16_t value);

@@ -7,6 +7,8 @@
 // error, so nothing ever waits for a person who is not there.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +34,46 @@ answer parse_answer(std::string_view label);
 
 // The backend ZAM_OPERATOR and the terminal select: "tty", "auto", "script:FILE" or "lab".
 std::string operator_backend();
+
+// Richer dialogs for the dialog library: menus, lists, yes/no, numbers, text and messages,
+// each with an optional time-out, through the same backends as ask_operator. A script
+// backend gives one line per dialog ("@timeout" and "@cancel" act out those endings); a
+// message that does not wait for the operator consumes no line.
+enum class dialog_kind { choice, multi_choice, yes_no, number, text, message };
+enum class dialog_end { answered, cancelled, timed_out, failed };
+
+inline constexpr uint32_t no_selection = 0xFFFFFFFFu;
+
+struct dialog_request {
+  dialog_kind kind = dialog_kind::message;
+  std::string caption;               // dialog header
+  std::string title;                 // extra first line of number and text dialogs
+  std::string text;                  // prompt, question or message
+  std::vector<std::string> items;    // choice and multi_choice entries
+  std::string yes_label = "Yes";
+  std::string no_label = "No";
+  std::string button = "OK";         // message dialogs
+  bool hexadecimal = false;          // number dialogs: typed in hex
+  uint32_t default_number = 0;       // number dialogs: empty entry and auto answer
+  bool wait_for_operator = true;     // message dialogs: false shows it and ends at once
+  uint32_t timeout_ms = 0;           // 0 or wait_forever (0xFFFFFFFF): no time-out
+  const std::atomic<bool>* cancel = nullptr;  // another thread sets it to end the dialog
+};
+
+struct dialog_reply {
+  dialog_end end = dialog_end::failed;
+  bool by_operator = false;          // someone (a person, a script, auto) answered
+  uint32_t index = no_selection;     // choice
+  std::vector<uint32_t> indices;     // multi_choice, ascending, no repeats
+  bool yes = false;                  // yes_no
+  bool has_number = false;           // number
+  uint32_t number = 0;
+  std::string text;                  // text
+};
+
+// Shows a dialog and returns when it has ended. Failures (no answer left in a script,
+// input closed, unknown backend) are explained on standard error.
+dialog_reply ask_dialog(const dialog_request& request);
 
 // Forgets the state of a script backend (its position in the file), so tests and programs
 // that change ZAM_OPERATOR start afresh.

@@ -3,38 +3,19 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
-#include <mutex>
 #include <string>
 
+#include "../operator_script.h"
 #include "platform/lab_client.h"
 #include "platform/operator.h"
 
 namespace platform {
 namespace {
 
-std::string trim(std::string text) {
-  const auto first = text.find_first_not_of(" \t\r\n");
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r\n");
-  return text.substr(first, last - first + 1);
-}
-
-// The answers of a script file, consumed one per prompt.
-struct script_state {
-  std::string path;
-  std::vector<std::string> lines;
-  std::size_t next = 0;
-  bool loaded = false;
-};
-
-std::mutex script_mutex;
-script_state script;
-
 // Maps a typed or scripted reply (a label or a 1-based button number) to an offered answer.
 answer match_reply(const std::string& reply, const std::vector<answer>& offered) {
-  const std::string text = trim(reply);
+  const std::string text = detail::trim_reply(reply);
   if (text.empty()) return answer::none;
   char* end = nullptr;
   const long number = std::strtol(text.c_str(), &end, 10);
@@ -75,28 +56,11 @@ answer ask_tty(std::string_view caption, std::string_view text, const std::vecto
 
 answer ask_script(const std::string& path, std::string_view caption,
                   const std::vector<answer>& offered) {
-  std::lock_guard lock(script_mutex);
-  if (!script.loaded || script.path != path) {
-    script = script_state{path, {}, 0, true};
-    std::ifstream in(path);
-    if (!in) {
-      std::cerr << "operator: cannot read answer script " << path << "\n";
-      return answer::none;
-    }
-    for (std::string line; std::getline(in, line);) {
-      line = trim(line);
-      if (!line.empty() && line.front() != '#') script.lines.push_back(line);
-    }
-  }
-  if (script.next >= script.lines.size()) {
-    std::cerr << "operator: answer script " << path << " has no answer left for prompt \""
-              << caption << "\"\n";
-    return answer::none;
-  }
-  const std::string& reply = script.lines[script.next++];
-  const answer a = match_reply(reply, offered);
+  const std::optional<std::string> reply = detail::next_script_answer(path, caption);
+  if (!reply) return answer::none;
+  const answer a = match_reply(*reply, offered);
   if (a == answer::none) {
-    std::cerr << "operator: answer \"" << reply << "\" of script " << path
+    std::cerr << "operator: answer \"" << *reply << "\" of script " << path
               << " is not one of " << offered_text(offered) << " for prompt \"" << caption
               << "\"\n";
   }
@@ -139,10 +103,7 @@ std::string operator_backend() {
   return isatty(STDIN_FILENO) ? "tty" : "auto";
 }
 
-void reset_operator() {
-  std::lock_guard lock(script_mutex);
-  script = script_state{};
-}
+void reset_operator() { detail::reset_script(); }
 
 answer ask_operator(std::string_view caption, std::string_view text, buttons choice) {
   const std::vector<answer> offered = answers_of(choice);
