@@ -53,7 +53,7 @@ uint32_t read_trace(uint32_t b, uint32_t d, uint32_t f, uint32_t* count, void* d
   if (status != 0) return status;
   const uint32_t copied =
       std::min<uint32_t>(*count, static_cast<uint32_t>(active_card->trace.size()));
-  std::memcpy(destination, active_card->trace.data(), copied);
+  if (copied != 0) std::memcpy(destination, active_card->trace.data(), copied);
   *count = active_card->delivered_count >= 0 ? static_cast<uint32_t>(active_card->delivered_count)
                                              : copied;
   return 0;

@@ -31,7 +31,7 @@ void expect_values_before_reading(const VEXO_DAT_INFO_t& info, int32_t mode) {
   EXPECT_EQ(info.device_count, 0);
   for (int i = 0; i < VEXO_DAT_MAX_DEVICES; ++i) {
     EXPECT_EQ(info.find_flags[i], 0u);
-    EXPECT_EQ(info.devices[i].vendor_id, 0xFFFF);
+    EXPECT_EQ(+info.devices[i].vendor_id, 0xFFFF);
     EXPECT_EQ(info.devices[i].function, 0xFF);
     EXPECT_EQ(info.devices[i].programming_interface, 0xFF);
   }
@@ -76,8 +76,8 @@ TEST_F(DatFileTest, ATypicalFileFillsTheRecord) {
   EXPECT_EQ(info.pcie_base_address, 0xD0000000u);
   ASSERT_EQ(info.device_count, 1);
   EXPECT_EQ(info.find_flags[0], 0x3u);
-  EXPECT_EQ(info.devices[0].vendor_id, 0x8086);
-  EXPECT_EQ(info.devices[0].device_id, 0x10D3);
+  EXPECT_EQ(+info.devices[0].vendor_id, 0x8086);
+  EXPECT_EQ(+info.devices[0].device_id, 0x10D3);
   EXPECT_EQ(info.devices[0].bus, 0xFF);
   EXPECT_EQ(info.replay_count, 5);
   EXPECT_EQ(info.offset, 0x10);
@@ -93,17 +93,17 @@ TEST_F(DatFileTest, DUTEntriesTakeIdsInHexAndBusDeviceFunctionInDecimal) {
             VEXO_STATUS_SUCCESS);
   ASSERT_EQ(info.device_count, 3);
   EXPECT_EQ(info.find_flags[0], 0x1000u);
-  EXPECT_EQ(info.devices[0].vendor_id, 0xFFFF);
-  EXPECT_EQ(info.devices[0].device_id, 0xFFFF);
+  EXPECT_EQ(+info.devices[0].vendor_id, 0xFFFF);
+  EXPECT_EQ(+info.devices[0].device_id, 0xFFFF);
   EXPECT_EQ(info.devices[0].bus, 12);
   EXPECT_EQ(info.devices[0].device, 3);
   EXPECT_EQ(info.devices[0].function, 1);
   EXPECT_EQ(info.devices[0].base_class, 0xFF);
   EXPECT_EQ(info.find_flags[1], 0x1u);
-  EXPECT_EQ(info.devices[1].vendor_id, 0x8086);  // "0x" reads as zeros
+  EXPECT_EQ(+info.devices[1].vendor_id, 0x8086);  // "0x" reads as zeros
   EXPECT_EQ(info.subsystem_device_ids[1], 4660);
   EXPECT_EQ(info.subsystem_vendor_ids[1], 0xFFFF);
-  EXPECT_EQ(info.devices[2].vendor_id, 0x8086);
+  EXPECT_EQ(+info.devices[2].vendor_id, 0x8086);
   EXPECT_EQ(info.find_flags[2], 0x1001u);
   EXPECT_EQ(info.devices[2].bus, 300 & 0xFF);  // stored as 16 bits over the unused byte
   EXPECT_EQ(info.devices[2].unused, 300 >> 8);
@@ -155,7 +155,7 @@ TEST_F(DatFileTest, NamesAreComparedWithoutRegardToCaseButModeValuesExactly) {
   EXPECT_EQ(info.mode, VEXO_DAT_MODE_SIMULATION);
   EXPECT_STREQ(info.user_name, "u");
   EXPECT_EQ(info.replay_count, 9);
-  EXPECT_EQ(info.devices[0].vendor_id, 0x1234);
+  EXPECT_EQ(+info.devices[0].vendor_id, 0x1234);
   info.mode = 1;
   EXPECT_EQ(parse("<d><Test mode=\"PLATFORM\"/></d>"), VEXO_STATUS_SUCCESS);
   EXPECT_EQ(info.mode, 1);
