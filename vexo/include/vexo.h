@@ -639,6 +639,241 @@ VEXO_API VEXO_STATUS_t SetUpstreamASPMState(VEXO_DEVICE_HANDLE_t dev,
 // Always VEXO_STATUS_INVALID_PARAMETER; changes nothing.
 VEXO_API VEXO_STATUS_t WriteDeviceStatusReg(VEXO_DEVICE_HANDLE_t dev, int a, int b, int c, int d);
 
+// =======================================================================================
+// Test card: control, trace buffer, error-reporting assertions and the DAT file.
+//
+// - Every card call takes the device record of a card (its card flag set when the card
+//   table's IsZamDevice recognised its bus/device/function). Any other record, a null
+//   handle, or a driver library without a card table (or without the slot a call needs)
+//   gives VEXO_STATUS_INVALID_PARAMETER without contacting the card. A refused card
+//   request gives VEXO_STATUS_INSUFFICIENT_RESOURCES.
+// - The trace copy read by ZAMGetTraceBuffer belongs to the card's record; it is replaced by
+//   the next ZAMGetTraceBuffer, freed by ArmZAM, and every search reads only inside it.
+// - The error-reporting assertions and parseDatFile have C names.
+// =======================================================================================
+
+// ---------------------------------------------------------------------------------------
+// Card control
+
+// The card's operating mode, passed to and from the card unchanged.
+typedef uint32_t VEXO_ZAM_OP_MODE_t;
+inline constexpr VEXO_ZAM_OP_MODE_t VEXO_ZAM_MODE_ADD_IN_CARD = 0;
+
+// The card's property word (card command 5).
+typedef uint32_t vexo_zam_query_prop_t;
+
+// Fault-injection command codes (byte 1 of vexo_cmd_map_t).
+inline constexpr uint8_t VEXO_ZAM_CMD_NAK = 0x01;
+inline constexpr uint8_t VEXO_ZAM_CMD_NO_ACK_NAK = 0x02;
+inline constexpr uint8_t VEXO_ZAM_CMD_ACK_NAK_DELAY_LEGAL = 0x03;
+inline constexpr uint8_t VEXO_ZAM_CMD_CORRUPT_LCRC = 0x05;
+inline constexpr uint8_t VEXO_ZAM_CMD_DUPLICATE_SEQ_NUM = 0x0B;
+inline constexpr uint8_t VEXO_ZAM_CMD_DELAY_TLP = 0x0C;
+inline constexpr uint8_t VEXO_ZAM_CMD_CORRUPT_DLLP = 0x20;
+inline constexpr uint8_t VEXO_ZAM_CMD_DLLP_RESERVED_BITS = 0x21;
+inline constexpr uint8_t VEXO_ZAM_CMD_UNDEFINED_DLLP = 0x22;
+inline constexpr uint8_t VEXO_ZAM_CMD_DLLP_BOGUS_SEQ_NUM = 0x23;
+
+// The card command record, 48 bytes in the card's own layout, sent unchanged. Zero it first:
+// every byte not set is reserved and must be 0.
+#pragma pack(push, 1)
+typedef struct vexo_cmd_map_t {
+  uint8_t reserved0;
+  uint8_t command;           // VEXO_ZAM_CMD_...
+  uint8_t reserved1[4];
+  uint8_t count_high;        // bits 11-8 of the 12-bit count in bits 3-0; bits 7-4 zero
+  uint8_t count_low;         // bits 7-0 of the count
+  uint8_t match_value[16];   // TLP header bytes 0-15 in TLP byte order
+  uint8_t match_mask[16];    // same layout; a set bit takes part in the match
+  uint32_t parameter;        // little-endian; VEXO_ZAM_CMD_DELAY_TLP: delay in 8 ns units
+  uint8_t parameter_byte;    // 0xFF for the DLLP commands 0x20-0x22
+  uint8_t reserved2[3];
+} vexo_cmd_map_t;
+#pragma pack(pop)
+static_assert(sizeof(vexo_cmd_map_t) == 48, "the card reads 48 bytes");
+static_assert(__builtin_offsetof(vexo_cmd_map_t, count_high) == 6, "count at byte 6");
+static_assert(__builtin_offsetof(vexo_cmd_map_t, match_value) == 8, "match value at byte 8");
+static_assert(__builtin_offsetof(vexo_cmd_map_t, match_mask) == 24, "match mask at byte 24");
+static_assert(__builtin_offsetof(vexo_cmd_map_t, parameter) == 40, "parameter at byte 40");
+static_assert(__builtin_offsetof(vexo_cmd_map_t, parameter_byte) == 44, "parameter byte at 44");
+
+// Stores a 12-bit count in bytes 6-7 (bits above 11 are dropped).
+inline void vexo_cmd_map_set_count(vexo_cmd_map_t* map, uint32_t count) {
+  map->count_high = static_cast<uint8_t>((count >> 8) & 0x0F);
+  map->count_low = static_cast<uint8_t>(count & 0xFF);
+}
+
+// Frees the record's trace copy, then arms the card (the value is not interpreted).
+VEXO_API VEXO_STATUS_t ArmZAM(VEXO_DEVICE_HANDLE_t card, unsigned int value);
+// Sleeps 10 ms, then disarms the card.
+VEXO_API VEXO_STATUS_t DisarmZAM(VEXO_DEVICE_HANDLE_t card);
+VEXO_API VEXO_STATUS_t ProgramZAMCmd(VEXO_DEVICE_HANDLE_t card, vexo_cmd_map_t* command);
+VEXO_API VEXO_STATUS_t ChangeZAMMode(VEXO_DEVICE_HANDLE_t card, VEXO_ZAM_OP_MODE_t mode);
+VEXO_API VEXO_STATUS_t QueryZAMMode(VEXO_DEVICE_HANDLE_t card, VEXO_ZAM_OP_MODE_t* mode);
+VEXO_API VEXO_STATUS_t VEXO_GetZAMProperties(VEXO_DEVICE_HANDLE_t card,
+                                             vexo_zam_query_prop_t* properties);
+VEXO_API VEXO_STATUS_t VEXO_ZAM_GetActionCount(VEXO_DEVICE_HANDLE_t card, unsigned int* count);
+VEXO_API VEXO_STATUS_t ZAMSuspendLogging(VEXO_DEVICE_HANDLE_t card);
+VEXO_API VEXO_STATUS_t ZAMResumeLogging(VEXO_DEVICE_HANDLE_t card);
+
+// New records for the DUT's parent bridge's parent (the card) and its parent bridge (the
+// card port). Both outputs are null unless the pair was found.
+VEXO_API VEXO_STATUS_t VEXO_GetUpstreamZAM(VEXO_DEVICE_HANDLE_t dut, VEXO_DEVICE_HANDLE_t* card,
+                                           VEXO_DEVICE_HANDLE_t* card_port);
+// A new record for the known endpoint at (secondary bus of the bridge, device, function).
+// The output is untouched when the bridge is not a bridge or the function cannot be read,
+// and null when the function is not a known endpoint.
+VEXO_API VEXO_STATUS_t VEXO_GetDownstreamKEP(VEXO_DEVICE_HANDLE_t bridge, unsigned int device,
+                                             unsigned int function, VEXO_DEVICE_HANDLE_t* kep);
+
+// ---------------------------------------------------------------------------------------
+// Trace buffer
+//
+// The card's trace is a run of records, each a little-endian 64-bit header (bits 0-7 marker
+// 0xF1, bits 8-10 kind: 0-2 TLP, 3 DLLP; bits 16-31 TLP payload length in 32-bit words)
+// and its payload: the TLP as on the link, or 8 bytes holding the 6-byte DLLP at bytes 1-6.
+// The walk ends at the first marker that is not 0xF1 and at the first record that would
+// run past the end of the copy.
+
+// TLP match flags; 0 matches every TLP. Without VEXO_TLP_MATCH_ALL the outcome of the last
+// enabled field (in the order Fmt, Type, Length) decides.
+inline constexpr unsigned int VEXO_TLP_MATCH_FMT = 0x00000001;
+inline constexpr unsigned int VEXO_TLP_MATCH_TYPE = 0x00000002;
+inline constexpr unsigned int VEXO_TLP_MATCH_LENGTH = 0x00000008;
+inline constexpr unsigned int VEXO_TLP_MATCH_ALL = 0x80000000;
+
+// Flags of SetConfigMaskTraceBuf, applied in this order to bits 9-12 of the trace
+// configuration word.
+inline constexpr unsigned int VEXO_TB_SET_BIT9 = 0x01;
+inline constexpr unsigned int VEXO_TB_CLEAR_BIT9 = 0x02;
+inline constexpr unsigned int VEXO_TB_SET_BITS10_11 = 0x10;
+inline constexpr unsigned int VEXO_TB_CLEAR_BITS10_11 = 0x04;
+inline constexpr unsigned int VEXO_TB_BIT10_ONLY = 0x08;
+inline constexpr unsigned int VEXO_TB_SET_BIT12 = 0x20;
+inline constexpr unsigned int VEXO_TB_CLEAR_BIT12 = 0x40;
+
+// Reads the card's whole trace buffer into the record, replacing the previous copy.
+VEXO_API VEXO_STATUS_t ZAMGetTraceBuffer(VEXO_DEVICE_HANDLE_t card);
+VEXO_API VEXO_STATUS_t GetBytesInZAMTB(VEXO_DEVICE_HANDLE_t card, unsigned int* count);
+// Copies min(*length, byte count) bytes of the copy; *length receives that number.
+VEXO_API VEXO_STATUS_t GetTBContents(VEXO_DEVICE_HANDLE_t card, void* buffer,
+                                     unsigned int* length);
+// The first 16 bytes from the start of TLP number index (from 0); bytes past the end of the
+// copy are zero. VEXO_STATUS_INVALID_PARAMETER when there are fewer TLPs. A loop over every
+// index takes linear time: the TLP positions are indexed once per copy.
+VEXO_API VEXO_STATUS_t VEXO_ZAM_TB_GetTLPByIndex(VEXO_DEVICE_HANDLE_t card, void* header_16,
+                                                 unsigned int ignored, int index);
+// Returns 0 and writes nothing.
+VEXO_API VEXO_STATUS_t VEXO_ZAM_TB_GetTotalTLP(VEXO_DEVICE_HANDLE_t card, unsigned int* count);
+// *count = the number of TLPs that match the pattern (a TLP header, at least 4 bytes).
+// Prints "Device is not a ZAM" when the record is not a card's.
+VEXO_API VEXO_STATUS_t GetNumTLPMatches(VEXO_DEVICE_HANDLE_t card, const void* pattern,
+                                        unsigned int flags, unsigned int* count);
+// As GetNumTLPMatches; also copies header word 0 (4 bytes) of each match to the output,
+// which the caller sizes.
+VEXO_API VEXO_STATUS_t FindTLPByTLPType(VEXO_DEVICE_HANDLE_t card, const void* pattern,
+                                        unsigned int flags, void* output, unsigned int* count);
+// Adds to *count (not cleared first) the DLLPs of the pattern's DLLP type (first byte; the
+// virtual channel bits of the flow-control types are ignored).
+VEXO_API VEXO_STATUS_t GetNumDLLPMatches(VEXO_DEVICE_HANDLE_t card, const void* pattern,
+                                         unsigned int ignored, unsigned int* count);
+// *count in: capacity of the output in 6-byte entries; out: the number of DLLPs copied.
+VEXO_API VEXO_STATUS_t FindDLLPTypeDLLPType(VEXO_DEVICE_HANDLE_t card, const void* pattern,
+                                            unsigned int ignored, void* output,
+                                            unsigned int* count);
+// Returns VEXO_STATUS_SUCCESS and does nothing.
+VEXO_API VEXO_STATUS_t FindTLPByTLPTypeEx(VEXO_DEVICE_HANDLE_t card, const void* pattern,
+                                          unsigned int flags, void* output, unsigned int* count);
+// Returns VEXO_STATUS_INVALID_PARAMETER and does nothing.
+VEXO_API VEXO_STATUS_t GetNumTLPMatchesEx(VEXO_DEVICE_HANDLE_t card, const void* pattern,
+                                          unsigned int flags, unsigned int* count);
+// Dumps the card's action count and the first *length bytes of the copy (all of it when
+// length is null or 0) into an XML log.
+VEXO_API VEXO_STATUS_t LogTBContents(VEXO_LOG_HANDLE_t log, VEXO_DEVICE_HANDLE_t card,
+                                     unsigned int* length);
+// Returns VEXO_STATUS_SUCCESS after the card check; nothing is written to the trace.
+VEXO_API VEXO_STATUS_t VEXO_ZAMWritePatternToTB(VEXO_DEVICE_HANDLE_t card, unsigned int pattern);
+// Read-modify-write of bits 9-12 of the card's trace configuration word (VEXO_TB_... flags).
+VEXO_API VEXO_STATUS_t SetConfigMaskTraceBuf(VEXO_DEVICE_HANDLE_t card, unsigned int flags);
+
+// ---------------------------------------------------------------------------------------
+// Advanced error reporting assertions
+
+typedef struct VEXO_ADVERR_INFO_t {
+  VEXO_DEVICE_HANDLE_t device;
+  VEXO_CAP_HANDLE_t cap;  // owned by the caller: VEXO_FreeCapabilityHandle
+  PCIE_ADV_ERR_REP_CAP_STRUCT_t aer;
+} VEXO_ADVERR_INFO_t;
+
+// Expected states of the assertions.
+inline constexpr uint32_t VEXO_ADVERR_EXPECT_CLEAR = 0;
+inline constexpr uint32_t VEXO_ADVERR_EXPECT_SET = 1;
+
+extern "C" {
+// Reads the device's Advanced Error Reporting capability into the record.
+VEXO_API VEXO_STATUS_t VEXO_ADVERR_Util_GetAdvErrorRepCap(VEXO_DEVICE_HANDLE_t dev,
+                                                          VEXO_ADVERR_INFO_t* info);
+// Each compares one status bit with the expected state (1 SET, 0 CLEAR), writes the verdict
+// line to the log at VEXO_LOG_INFO and returns VEXO_STATUS_FAILED on a mismatch. On a match
+// with a non-zero clear request the register is written back with the bit set (status bits
+// are write-one-to-clear, so every bit that was set is cleared).
+#define VEXO_ADVERR_ASSERTION(name)                                                   \
+  VEXO_API VEXO_STATUS_t name(VEXO_DEVICE_HANDLE_t dev, VEXO_LOG_HANDLE_t log,       \
+                              uint32_t expected, uint32_t clear)
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertTrainingErrorStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertDLProtocolErrorStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertFlowControlProtocolErrorStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertCompletionTimeoutStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertCompleterAbortStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertUnexpectedCompletionStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertReceiverOverflowStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertUnsupportedRequestErrorStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertReceiverErrorStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertBadTLPStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertBadDLLPStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertReplayNumberRolloverStatus);
+VEXO_ADVERR_ASSERTION(VEXO_ADVERR_Util_AssertReplayTimerTimeoutStatus);
+#undef VEXO_ADVERR_ASSERTION
+}
+
+// ---------------------------------------------------------------------------------------
+// DAT file
+
+inline constexpr int VEXO_DAT_MAX_DEVICES = 100;
+inline constexpr int VEXO_DAT_PATH_SIZE = 1000;  // longer values are cut at 999 characters
+
+// Test mode of the "Test" element's "mode" attribute.
+inline constexpr int32_t VEXO_DAT_MODE_PLATFORM = 0;    // "platform"
+inline constexpr int32_t VEXO_DAT_MODE_ADD_IN = 1;      // "AddIn"
+inline constexpr int32_t VEXO_DAT_MODE_SIMULATION = 2;  // "simulation"
+
+typedef struct VEXO_DAT_INFO_t {
+  char* user_name;  // heap copy, not freed by the library; null when no "User" element
+  int32_t mode;     // left as the caller set it unless the file names a known mode
+  uint32_t find_flags[VEXO_DAT_MAX_DEVICES];                // FindDevice flags per entry
+  VEXO_DEVICE_FIND_INFO_t devices[VEXO_DAT_MAX_DEVICES];    // unset fields all ones
+  int16_t device_count;
+  char vexo_ini_path[VEXO_DAT_PATH_SIZE];
+  char vexo_ini_file[VEXO_DAT_PATH_SIZE];
+  char app_ini_file[VEXO_DAT_PATH_SIZE];
+  int32_t replay_count;
+  uint64_t pcie_base_address;
+  int16_t increment;
+  uint16_t offset;
+  uint16_t length;
+  uint16_t serr_enable;
+  uint16_t saved_command;  // not read from the file; the test set-up keeps a value here
+  // Subsystem IDs of the "DUT" entries: stored, not used by discovery.
+  uint16_t subsystem_device_ids[VEXO_DAT_MAX_DEVICES];
+  uint16_t subsystem_vendor_ids[VEXO_DAT_MAX_DEVICES];
+} VEXO_DAT_INFO_t;
+
+extern "C" {
+// Reads a DAT file into the record: VEXO_STATUS_SUCCESS, or VEXO_STATUS_NO_DAT_FILE when the
+// file cannot be opened or is not well-formed XML (with a message on standard error).
+VEXO_API VEXO_STATUS_t parseDatFile(const char* path, VEXO_DAT_INFO_t* info);
+}
+
 // ---------------------------------------------------------------------------------------
 // Operator input
 

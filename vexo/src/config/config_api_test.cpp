@@ -108,7 +108,7 @@ TEST(EntryPointTableTest, DeviceAndConfigurationWordsPointAtTheirCalls) {
             reinterpret_cast<uintptr_t>(static_cast<by_info>(&FindDevice)));
   EXPECT_EQ(table.word[VEXO_INTF_WRITE_DEVICE_STATUS_REG],
             reinterpret_cast<uintptr_t>(&WriteDeviceStatusReg));
-  EXPECT_EQ(table.word[VEXO_INTF_ARM_ZAM], 0u);  // card calls are not in the library yet
+  EXPECT_EQ(table.word[VEXO_INTF_ARM_ZAM], reinterpret_cast<uintptr_t>(&ArmZAM));
 }
 
 }  // namespace

@@ -38,6 +38,10 @@ VEXO_STATUS_t make_device_record(uint8_t bus, uint8_t device, uint8_t function,
   return VEXO_STATUS_SUCCESS;
 }
 
-void free_device_record(VEXO_DEVICE_HANDLE_t handle) { std::free(handle); }
+void free_device_record(VEXO_DEVICE_HANDLE_t handle) {
+  if (handle == nullptr) return;
+  delete record_from_handle(handle)->tlp_positions;
+  std::free(handle);
+}
 
 }  // namespace vexo

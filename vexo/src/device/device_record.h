@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "device/intrusive_list.h"
 #include "vexo.h"
@@ -26,6 +27,9 @@ struct device_record {
   uint32_t trace_byte_count;
   uint8_t config[config_copy_size];  // first 64 bytes of configuration space, zeros after
   VEXO_HANDLE_t framework;
+  // Positions of the TLP records in the trace copy, built on the first lookup by index and
+  // dropped whenever the copy is replaced or freed; derived data, freed with the record.
+  std::vector<uint32_t>* tlp_positions;
 };
 
 // Makes a zeroed record for bus/device/function from the discovery buffer. Without memory:
@@ -38,7 +42,8 @@ inline device_record* record_from_handle(VEXO_DEVICE_HANDLE_t handle) {
   return static_cast<device_record*>(handle);
 }
 
-// Frees a record made by make_device_record (the record alone, nothing it points to).
+// Frees a record made by make_device_record: the record and its TLP position index, not the
+// parent record nor the trace copy.
 void free_device_record(VEXO_DEVICE_HANDLE_t handle);
 
 }  // namespace vexo

@@ -111,18 +111,22 @@ VEXO_STATUS_t CXmlVEXOLog::Write(int32_t level, const std::string& text) {
 }
 
 VEXO_STATUS_t CXmlVEXOLog::WriteTraceBufferDump(int32_t action_count, const uint8_t* bytes,
-                                                uint32_t byte_count) {
+                                                uint32_t byte_count, uint32_t readable_count) {
   if (file_ == nullptr) return VEXO_STATUS_LOG_NOT_OPEN;
   if (bytes == nullptr) byte_count = 0;
+  if (readable_count == whole_dump || bytes == nullptr) readable_count = byte_count;
   std::string text = "\n<INFO> " + formatted("<ActionCount> %d\n", action_count) +
                      "</ActionCount>\n</INFO>\n <INFO> <TBContents>\n" +
                      formatted("<NumBytes> %d </NumBytes> \n", static_cast<int>(byte_count)) +
                      "<TBData>\n";
   for (uint32_t offset = 0; offset < byte_count; offset += 4) {
-    // A count that is not a multiple of four ends in a short word: read only what is
-    // there and pad with zeros rather than run past the buffer.
+    // The last word may reach past what may be read: take what is there, pad with zeros
+    // rather than run past the buffer.
     uint8_t word_bytes[4] = {0, 0, 0, 0};
-    std::memcpy(word_bytes, bytes + offset, byte_count - offset < 4 ? byte_count - offset : 4);
+    if (offset < readable_count) {
+      std::memcpy(word_bytes, bytes + offset,
+                  readable_count - offset < 4 ? readable_count - offset : 4);
+    }
     const uint32_t word = word_bytes[0] | (word_bytes[1] << 8) | (word_bytes[2] << 16) |
                           (static_cast<uint32_t>(word_bytes[3]) << 24);
     text += formatted("0x%08x\n", word);

@@ -1,6 +1,7 @@
 // CXmlVEXOLog: the XML test log every compliance program writes.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -30,9 +31,12 @@ class CXmlVEXOLog : public CVEXOLog {
   VEXO_STATUS_t WriteTestElement(const VEXO_TEST_NUM_t* numbers, uint32_t count,
                                  VEXO_DEVICE_HANDLE_t device_under_test);
 
-  // The trace-buffer dump: action count, byte count and one word line per four bytes.
+  // The trace-buffer dump: action count, byte count and one word line per four bytes below
+  // byte_count. Words are read from the first readable_count bytes of the buffer (by
+  // default byte_count); bytes past that are zero, never read.
+  static constexpr uint32_t whole_dump = UINT32_MAX;
   VEXO_STATUS_t WriteTraceBufferDump(int32_t action_count, const uint8_t* bytes,
-                                     uint32_t byte_count);
+                                     uint32_t byte_count, uint32_t readable_count = whole_dump);
 
   bool file_open() const { return file_ != nullptr; }
   // VEXO_STATUS_NO_LOG_FILE when the constructor opened no file.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "dat_report.h"
 #include "function_report.h"
 #include "platform/fs.h"
 #include "vexo.h"
@@ -12,7 +13,7 @@
 namespace {
 
 constexpr const char* usage_text =
-    "Usage: vexoscan [--library PATH | --ini FILE]\n"
+    "Usage: vexoscan [--library PATH | --ini FILE] [--dat FILE]\n"
     "\n"
     "Opens the test framework over the driver interface library and lists every PCI\n"
     "function its configuration-space scan finds (bus 0-254): bus:device.function,\n"
@@ -23,15 +24,19 @@ constexpr const char* usage_text =
     "                  vexoscan, i.e. libPellor.so)\n"
     "  --ini FILE      settings file naming the library in [DLL] DLLName=, read as a test\n"
     "                  program reads it (the library is looked for in the current folder)\n"
+    "  --dat FILE      read a test program's DAT file, print what it sets and, instead of\n"
+    "                  the whole list, the device(s) under test its DUT entries select\n"
+    "                  (FindDevice with each entry's find flags)\n"
     "  -h, --help      this text\n"
     "\n"
     "Without a lab (ZAMSIM_SOCKET unset) the drivers are this machine's sysfs; run as root\n"
     "to see extended configuration space. Exit code: 0 listed, 1 the framework did not\n"
-    "open, 2 bad arguments.\n";
+    "open, 2 bad arguments or an unreadable DAT file, 3 a DUT entry selected nothing.\n";
 
 struct options {
   std::string library;
   std::string settings_file;
+  std::string dat_file;
   bool help = false;
   std::string error;
 };
@@ -44,7 +49,9 @@ options parse(int argc, char** argv) {
       result.help = true;
     } else if ((argument == "--library" || argument == "--ini") && i + 1 < argc) {
       (argument == "--library" ? result.library : result.settings_file) = argv[++i];
-    } else if (argument == "--library" || argument == "--ini") {
+    } else if (argument == "--dat" && i + 1 < argc) {
+      result.dat_file = argv[++i];
+    } else if (argument == "--library" || argument == "--ini" || argument == "--dat") {
       result.error = argument + " needs a value";
     } else {
       result.error = "unknown argument '" + argument + "'";
@@ -100,6 +107,15 @@ int main(int argc, char** argv) {
     std::fputs(usage_text, stdout);
     return 0;
   }
+  VEXO_DAT_INFO_t dat{};
+  if (!chosen.dat_file.empty()) {
+    if (parseDatFile(chosen.dat_file.c_str(), &dat) != VEXO_STATUS_SUCCESS) {
+      std::fprintf(stderr, "vexoscan: the DAT file %s could not be read\n",
+                   chosen.dat_file.c_str());
+      return 2;
+    }
+    std::fputs(vexoscan::dat_summary(dat).c_str(), stdout);
+  }
   VEXO_HANDLE_t framework = nullptr;
   const VEXO_STATUS_t status = open_framework(chosen, argv[0], &framework);
   if (status != VEXO_STATUS_SUCCESS) {
@@ -107,6 +123,12 @@ int main(int argc, char** argv) {
                  VEXOGetErrorDesc(status));
     CloseVEXO(framework);
     return 1;
+  }
+  if (!chosen.dat_file.empty()) {
+    const int missing = vexoscan::report_dat_selection(framework, dat);
+    std::free(dat.user_name);
+    CloseVEXO(framework);
+    return missing == 0 ? 0 : 3;
   }
   std::printf("%s\n", vexoscan::report_heading().c_str());
   int found = 0;

@@ -1,0 +1,198 @@
+// Reading DAT files: values before reading, elements, attributes, number formats, errors.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "dat/dat_numbers.h"
+#include "temp_folder.h"
+#include "vexo.h"
+
+namespace {
+
+class DatFileTest : public ::testing::Test {
+ protected:
+  void TearDown() override { std::free(info.user_name); }
+  VEXO_STATUS_t parse(const std::string& xml) {
+    const std::string path = folder.file("test.dat");
+    vexo_test::write_file(path, xml);
+    std::free(info.user_name);
+    info.user_name = nullptr;
+    return parseDatFile(path.c_str(), &info);
+  }
+  vexo_test::temp_folder folder;
+  VEXO_DAT_INFO_t info{};
+};
+
+void expect_values_before_reading(const VEXO_DAT_INFO_t& info, int32_t mode) {
+  EXPECT_EQ(info.user_name, nullptr);
+  EXPECT_EQ(info.mode, mode);
+  EXPECT_EQ(info.device_count, 0);
+  for (int i = 0; i < VEXO_DAT_MAX_DEVICES; ++i) {
+    EXPECT_EQ(info.find_flags[i], 0u);
+    EXPECT_EQ(+info.devices[i].vendor_id, 0xFFFF);
+    EXPECT_EQ(info.devices[i].function, 0xFF);
+    EXPECT_EQ(info.devices[i].programming_interface, 0xFF);
+  }
+  EXPECT_STREQ(info.vexo_ini_path, "");
+  EXPECT_STREQ(info.vexo_ini_file, "");
+  EXPECT_STREQ(info.app_ini_file, "");
+  EXPECT_EQ(info.replay_count, 3);
+  EXPECT_EQ(info.pcie_base_address, 0xE0000000u);
+  EXPECT_EQ(info.increment, 0);
+  EXPECT_EQ(info.offset, 0);
+  EXPECT_EQ(info.length, 4);
+  EXPECT_EQ(info.serr_enable, 1);
+  EXPECT_EQ(info.saved_command, 0);
+}
+
+TEST_F(DatFileTest, AnEmptyDocumentLeavesTheValuesBeforeReading) {
+  std::memset(&info, 0x5A, sizeof info);
+  info.user_name = nullptr;
+  info.mode = 77;
+  EXPECT_EQ(parse("<Dat/>"), VEXO_STATUS_SUCCESS);
+  expect_values_before_reading(info, 77);
+}
+
+TEST_F(DatFileTest, ATypicalFileFillsTheRecord) {
+  EXPECT_EQ(parse("<?xml version=\"1.0\"?>\n<VexoDat>\n"
+                  "  <Test mode=\"AddIn\"/>\n"
+                  "  <User name=\"bench engineer\"/>\n"
+                  "  <VEXOINIFilePath path=\"C:\\suite\\ini\"/>\n"
+                  "  <VEXOINIFileName name=\"KALIXapp.ini\"/>\n"
+                  "  <PCIEBaseAddress addr=\"0xD0000000\"/>\n"
+                  "  <DUT vendorid=\"8086\" deviceid=\"10D3\"/>\n"
+                  "  <ReplayCount n=\" 5\"/>\n"
+                  "  <DUTConfig offset=\"10\" length=\"2\" incr=\"1\" other=\"9\"/>\n"
+                  "  <DUTSerrEnable v=\"0\"/>\n"
+                  "</VexoDat>\n"),
+            VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(info.mode, VEXO_DAT_MODE_ADD_IN);
+  EXPECT_STREQ(info.user_name, "bench engineer");
+  EXPECT_STREQ(info.vexo_ini_path, "C:/suite/ini");  // native separators
+  EXPECT_STREQ(info.vexo_ini_file, "KALIXapp.ini");
+  EXPECT_STREQ(info.app_ini_file, "KALIXapp.ini");
+  EXPECT_EQ(info.pcie_base_address, 0xD0000000u);
+  ASSERT_EQ(info.device_count, 1);
+  EXPECT_EQ(info.find_flags[0], 0x3u);
+  EXPECT_EQ(+info.devices[0].vendor_id, 0x8086);
+  EXPECT_EQ(+info.devices[0].device_id, 0x10D3);
+  EXPECT_EQ(info.devices[0].bus, 0xFF);
+  EXPECT_EQ(info.replay_count, 5);
+  EXPECT_EQ(info.offset, 0x10);
+  EXPECT_EQ(info.length, 2);
+  EXPECT_EQ(info.increment, 1);
+  EXPECT_EQ(info.serr_enable, 0);
+}
+
+TEST_F(DatFileTest, DUTEntriesTakeIdsInHexAndBusDeviceFunctionInDecimal) {
+  EXPECT_EQ(parse("<d><DUT bus=\"12\" device=\"3\" function=\"1\"/>"
+                  "<DUT vendorid=\"0x8086\" subsysdeviceid=\"4660\" subsysvendor=\"-1\"/>"
+                  "<DUT vendorid=\"8086\" bus=\"300\"/></d>"),
+            VEXO_STATUS_SUCCESS);
+  ASSERT_EQ(info.device_count, 3);
+  EXPECT_EQ(info.find_flags[0], 0x1000u);
+  EXPECT_EQ(+info.devices[0].vendor_id, 0xFFFF);
+  EXPECT_EQ(+info.devices[0].device_id, 0xFFFF);
+  EXPECT_EQ(info.devices[0].bus, 12);
+  EXPECT_EQ(info.devices[0].device, 3);
+  EXPECT_EQ(info.devices[0].function, 1);
+  EXPECT_EQ(info.devices[0].base_class, 0xFF);
+  EXPECT_EQ(info.find_flags[1], 0x1u);
+  EXPECT_EQ(+info.devices[1].vendor_id, 0x8086);  // "0x" reads as zeros
+  EXPECT_EQ(info.subsystem_device_ids[1], 4660);
+  EXPECT_EQ(info.subsystem_vendor_ids[1], 0xFFFF);
+  EXPECT_EQ(+info.devices[2].vendor_id, 0x8086);
+  EXPECT_EQ(info.find_flags[2], 0x1001u);
+  EXPECT_EQ(info.devices[2].bus, 300 & 0xFF);  // stored as 16 bits over the unused byte
+  EXPECT_EQ(info.devices[2].unused, 300 >> 8);
+}
+
+TEST_F(DatFileTest, AtMostAHundredDUTEntriesAreKept) {
+  std::string xml = "<d>";
+  for (int i = 0; i < 102; ++i) xml += "<DUT bus=\"" + std::to_string(i) + "\"/>";
+  EXPECT_EQ(parse(xml + "</d>"), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(info.device_count, 100);
+  EXPECT_EQ(info.devices[99].bus, 99);
+}
+
+TEST_F(DatFileTest, NumberFormats) {
+  using namespace vexo::dat;
+  EXPECT_EQ(hex_value("0x1F"), 0x1Fu);
+  EXPECT_EQ(hex_value("1f"), 0x1Fu);
+  EXPECT_EQ(hex_value("12G"), 0x122u);  // a non-digit repeats the last digit
+  EXPECT_EQ(hex_value("x1"), 0x01u);
+  EXPECT_EQ(hex_value(""), 0u);
+  EXPECT_EQ(hex_value("1122334455667788"), 0x1122334455667788u);
+  EXPECT_EQ(signed_hex_value("-2"), -2);
+  EXPECT_EQ(signed_hex_value("-10"), -16);
+  EXPECT_EQ(decimal_value("  -42abc"), -42);
+  EXPECT_EQ(decimal_value("+7"), 7);
+  EXPECT_EQ(decimal_value("abc"), 0);
+
+  EXPECT_EQ(parse("<d><DUTConfig incr=\"-2\"/><PCIEBaseAddress a=\"0x1E0000000\"/></d>"),
+            VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(static_cast<uint16_t>(info.increment), 0xFFFE);
+  EXPECT_EQ(info.pcie_base_address, 0x1E0000000u);
+}
+
+TEST_F(DatFileTest, SettingsFileNamesFollowTheOrderOfTheElements) {
+  EXPECT_EQ(parse("<d><VEXOINIFileName n=\"a.ini\"/><AppINIFileName n=\"b.ini\"/></d>"),
+            VEXO_STATUS_SUCCESS);
+  EXPECT_STREQ(info.vexo_ini_file, "a.ini");
+  EXPECT_STREQ(info.app_ini_file, "b.ini");
+  EXPECT_EQ(parse("<d><AppINIFileName n=\"b.ini\"/><VEXOINIFileName n=\"a.ini\"/></d>"),
+            VEXO_STATUS_SUCCESS);
+  EXPECT_STREQ(info.app_ini_file, "b.ini");  // already set: not replaced
+  EXPECT_STREQ(info.vexo_ini_file, "a.ini");
+}
+
+TEST_F(DatFileTest, NamesAreComparedWithoutRegardToCaseButModeValuesExactly) {
+  EXPECT_EQ(parse("<d><test MODE=\"simulation\"/><USER x=\"u\"/><replaycount v=\"9\"/>"
+                  "<dut VENDORID=\"1234\"/></d>"),
+            VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(info.mode, VEXO_DAT_MODE_SIMULATION);
+  EXPECT_STREQ(info.user_name, "u");
+  EXPECT_EQ(info.replay_count, 9);
+  EXPECT_EQ(+info.devices[0].vendor_id, 0x1234);
+  info.mode = 1;
+  EXPECT_EQ(parse("<d><Test mode=\"PLATFORM\"/></d>"), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(info.mode, 1);
+  EXPECT_EQ(parse("<d><Test mode=\"platform\"/></d>"), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(info.mode, 0);
+}
+
+TEST_F(DatFileTest, LongPathsAreCutAt999Characters) {
+  const std::string long_name(1500, 'n');
+  EXPECT_EQ(parse("<d><VEXOINIFilePath p=\"" + long_name + "\"/></d>"), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(std::string(info.vexo_ini_path), long_name.substr(0, 999));
+}
+
+TEST_F(DatFileTest, AMissingFileIsNamedInTheMessage) {
+  info.replay_count = 77;
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(parseDatFile("no/such.dat", &info), VEXO_STATUS_NO_DAT_FILE);
+  const std::string message = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(message.rfind("***ERROR***. FILE[", 0), 0u);
+  EXPECT_NE(message.find("] cannot open file[no/such.dat]\n"), std::string::npos);
+  EXPECT_EQ(info.replay_count, 3);  // the values before reading
+}
+
+TEST_F(DatFileTest, MalformedXmlGivesTheParsersMessageAndLine) {
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(parse("<d>\n<ReplayCount v=\"8\"/>\n<DUT>\n</d>\n"), VEXO_STATUS_NO_DAT_FILE);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "EXPAT XML PARSER . ERROR (desc(mismatched tag))  in dat file at line 4\n");
+  EXPECT_EQ(info.replay_count, 8);  // kept what was read before the error
+  EXPECT_EQ(info.device_count, 1);
+
+  // A document longer than one chunk, broken at its end.
+  std::string long_doc = "<d>";
+  for (int i = 0; i < 200; ++i) long_doc += "<Unknown a=\"1\"/>\n";
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(parse(long_doc), VEXO_STATUS_NO_DAT_FILE);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("at line 201\n"), std::string::npos);
+}
+
+}  // namespace

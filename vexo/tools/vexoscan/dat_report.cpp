@@ -1,0 +1,72 @@
+// What a DAT file sets, and which devices its DUT entries select.
+#include "dat_report.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "function_report.h"
+
+namespace vexoscan {
+namespace {
+
+std::string formatted(const char* format, auto... values) {
+  char text[1200];
+  std::snprintf(text, sizeof text, format, values...);
+  return text;
+}
+
+const char* mode_name(int32_t mode) {
+  switch (mode) {
+    case VEXO_DAT_MODE_PLATFORM: return "platform";
+    case VEXO_DAT_MODE_ADD_IN: return "AddIn";
+    case VEXO_DAT_MODE_SIMULATION: return "simulation";
+  }
+  return "(not set)";
+}
+
+}  // namespace
+
+std::string dat_summary(const VEXO_DAT_INFO_t& dat) {
+  std::string text;
+  text += formatted("mode: %s\n", mode_name(dat.mode));
+  text += formatted("user: %s\n", dat.user_name != nullptr ? dat.user_name : "(none)");
+  text += formatted("settings folder: %s\n", dat.vexo_ini_path);
+  text += formatted("settings file: %s\n", dat.vexo_ini_file);
+  text += formatted("application settings file: %s\n", dat.app_ini_file);
+  text += formatted("configuration base: 0x%" PRIx64 "\n", dat.pcie_base_address);
+  text += formatted("replay count: %d\n", static_cast<int>(dat.replay_count));
+  text += formatted("DUT config: offset 0x%x length 0x%x increment %d\n", dat.offset,
+                    dat.length, dat.increment);
+  text += formatted("SERR enable: %u\n", dat.serr_enable);
+  for (int i = 0; i < dat.device_count; ++i) {
+    const VEXO_DEVICE_FIND_INFO_t& d = dat.devices[i];
+    text += formatted("DUT entry %d: flags 0x%x ids %04x:%04x bdf %u:%u.%u\n", i,
+                      dat.find_flags[i], d.vendor_id,
+                      d.device_id, d.bus, d.device, d.function);
+  }
+  return text;
+}
+
+int report_dat_selection(VEXO_HANDLE_t framework, const VEXO_DAT_INFO_t& dat) {
+  if (dat.device_count == 0) {
+    std::printf("the DAT file has no DUT entry\n");
+    return 1;
+  }
+  int missing = 0;
+  for (int i = 0; i < dat.device_count; ++i) {
+    VEXO_DEVICE_FIND_INFO_t info = dat.devices[i];
+    VEXO_DEVICE_HANDLE_t dev = nullptr;
+    const VEXO_STATUS_t status = FindDevice(framework, &dev, dat.find_flags[i], &info);
+    if (status != VEXO_STATUS_SUCCESS || dev == nullptr) {
+      std::printf("DUT entry %d selects no device (0x%08X)\n", i, status);
+      ++missing;
+      continue;
+    }
+    std::printf("DUT entry %d selects:\n%s\n%s\n", i, report_heading().c_str(),
+                report_line(dev).c_str());
+    CloseDevice(dev);
+  }
+  return missing;
+}
+
+}  // namespace vexoscan
