@@ -1,0 +1,95 @@
+// lab_probe: a small compliance-test-shaped program for the lab's end-to-end tests. It reads
+// its DAT file, opens the framework, finds the DUT and the card above it, checks add-in
+// card mode, arms the card around one configuration read of the DUT, reads the trace back
+// and asserts what the card recorded: one CfgRd0, one CplD, two Ack DLLPs.
+#include <cstdio>
+#include <cstring>
+
+#include "vexo.h"
+
+namespace {
+
+constexpr VEXO_STATUS_t failed_check = 0x80000006;
+
+VEXO_TEST_NUM_t probe_number() {
+  VEXO_TEST_NUM_t n{};
+  n.category = VEXO_TEST_CATEGORY_DLL;
+  std::strcpy(n.identifier, "LAB");
+  std::strcpy(n.part1, "9");
+  std::strcpy(n.part2, "0");
+  std::strcpy(n.part3, "1");
+  std::strcpy(n.part4, "0");
+  return n;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  char dat_file[1000], log_file[1000];
+  if (ParseCmdLineOptions(argc, argv, dat_file, log_file) || dat_file[0] == '\0' || log_file[0] == '\0') {
+    std::printf("Usage: lab_probe -d <DAT file> -l <log file>\n");
+    return 2;
+  }
+  VEXO_DAT_INFO_t dat{};
+  VEXO_STATUS_t status = parseDatFile(dat_file, &dat);
+  if (status != VEXO_STATUS_SUCCESS) return static_cast<int>(status);
+  VEXO_LOG_HANDLE_t log = nullptr;
+  status = CreateLog(nullptr, &log, VEXO_LOG_TYPE_XML, log_file, VEXO_LOG_ACTION_OVERWRITE);
+  if (status != VEXO_STATUS_SUCCESS) return static_cast<int>(status);
+  VEXO_HANDLE_t framework = nullptr;
+  status = OpenVEXO(&framework, 0, dat.pcie_base_address, dat.vexo_ini_path, dat.vexo_ini_file);
+  if (status != VEXO_STATUS_SUCCESS) {
+    WriteToLog(log, VEXO_LOG_ABORT, "OpenVEXO failed: %s\n", VEXOGetErrorDesc(status));
+    CloseLog(log);
+    return static_cast<int>(status);
+  }
+  VEXO_DEVICE_HANDLE_t dut = nullptr, card = nullptr, port = nullptr;
+  status = FindDevice(framework, &dut, dat.find_flags[0], &dat.devices[0]);
+  const VEXO_TEST_NUM_t number = probe_number();
+  if (status == VEXO_STATUS_SUCCESS) {
+    StartTest(log, "LabProbe", &number, 1, dut);
+    status = OpenDevice(dut, 0);
+  }
+  if (status == VEXO_STATUS_SUCCESS) status = VEXO_GetUpstreamZAM(dut, &card, &port);
+  VEXO_ZAM_OP_MODE_t mode = 0xFF;
+  if (status == VEXO_STATUS_SUCCESS) status = QueryZAMMode(card, &mode);
+  if (status == VEXO_STATUS_SUCCESS && mode != 0) status = failed_check;
+  if (status == VEXO_STATUS_SUCCESS) {
+    vexo_cmd_map_t command{};
+    command.command = 0x03;  // delay Ack/Nak within the legal limit
+    status = ProgramZAMCmd(card, &command);
+  }
+  if (status == VEXO_STATUS_SUCCESS) status = ArmZAM(card, 0);
+  uint32_t id = 0;
+  unsigned int length = 4;
+  if (status == VEXO_STATUS_SUCCESS) status = ReadConfigSpace(dut, &id, 0, &length);
+  if (status == VEXO_STATUS_SUCCESS) status = DisarmZAM(card);
+  if (status == VEXO_STATUS_SUCCESS) status = ZAMGetTraceBuffer(card);
+
+  VEXO_STATUS_t verdict = status;
+  if (status == VEXO_STATUS_SUCCESS) {
+    const uint8_t cfg_rd0[4] = {0x04, 0x00, 0x00, 0x01};
+    const uint8_t cpl_d[4] = {0x4A, 0x00, 0x00, 0x01};
+    const uint8_t ack[6] = {0x00};
+    unsigned int requests = 0, completions = 0, acks = 0;
+    GetNumTLPMatches(card, cfg_rd0, 0x80000003u, &requests);
+    GetNumTLPMatches(card, cpl_d, 0x80000003u, &completions);
+    GetNumDLLPMatches(card, ack, 0, &acks);
+    const bool pass = requests == 1 && completions == 1 && acks == 2;
+    char message[200];
+    std::snprintf(message, sizeof message, "%s - card recorded %u CfgRd0, %u CplD, %u Ack for DUT ID 0x%08X",
+                  pass ? "SUCCESS" : "FAIL", requests, completions, acks, id);
+    LogAssert(log, pass ? VEXO_LOG_SUCCESS : VEXO_LOG_FAIL, &number, message);
+    LogTBContents(log, card, nullptr);
+    verdict = pass ? VEXO_STATUS_SUCCESS : failed_check;
+  } else {
+    WriteToLog(log, VEXO_LOG_ABORT, "set-up failed: 0x%08X\n", status);
+  }
+  StopTest(log);
+  CloseLog(log);
+  CloseDevice(port);
+  CloseDevice(card);
+  CloseDevice(dut);
+  CloseVEXO(framework);
+  return static_cast<int>(verdict);
+}
