@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "lab_fixture.h"
+#include "platform/clock.h"
 
 namespace e2e {
 namespace {
@@ -29,6 +30,20 @@ TEST_F(LabVexoscan, ListsTheDefaultStation) {
       "08:00.0  1a2b:5a30  80   endpoint            00:02.0"};
   for (const char* row : rows) EXPECT_NE(out.find(std::string("\n") + row), std::string::npos) << row << "\n" << out;
   EXPECT_NE(out.find("\n12 function(s)\n"), std::string::npos) << out;
+}
+
+TEST_F(LabVexoscan, DaemonKilledDuringTheScanEndsWithAnError) {
+  start_lab("default.station");
+  const int pid = daemon_pid();
+  ASSERT_GT(pid, 0);
+  int code = -1;
+  const uint32_t started = platform::tick_ms();
+  const std::string out = capture("(sleep 0.5; kill -9 " + std::to_string(pid) + ") & ZAMSIM_SOCKET=" + socket_ + " " +
+                                      VEXOSCAN_EXE + " 2>&1 >/dev/null; echo \"exit $?\"; wait",
+                                  &code);
+  EXPECT_NE(out.find("stopped answering during the scan"), std::string::npos) << out;
+  EXPECT_NE(out.find("exit 1"), std::string::npos) << out;
+  EXPECT_LT(platform::tick_ms() - started, 20000u);  // no hang: failed calls return at once
 }
 
 TEST_F(LabVexoscan, RunPassesTheExitCodeThrough) {

@@ -147,6 +147,16 @@ int main(int argc, char** argv) {
     }
   }
   std::printf("%d function(s)\n", found);
+  // The scan counts failed reads as absent functions. A live configuration-space driver
+  // answers every read, all ones where nothing is, so a failing read of 00:00.0 at the end
+  // means the driver went away during the scan and the list above is not to be trusted.
+  unsigned char identity[4];
+  const bool driver_alive = VEXO_ReadConfigSpace_Ex(0, 0, 0, 0, sizeof identity, identity) == sizeof identity;
   CloseVEXO(framework);
+  if (!driver_alive) {
+    std::fprintf(stderr, "vexoscan: the configuration-space driver stopped answering during the scan; "
+                         "the list is incomplete\n");
+    return 1;
+  }
   return 0;
 }
