@@ -31,7 +31,7 @@ inline constexpr uint32_t farrow_identity = 0x222410;
 
 // Card driver query record flags.
 inline constexpr uint32_t card_flag_port_type_shift = 1;  // bits 1-5
-inline constexpr uint32_t card_flag_zam = 0x40;           // implements the ZAM specification
+inline constexpr uint32_t card_flag_zam = 0x40;           // a ZAM-compliant device
 inline constexpr uint32_t card_flag_known_endpoint = 0x80;
 inline constexpr uint32_t port_type_farrow = 5;
 

@@ -98,7 +98,7 @@ extern "C" {
 #define  PELLOR_PORT_TYPE_ENDPOINT 0u
 #define  PELLOR_PORT_TYPE_FARROW 5u
 #define  PELLOR_PORT_TYPE_SECOND_PORT 6u
-#define PELLOR_CARD_FLAG_ZAM_SPEC 0x40u       /* bit 6: implements the ZAM specification */
+#define PELLOR_CARD_FLAG_ZAM_SPEC 0x40u       /* bit 6: a ZAM-compliant device */
 #define PELLOR_CARD_FLAG_KNOWN_ENDPOINT 0x80u /* bit 7 */
 
 /* ---- Driver packets --------------------------------------------------------------------- */
