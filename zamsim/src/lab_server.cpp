@@ -131,7 +131,7 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
     }
     case lab::operation::show: status = text_answer(station_.describe()); break;
     case lab::operation::stop:
-      stopping_ = true;
+      stop_pending_ = true;  // the server stops once this answer is on its way
       status = text_answer("stopping\n");
       break;
     default: status = platform::error::invalid_function; break;
@@ -174,6 +174,7 @@ void lab_server::serve_client(std::shared_ptr<platform::stream_connection> clien
         (!output.empty() && client->write_all(output.data(), output.size(), frame_timeout_ms) != platform::io_status::ok)) {
       break;
     }
+    if (stop_pending_) stopping_ = true;
   }
   client->close();
   --active_clients_;

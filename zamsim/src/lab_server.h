@@ -40,6 +40,7 @@ class lab_server {
   driver_set drivers_;
   platform::stream_listener listener_;
   std::atomic<bool> stopping_{false};
+  std::atomic<bool> stop_pending_{false};  // a stop request waits for its answer to go out
   std::mutex handles_mutex_;
   std::map<uint32_t, std::shared_ptr<driver_interface>> handles_;
   uint32_t next_handle_ = 1;
