@@ -87,6 +87,8 @@ int main(int argc, char** argv) {
   }
   StopTest(log);
   CloseLog(log);
+  VEXO_DEVICE_HANDLE_t parent = nullptr;  // the parent record OpenDevice made is ours to close
+  if (dut != nullptr && GetParentDevice(dut, &parent) == VEXO_STATUS_SUCCESS) CloseDevice(parent);
   CloseDevice(port);
   CloseDevice(card);
   CloseDevice(dut);

@@ -134,6 +134,16 @@ TEST_F(CardControlTest, ArmingFreesTheTraceEvenWhenTheCardRefuses) {
   EXPECT_EQ(vexo::record_from_handle(card)->trace_buffer, nullptr);
 }
 
+// The record owns its copy: closing it frees the copy and its TLP index (the leak checker of
+// the sanitizer build catches a copy left behind).
+TEST_F(CardControlTest, ClosingTheCardRecordFreesItsTraceCopy) {
+  give_trace(card, 64);
+  uint8_t header[16];
+  VEXO_ZAM_TB_GetTLPByIndex(card, header, 0, 0);  // builds the index
+  EXPECT_EQ(CloseDevice(card), VEXO_STATUS_SUCCESS);
+  card = nullptr;
+}
+
 TEST_F(CardControlTest, RefusedRequestsPassTheirStatusThrough) {
   fake.result = VEXO_STATUS_INSUFFICIENT_RESOURCES;
   VEXO_ZAM_OP_MODE_t mode = 5;

@@ -2,6 +2,7 @@
 #include "caps/express_capability.h"
 #include "caps/pci_registers.h"
 #include "device/device_record.h"
+#include "trace/trace_copy.h"
 
 namespace vexo {
 namespace {
@@ -41,6 +42,9 @@ VEXO_API VEXO_STATUS_t EnumerateDevice(VEXO_HANDLE_t, VEXO_ENUM_METHOD_t, VEXO_E
 VEXO_API VEXO_STATUS_t CloseDevice(VEXO_DEVICE_HANDLE_t dev) {
   if (dev == nullptr) return VEXO_STATUS_INVALID_PARAMETER;
   vexo::unlink_from_list(*vexo::record_from_handle(dev));
+  // The record owns its trace copy, and nothing can reach the copy once the record is gone:
+  // free it here rather than lose it (every card record closed after a trace read would).
+  vexo::discard_trace_copy(*vexo::record_from_handle(dev));
   vexo::free_device_record(dev);
   return VEXO_STATUS_SUCCESS;
 }
