@@ -2,6 +2,8 @@
 // the boot put it, with the script's IDs, and the driver library finds the card.
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "lab_fixture.h"
 #include "platform/clock.h"
 
@@ -44,6 +46,33 @@ TEST_F(LabVexoscan, DaemonKilledDuringTheScanEndsWithAnError) {
   EXPECT_NE(out.find("stopped answering during the scan"), std::string::npos) << out;
   EXPECT_NE(out.find("exit 1"), std::string::npos) << out;
   EXPECT_LT(platform::tick_ms() - started, 20000u);  // no hang: failed calls return at once
+}
+
+TEST_F(LabVexoscan, DatFileSelectsTheDeviceUnderTest) {
+  start_lab("default.station");
+  const std::string dat = folder_ + "/select.dat";
+  {
+    std::ofstream out(dat);
+    out << "<VexoDat>\n  <DUT vendorid=\"ABCD\" deviceid=\"0020\"/>\n  <DUT bus=\"8\" device=\"0\" function=\"0\"/>\n"
+           "</VexoDat>\n";
+  }
+  int code = -1;
+  std::string out = capture("ZAMSIM_SOCKET=" + socket_ + " " + VEXOSCAN_EXE + " --dat " + dat + " 2>/dev/null", &code);
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_NE(out.find("DUT entry 0 selects:"), std::string::npos) << out;
+  EXPECT_NE(out.find("\n03:00.0  abcd:0020"), std::string::npos) << out;
+  EXPECT_NE(out.find("DUT entry 1 selects:"), std::string::npos) << out;
+  EXPECT_NE(out.find("\n08:00.0  1a2b:5a30"), std::string::npos) << out;
+
+  {
+    std::ofstream out_file(dat);
+    out_file << "<VexoDat><DUT vendorid=\"1234\" deviceid=\"5678\"/></VexoDat>\n";
+  }
+  out = capture("ZAMSIM_SOCKET=" + socket_ + " " + VEXOSCAN_EXE + " --dat " + dat + " 2>/dev/null", &code);
+  EXPECT_EQ(code, 3) << out;
+  EXPECT_NE(out.find("DUT entry 0 selects no device"), std::string::npos) << out;
+  capture(std::string(VEXOSCAN_EXE) + " --dat " + folder_ + "/missing.dat >/dev/null 2>&1", &code);
+  EXPECT_EQ(code, 2);
 }
 
 TEST_F(LabVexoscan, RunPassesTheExitCodeThrough) {
