@@ -23,6 +23,10 @@ TEST(GuiEventTest, WaitReportsMarksAndResetsItself) {
   event.MarkInput();
   event.Signal();
   EXPECT_EQ(event.Wait(0xFFFFFFFF), VEXO_STATUS_USER_INPUT);
+  // Clearing forgets the marks, so the event can serve another dialog.
+  event.Clear();
+  event.Signal();
+  EXPECT_EQ(event.Wait(0), VEXO_STATUS_SUCCESS);
 }
 
 }  // namespace
