@@ -10,6 +10,8 @@
 
 #include "platform/operator.h"
 
+#include "platform/testing/scripted_operator.h"
+
 namespace {
 
 using platform::dialog_end;
@@ -26,18 +28,8 @@ dialog_request make(dialog_kind kind, std::vector<std::string> items = {}) {
 
 class DialogTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    ::unsetenv("ZAM_OPERATOR");
-    platform::reset_operator();
-    if (!script_.empty()) std::filesystem::remove(script_);
-  }
-  void use_script(const std::string& content) {
-    script_ = (std::filesystem::temp_directory_path() / ("dialogs_" + std::to_string(::getpid()))).string();
-    std::ofstream(script_) << content;
-    ::setenv("ZAM_OPERATOR", ("script:" + script_).c_str(), 1);
-    platform::reset_operator();
-  }
-  std::string script_;
+  void use_script(const std::string& content) { operator_.use(content); }
+  platform::testing::scripted_operator operator_{"dialogs_"};
 };
 
 TEST_F(DialogTest, ScriptAnswersEachKindInOrder) {
@@ -132,7 +124,7 @@ class TerminalDialogTest : public DialogTest {
     ::close(saved_stdin_);
     ::close(keys_[0]);
     if (keys_[1] >= 0) ::close(keys_[1]);
-    DialogTest::TearDown();
+
   }
   void type(const std::string& keys) { ASSERT_EQ(::write(keys_[1], keys.data(), keys.size()), ssize_t(keys.size())); }
   int keys_[2] = {-1, -1};

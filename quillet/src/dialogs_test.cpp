@@ -10,6 +10,8 @@
 #include "platform/operator.h"
 #include "quillet.h"
 
+#include "platform/testing/scripted_operator.h"
+
 namespace {
 
 const std::string header = "Header";
@@ -18,18 +20,8 @@ const std::vector<std::string> entries{"one", "two", "three"};
 
 class QuilletTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    ::unsetenv("ZAM_OPERATOR");
-    platform::reset_operator();
-    if (!script_.empty()) std::filesystem::remove(script_);
-  }
-  void use_script(const std::string& content) {
-    script_ = (std::filesystem::temp_directory_path() / ("quillet_" + std::to_string(::getpid()))).string();
-    std::ofstream(script_) << content;
-    ::setenv("ZAM_OPERATOR", ("script:" + script_).c_str(), 1);
-    platform::reset_operator();
-  }
-  std::string script_;
+  void use_script(const std::string& content) { operator_.use(content); }
+  platform::testing::scripted_operator operator_{"quillet_"};
 };
 
 TEST_F(QuilletTest, ListsReportIndexCancelAndTimeOut) {

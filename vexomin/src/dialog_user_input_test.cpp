@@ -9,6 +9,8 @@
 #include "platform/operator.h"
 #include "vexomin.h"
 
+#include "platform/testing/scripted_operator.h"
+
 namespace {
 
 const std::string question = "Did the system power on?";
@@ -23,16 +25,8 @@ class DialogUserInputTest : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(CreateUI(nullptr, &ui_, VEXO_UI_TYPE_DIALOG), VEXO_STATUS_SUCCESS); }
   void TearDown() override {
     CloseUI(ui_);
-    ::unsetenv("ZAM_OPERATOR");
-    platform::reset_operator();
-    if (!script_.empty()) std::filesystem::remove(script_);
   }
-  void use_script(const std::string& content) {
-    script_ = (std::filesystem::temp_directory_path() / ("vexomin_" + std::to_string(::getpid()))).string();
-    std::ofstream(script_) << content;
-    ::setenv("ZAM_OPERATOR", ("script:" + script_).c_str(), 1);
-    platform::reset_operator();
-  }
+  void use_script(const std::string& content) { operator_.use(content); }
   // True when the script has no answer left (the next dialog cannot be shown).
   bool script_used_up() {
     testing::internal::CaptureStderr();
@@ -42,7 +36,7 @@ class DialogUserInputTest : public ::testing::Test {
     return used_up;
   }
   VEXO_UI_HANDLE_t ui_ = nullptr;
-  std::string script_;
+  platform::testing::scripted_operator operator_{"vexomin_"};
 };
 
 TEST(DialogCreateUITest, OnlyTheDialogKindIsBuilt) {

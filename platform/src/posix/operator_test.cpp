@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/testing/scripted_operator.h"
+
 namespace {
 
 using platform::answer;
@@ -15,18 +17,8 @@ using platform::buttons;
 
 class OperatorTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    ::unsetenv("ZAM_OPERATOR");
-    platform::reset_operator();
-    if (!script_.empty()) std::filesystem::remove(script_);
-  }
-  void use_script(const std::string& content) {
-    script_ = (std::filesystem::temp_directory_path() / ("answers_" + std::to_string(::getpid()))).string();
-    std::ofstream(script_) << content;
-    ::setenv("ZAM_OPERATOR", ("script:" + script_).c_str(), 1);
-    platform::reset_operator();
-  }
-  std::string script_;
+  void use_script(const std::string& content) { operator_.use(content); }
+  platform::testing::scripted_operator operator_{"answers_"};
 };
 
 TEST_F(OperatorTest, AutoAnswersFirstButton) {

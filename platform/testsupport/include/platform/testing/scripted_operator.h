@@ -1,0 +1,43 @@
+// Test support: answers operator prompts and dialogs from a script file for one test.
+//
+// use() writes the answers to a private file and points ZAM_OPERATOR at it; the destructor
+// forgets the operator backend's state, unsets ZAM_OPERATOR (also when a test set it itself)
+// and removes the file, so each test starts afresh.
+#pragma once
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/operator.h"
+
+namespace platform::testing {
+
+class scripted_operator {
+ public:
+  explicit scripted_operator(std::string prefix) : prefix_(std::move(prefix)) {}
+  scripted_operator(const scripted_operator&) = delete;
+  scripted_operator& operator=(const scripted_operator&) = delete;
+  ~scripted_operator() {
+    ::unsetenv("ZAM_OPERATOR");
+    platform::reset_operator();
+    if (!path_.empty()) std::filesystem::remove(path_);
+  }
+
+  // Answers the next prompts and dialogs with these lines, in order.
+  void use(const std::string& answers) {
+    path_ = (std::filesystem::temp_directory_path() / (prefix_ + std::to_string(::getpid()))).string();
+    std::ofstream(path_) << answers;
+    ::setenv("ZAM_OPERATOR", ("script:" + path_).c_str(), 1);
+    platform::reset_operator();
+  }
+
+ private:
+  std::string prefix_;
+  std::string path_;
+};
+
+}  // namespace platform::testing
