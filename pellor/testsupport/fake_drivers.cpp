@@ -99,6 +99,30 @@ uint32_t give_identity(const function_address& who, uint32_t in_length, uint8_t*
   return give_packet(PELLOR_IDENTITY_PACKET_t{who.bus, who.device, who.function}, out, returned);
 }
 
+// Identity, read and write of a driver that serves one function: the known-endpoint and
+// Farrow port drivers, whose packets carry the same fields in different places.
+template <typename Packet, typename State>
+platform::inprocess_provider::handler single_function_driver(std::shared_ptr<State> state, std::string path,
+                                                             function_address identity, uint32_t identity_code,
+                                                             uint32_t read_code, uint32_t write_code) {
+  return [=](uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out, uint32_t out_capacity,
+             uint32_t& returned) -> uint32_t {
+    state->record(path, code, in, in_length, out_capacity);
+    if (code == identity_code) return give_identity(identity, in_length, out, out_capacity, returned);
+    if (code != read_code && code != write_code) return platform::error::invalid_function;
+    Packet packet;
+    if (!take_packet(in, in_length, out_capacity, packet) || !in_bounds(packet.offset, packet.length)) {
+      return platform::error::invalid_parameter;
+    }
+    if (code == read_code) {
+      state->space->read(identity, packet.offset, packet.length, packet.data);
+    } else {
+      state->space->write(identity, packet.offset, packet.length, packet.data);
+    }
+    return give_packet(packet, out, returned);
+  };
+}
+
 }  // namespace
 
 fake_drivers::fake_drivers(std::shared_ptr<config_space_source> space)
@@ -151,59 +175,20 @@ std::string fake_drivers::add_config_driver() {
 
 std::string fake_drivers::add_known_endpoint(const function_address& identity) {
   const std::string path = "fake-kep-" + std::to_string(next_index_++);
-  auto state = shared_;
-  provider_->add_interface(
-      platform::driver_class::known_endpoint, path,
-      [state, path, identity](uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out,
-                              uint32_t out_capacity, uint32_t& returned) -> uint32_t {
-        state->record(path, code, in, in_length, out_capacity);
-        if (code == PELLOR_IOCTL_KEP_IDENTITY) {
-          return give_identity(identity, in_length, out, out_capacity, returned);
-        }
-        if (code == PELLOR_IOCTL_KEP_READ || code == PELLOR_IOCTL_KEP_WRITE) {
-          PELLOR_KEP_PACKET_t packet;
-          if (!take_packet(in, in_length, out_capacity, packet) ||
-              !in_bounds(packet.offset, packet.length)) {
-            return platform::error::invalid_parameter;
-          }
-          if (code == PELLOR_IOCTL_KEP_READ) {
-            state->space->read(identity, packet.offset, packet.length, packet.data);
-          } else {
-            state->space->write(identity, packet.offset, packet.length, packet.data);
-          }
-          return give_packet(packet, out, returned);
-        }
-        return platform::error::invalid_function;
-      });
+  provider_->add_interface(platform::driver_class::known_endpoint, path,
+                           single_function_driver<PELLOR_KEP_PACKET_t>(shared_, path, identity,
+                                                                       PELLOR_IOCTL_KEP_IDENTITY,
+                                                                       PELLOR_IOCTL_KEP_READ, PELLOR_IOCTL_KEP_WRITE));
   return path;
 }
 
 std::string fake_drivers::add_farrow_port(const function_address& identity) {
   const std::string path = "fake-farrow-" + std::to_string(next_index_++);
-  auto state = shared_;
-  provider_->add_interface(
-      platform::driver_class::farrow_port, path,
-      [state, path, identity](uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out,
-                              uint32_t out_capacity, uint32_t& returned) -> uint32_t {
-        state->record(path, code, in, in_length, out_capacity);
-        if (code == PELLOR_IOCTL_FARROW_IDENTITY) {
-          return give_identity(identity, in_length, out, out_capacity, returned);
-        }
-        if (code == PELLOR_IOCTL_FARROW_READ || code == PELLOR_IOCTL_FARROW_WRITE) {
-          PELLOR_FARROW_PACKET_t packet;
-          if (!take_packet(in, in_length, out_capacity, packet) ||
-              !in_bounds(packet.offset, packet.length)) {
-            return platform::error::invalid_parameter;
-          }
-          if (code == PELLOR_IOCTL_FARROW_READ) {
-            state->space->read(identity, packet.offset, packet.length, packet.data);
-          } else {
-            state->space->write(identity, packet.offset, packet.length, packet.data);
-          }
-          return give_packet(packet, out, returned);
-        }
-        return platform::error::invalid_function;
-      });
+  provider_->add_interface(platform::driver_class::farrow_port, path,
+                           single_function_driver<PELLOR_FARROW_PACKET_t>(shared_, path, identity,
+                                                                          PELLOR_IOCTL_FARROW_IDENTITY,
+                                                                          PELLOR_IOCTL_FARROW_READ,
+                                                                          PELLOR_IOCTL_FARROW_WRITE));
   return path;
 }
 
