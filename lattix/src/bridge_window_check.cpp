@@ -9,7 +9,8 @@ namespace {
 constexpr uint16_t kFirstBarOffset = LX_BAR0;
 constexpr uint16_t kLastBarOffset = LX_ROM_ADDRESS1;
 
-// A window as the bridge decodes it, in 64-bit addresses, with the values it reports.
+// A window as GetBridgeWindowInfo reports it (what the error record holds) and as the
+// bridge decodes it in 64-bit addresses (what the check compares).
 struct window {
   uint32_t base = 0, limit = 0, baseUpper = 0, limitUpper = 0;
   uint64_t first = 0, last = 0;
@@ -22,10 +23,10 @@ window windowOf(const device& dev, uint8_t fn, _BRIDGE_WINDOW_TYPE type) {
   if (type == PREFETCH_WINDOW) {
     // The prefetchable registers come raw; they decode like the memory window, with
     // address bits 63..32 in the upper registers (PCIe Base 4.0 sec 7.5.1.3.9).
-    w.base = (w.base & 0xFFF0u) << 16;
-    w.limit = ((w.limit & 0xFFF0u) << 16) | 0xFFFFFu;
-    w.first = static_cast<uint64_t>(w.baseUpper) << 32 | w.base;
-    w.last = static_cast<uint64_t>(w.limitUpper) << 32 | w.limit;
+    const uint32_t low = (w.base & 0xFFF0u) << 16;
+    const uint32_t high = ((w.limit & 0xFFF0u) << 16) | 0xFFFFFu;
+    w.first = static_cast<uint64_t>(w.baseUpper) << 32 | low;
+    w.last = static_cast<uint64_t>(w.limitUpper) << 32 | high;
   } else {
     // I/O and memory windows: base and limit already hold the whole address.
     w.first = w.base;

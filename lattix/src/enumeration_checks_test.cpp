@@ -234,9 +234,11 @@ TEST_F(BridgeWindowTest, PrefetchableBarsWithAndWithoutTheFlag) {
   ep.write4(0, 0x10, 0x00100000);  // 0x1_00100000: past the prefetchable limit
   e = FindBridgeWindowError(&handler, PREFETCH_WINDOW, true);
   EXPECT_TRUE(e.barOutside);
-  EXPECT_EQ(e.windowBase, 0u);
-  EXPECT_EQ(e.windowLimit, 0x000FFFFFu);
+  // The record holds the raw prefetchable registers, as GetBridgeWindowInfo gives them.
+  EXPECT_EQ(e.windowBase, 0x0001u);
+  EXPECT_EQ(e.windowLimit, 0x0001u);
   EXPECT_EQ(e.windowBaseUpper, 1u);
+  EXPECT_EQ(e.windowLimitUpper, 1u);
   EXPECT_EQ(e.barStart, 0x00100000u);
   EXPECT_EQ(e.barStartUpper, 1u);
   EXPECT_FALSE(e.endWrapped);
@@ -269,6 +271,27 @@ TEST_F(BridgeWindowTest, ChildWindowsEmptyInsideAndOutside) {
   e = FindBridgeWindowError(&handler, MEM_WINDOW, false);
   EXPECT_TRUE(e.barOutside);
   EXPECT_EQ(e.windowBase, 0x80100000u);
+}
+
+TEST_F(BridgeWindowTest, PrefetchableChildWindowIsComparedDecodedAndReportedRaw) {
+  bridge child;
+  below.setDevice(1, &child);
+  // Child 0x1_00000000..0x1_000FFFFF: inside the parent's prefetchable window.
+  child.statusWrite2(0, 0x24, 0x0001);
+  child.statusWrite2(0, 0x26, 0x0001);
+  child.statusWrite4(0, 0x28, 1);
+  child.statusWrite4(0, 0x2C, 1);
+  EXPECT_FALSE(FindBridgeWindowError(&handler, PREFETCH_WINDOW, false).errorFound);
+  // Child limit 0x1_001FFFFF: one megabyte past the parent's limit.
+  child.statusWrite2(0, 0x26, 0x0011);
+  _BRIDGE_WINDOW_ERROR_INFO e = FindBridgeWindowError(&handler, PREFETCH_WINDOW, false);
+  EXPECT_TRUE(e.childWindowOutside);
+  EXPECT_EQ(e.windowBase, 0x0001u);
+  EXPECT_EQ(e.windowLimit, 0x0001u);
+  EXPECT_EQ(e.childBase, 0x0001u);
+  EXPECT_EQ(e.childLimit, 0x0011u);
+  EXPECT_EQ(e.childBaseUpper, 1u);
+  EXPECT_EQ(e.childLimitUpper, 1u);
 }
 
 TEST(EnableChecksTest, CommandEnablesAndAspmControl) {

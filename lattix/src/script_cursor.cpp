@@ -8,6 +8,10 @@
 namespace lattix_script {
 namespace {
 bool isSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f'; }
+uint32_t hexValue(char c) {
+  return std::isdigit(static_cast<unsigned char>(c)) ? static_cast<uint32_t>(c - '0')
+                                                      : static_cast<uint32_t>(std::tolower(c) - 'a' + 10);
+}
 }  // namespace
 
 scriptCursor::scriptCursor(std::string text) {
@@ -86,6 +90,19 @@ bool scriptCursor::decimal(int& out) {
   return true;
 }
 
+bool scriptCursor::hexDigits(uint32_t& out, bool& wide) {
+  const size_t start = pos_;
+  uint32_t value = 0;
+  wide = false;
+  while (!atEnd() && std::isxdigit(static_cast<unsigned char>(text_[pos_]))) {
+    if (value >> 28) wide = true;
+    value = value << 4 | hexValue(text_[pos_]);
+    ++pos_;
+  }
+  out = value;
+  return pos_ > start;
+}
+
 bool parseHex(const std::string& text, uint32_t& out) {
   size_t p = 0;
   if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) p = 2;
@@ -114,6 +131,27 @@ bool parseDecimal(const std::string& text, int& out) {
     if (value > INT_MAX) return false;
   }
   out = static_cast<int>(negative ? -value : value);
+  return true;
+}
+
+bool leadingHex(const std::string& text, uint32_t& out, bool& wide) {
+  size_t p = text.find_first_not_of(" \t\n\v\f");
+  if (p == std::string::npos) return false;
+  const bool prefixed =
+      text[p] == '0' && p + 1 < text.size() && (text[p + 1] == 'x' || text[p + 1] == 'X');
+  if (prefixed) p += 2;
+  scriptCursor digits(text.substr(p));
+  if (digits.hexDigits(out, wide)) return true;
+  // "0x" without a digit behind it is the number 0 followed by "x".
+  out = 0;
+  wide = false;
+  return prefixed;
+}
+
+bool leadingDecimal(const std::string& text, int& out, bool& whole) {
+  scriptCursor cursor(text);
+  if (!cursor.decimal(out)) return false;
+  whole = cursor.atEnd();
   return true;
 }
 

@@ -33,6 +33,9 @@ class scriptCursor {
   bool token(std::string& out);
   // Skips whitespace, then reads a decimal integer (saturating at the int range).
   bool decimal(int& out);
+  // Reads hexadecimal digits (no prefix) into the low 32 bits of `out`; `wide` tells
+  // whether higher bits were dropped. Fails when no digit is there.
+  bool hexDigits(uint32_t& out, bool& wide);
 
  private:
   std::string text_;
@@ -42,6 +45,13 @@ class scriptCursor {
 // Whole-string conversions of fields.
 bool parseHex(const std::string& text, uint32_t& out);
 bool parseDecimal(const std::string& text, int& out);
+
+// Leading-number conversions of fields, as formatted input reads them: blanks skipped,
+// the number taken, whatever follows ignored. Both fail when no number starts the field.
+// leadingHex accepts a 0x prefix and keeps the low 32 bits (`wide`: higher bits dropped);
+// leadingDecimal saturates at the int range; `whole` tells whether nothing followed.
+bool leadingHex(const std::string& text, uint32_t& out, bool& wide);
+bool leadingDecimal(const std::string& text, int& out, bool& whole);
 bool equalsIgnoreCase(const std::string& a, const char* b);
 
 }  // namespace lattix_script

@@ -22,14 +22,14 @@ bool readFile(const char* path, std::string& text) {
 }
 
 bool parseAndBuild(const char* path, topology*& result, packetHandler*& handler,
-                   std::string& messages) {
+                   std::string& messages, std::string& warnings) {
   std::string text;
   if (!readFile(path, text)) {
     lattix_script::appendMessage(messages, "Unable to open script file %s\n", path);
     return false;
   }
   lattix_script::scriptModel model;
-  return lattix_script::readScript(text, model, messages) &&
+  return lattix_script::readScript(text, model, messages, warnings) &&
          lattix_script::buildScript(model, result, handler, messages);
 }
 
@@ -44,12 +44,18 @@ bool scriptParser(const char* path, device**& devices, int**& connections, int& 
   handler = nullptr;
   if (!path) path = "";
   std::string messages;
+  std::string warnings;
   bool ok = false;
   try {
-    ok = parseAndBuild(path, result, handler, messages);
+    ok = parseAndBuild(path, result, handler, messages, warnings);
   } catch (const std::bad_alloc&) {
     lattix_script::appendMessage(messages, "Unable to find/create Modifier Data Structure!\n");
     ok = false;
+  }
+  // Warnings name what was read past in a script that may still build.
+  if (!warnings.empty()) {
+    std::fputs(warnings.c_str(), stderr);
+    std::fflush(stderr);
   }
   if (!ok) {
     lattix_script::appendMessage(messages, "Unable to parse script file %s\n", path);

@@ -72,23 +72,13 @@ int findKind(const namedKind (&table)[N], const std::string& word) {
   return 0;
 }
 
-// The hex number at the start of a field (after blanks); true with `out` untouched when
-// the field is blank, false when it holds something else.
-bool leadingHex(const std::string& text, uint32_t& out) {
-  size_t first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return true;
-  size_t last = first;
-  if (text.compare(first, 2, "0x") == 0 || text.compare(first, 2, "0X") == 0) last += 2;
-  while (last < text.size() && std::isxdigit(static_cast<unsigned char>(text[last]))) ++last;
-  return parseHex(text.substr(first, last - first), out);
-}
-
 bool isBridgeType(int type) { return type >= kUpstreamSwitchPort && type <= kSwitchHotPlugSlots; }
 
 class statementReader {
  public:
-  statementReader(const std::string& text, scriptModel& model, std::string& messages)
-      : cursor_(text), model_(model), messages_(messages) {}
+  statementReader(const std::string& text, scriptModel& model, std::string& messages,
+                  std::string& warnings)
+      : cursor_(text), model_(model), messages_(messages), warnings_(warnings) {}
 
   bool readAll() {
     while (true) {
@@ -128,6 +118,16 @@ class statementReader {
     return false;
   }
 
+  // Something odd that the statement is read past: one warning line, parsing goes on.
+  __attribute__((format(printf, 2, 3))) void warn(const char* format, ...) {
+    char text[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    appendMessage(warnings_, "Warning: line %d: %s\n", cursor_.lineNumber(), text);
+  }
+
   bool noModifierTarget() {
     appendMessage(messages_, "Unable to find/create Modifier Data Structure!\n");
     return false;
@@ -149,12 +149,24 @@ class statementReader {
     return cursor_.literal(" = ") && cursor_.field(out, kWordStops);
   }
 
-  bool readHexId(uint32_t limit, uint32_t& out) {
-    std::string text;
-    if (!cursor_.literal(" = ") || !cursor_.field(text, kWordStops)) return false;
-    if (text.size() < 3 || text[0] != '0' || std::tolower(static_cast<unsigned char>(text[1])) != 'x')
-      return false;
-    return parseHex(text, out) && out <= limit;
+  // " = 0x" and hexadecimal digits; whatever follows the digits is the next statement.
+  bool readHexNumber(uint32_t& out, bool& wide) {
+    if (!cursor_.literal(" = ") || !cursor_.literal("0")) return false;
+    if (!cursor_.literal("x") && !cursor_.literal("X")) return false;
+    return cursor_.hexDigits(out, wide);
+  }
+
+  // A hexadecimal number cut to the width of the field it goes to, as a 16-bit
+  // conversion followed by the register's width cuts it.
+  bool readHexField(uint32_t limit, uint32_t& out) {
+    bool wide = false;
+    if (!readHexNumber(out, wide)) return false;
+    if (wide || out > limit) {
+      out &= limit;
+      warn("%s value does not fit in %d bits; cut to 0x%X", command_.c_str(),
+           std::popcount(limit), out);
+    }
+    return true;
   }
 
   modifier& modifierFor(functionRecord& fn, int kind) {
@@ -401,16 +413,18 @@ class statementReader {
     if (equalsIgnoreCase(key, "type")) {
       m.bar.flags[0] = equalsIgnoreCase(value, "mem32") || equalsIgnoreCase(value, "IO") ? 0 : 1;
       m.bar.flags[1] = equalsIgnoreCase(value, "IO") ? 0 : 1;
-    } else if (equalsIgnoreCase(key, "prefetchable")) {
-      if (value == "1")
-        m.bar.low |= 0x8;
-      else if (value == "0")
-        m.bar.low &= ~0x8u;
-      else
-        return invalid();
-    } else if (equalsIgnoreCase(key, "IgnoreOverlap")) {
-      if (value != "0" && value != "1") return invalid();
-      m.bar.flags[2] = value == "1" ? 1 : 0;
+    } else if (equalsIgnoreCase(key, "prefetchable") || equalsIgnoreCase(key, "IgnoreOverlap")) {
+      if (value != "0" && value != "1") {
+        warn("%s.%s value \"%s\" is neither 0 nor 1 and has no effect", command_.c_str(),
+             key.c_str(), value.c_str());
+      } else if (equalsIgnoreCase(key, "prefetchable")) {
+        if (value == "1")
+          m.bar.low |= 0x8;
+        else
+          m.bar.low &= ~0x8u;
+      } else {
+        m.bar.flags[2] = value == "1" ? 1 : 0;
+      }
     }
     return true;
   }
@@ -419,7 +433,7 @@ class statementReader {
     functionRecord* fn = current();
     if (!fn) return noModifierTarget();
     uint32_t value = 0;
-    if (!readHexId(kind == kRevisionId ? 0xFF : 0xFFFF, value)) return invalid();
+    if (!readHexField(kind == kRevisionId ? 0xFF : 0xFFFF, value)) return invalid();
     modifierFor(*fn, kind).value = value;
     return true;
   }
@@ -431,15 +445,20 @@ class statementReader {
     std::string key;
     if (!cursor_.literal(". ") || !cursor_.field(key, kWordStops)) return invalid();
     if (equalsIgnoreCase(key, "present")) {
+      // The statement creates the capability whatever the value says.
       std::string value;
-      if (!readAssignedWord(value) || (value != "0" && value != "1")) return invalid();
+      if (!readAssignedWord(value)) return invalid();
+      if (value != "0" && value != "1")
+        warn("%s.present value \"%s\" is neither 0 nor 1 and has no effect", command_.c_str(),
+             value.c_str());
     } else if (equalsIgnoreCase(key, "offset")) {
       uint32_t offset = 0;
-      if (!readHexId(0xFFFF, offset)) return invalid();
+      if (!readHexField(0xFFFF, offset)) return invalid();
       m.value = offset;
     } else if (equalsIgnoreCase(key, "nextcap")) {
       uint32_t ignored = 0;
-      if (!readHexId(0xFFFF, ignored)) return invalid();
+      bool wide = false;
+      if (!readHexNumber(ignored, wide)) return invalid();
     }
     return true;
   }
@@ -450,17 +469,39 @@ class statementReader {
     std::string text;
     if (!readAssignedWord(text)) return invalid();
     int value = 0;
-    if (kind == kNoResponse) {
-      if (text != "0" && text != "1") return invalid();
-      value = text == "1";
-    } else if (kind == kMemoryEnable || kind == kIoEnable) {
-      if (text != "0" && text != "1" && text != "2") return invalid();
+    if (kind == kNoResponse || kind == kMemoryEnable || kind == kIoEnable) {
+      const bool enable = kind != kNoResponse;
+      if (text != "0" && text != "1" && !(enable && text == "2")) {
+        warn("%s value \"%s\" is not %s and has no effect", command_.c_str(), text.c_str(),
+             enable ? "0, 1 or 2" : "0 or 1");
+        return true;
+      }
       value = text == "0" ? 0 : 1;
-    } else if (!parseDecimal(text, value)) {
-      return invalid();
+    } else {
+      bool whole = false;
+      if (!leadingDecimal(text, value, whole)) {
+        warn("%s value \"%s\" is not a number and has no effect", command_.c_str(),
+             text.c_str());
+        return true;
+      }
+      if (!whole) warn("%s value \"%s\" read as %d", command_.c_str(), text.c_str(), value);
     }
     modifierFor(*fn, kind).value = static_cast<uint32_t>(value);
     return true;
+  }
+
+  // A mask that does not read as a hexadecimal number leaves the whole register masked.
+  void readMask(const std::string& text, uint32_t& mask) {
+    uint32_t value = 0;
+    bool wide = false;
+    const size_t first = text.find_first_not_of(" \t");
+    if (!leadingHex(text, value, wide)) {
+      warn("REG mask \"%s\" is not a hexadecimal number; the mask stays FFFFFFFF",
+           text.c_str() + first);
+      return;
+    }
+    if (wide) warn("REG mask does not fit in 32 bits; cut to %08X", value);
+    mask = value;
   }
 
   bool readRegister() {
@@ -480,7 +521,8 @@ class statementReader {
     // The optional mask: the rest of the statement up to '.' or the line end.
     uint32_t mask = 0xFFFFFFFFu;
     std::string maskText;
-    if (cursor_.field(maskText, ".\n") && !leadingHex(maskText, mask)) return invalid();
+    if (cursor_.field(maskText, ".\n") && maskText.find_first_not_of(" \t") != std::string::npos)
+      readMask(maskText, mask);
     modifier m;
     m.kind = kRegister;
     m.value = offset;
@@ -488,7 +530,11 @@ class statementReader {
     m.isDefault = isDefault;
     m.mask = mask;
     if (isDefault) {
-      if (!parseHex(word, m.registerValue)) return invalid();
+      bool wide = false;
+      if (!leadingHex(word, m.registerValue, wide)) return invalid();
+      uint32_t whole = 0;
+      if (!parseHex(word, whole))
+        warn("REG default value \"%s\" read as %X", word.c_str(), m.registerValue);
       if (mask == 0) {
         appendMessage(messages_,
                       "REG default on line %d has a mask of 0 and cannot be applied\n",
@@ -506,6 +552,7 @@ class statementReader {
   scriptCursor cursor_;
   scriptModel& model_;
   std::string& messages_;
+  std::string& warnings_;
   std::string command_;
   int device_ = -1;
   int function_ = 0;
@@ -514,8 +561,9 @@ class statementReader {
 
 }  // namespace
 
-bool readScript(const std::string& text, scriptModel& model, std::string& messages) {
-  statementReader reader(text, model, messages);
+bool readScript(const std::string& text, scriptModel& model, std::string& messages,
+                std::string& warnings) {
+  statementReader reader(text, model, messages, warnings);
   return reader.readAll();
 }
 

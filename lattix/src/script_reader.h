@@ -8,8 +8,10 @@
 namespace lattix_script {
 
 // Fills `model` from the script text. On failure returns false with the failure lines
-// in `messages` (each ending in a line end).
-bool readScript(const std::string& text, scriptModel& model, std::string& messages);
+// in `messages` (each ending in a line end). Statements that are read although something
+// in them is odd (a value cut to its field, one without effect) add a line to `warnings`.
+bool readScript(const std::string& text, scriptModel& model, std::string& messages,
+                std::string& warnings);
 
 // Appends one printf-formatted line to `messages` (bounded).
 void appendMessage(std::string& messages, const char* format, ...)

@@ -25,6 +25,9 @@
 namespace platform {
 class event;
 }
+namespace vexo {
+class CDialogUserInput;
+}
 
 // The event object of a worker-mode dialog: an auto-reset event plus two marks the worker
 // sets before signalling (the operator gave input; the dialog timed out).
@@ -43,10 +46,16 @@ class VEXO_API CVEXOGuiEvent {
   int IsSet();
   void MarkInput();
   void MarkTimedOut();
+  // Clears the event; the marks stay.
   VEXO_STATUS_t Clear();
   VEXO_STATUS_t Signal();
 
  private:
+  friend class vexo::CDialogUserInput;
+  // Forgets both marks; a worker dialog starts with this, so a reused event never reports
+  // the answer or time-out of the dialog it served before.
+  void ForgetMarks();
+
   platform::event* event_;
   std::atomic<uint8_t> input_provided_{0};
   std::atomic<uint8_t> timed_out_{0};

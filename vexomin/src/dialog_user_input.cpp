@@ -173,7 +173,7 @@ VEXO_STATUS_t CDialogUserInput::start_display_worker(const std::string* message,
   job.wait_for_operator = wait_for_operator;
   job.timeout_ms = timeout_ms;
   job.event = event;
-  event->Clear();  // the event now tells about this dialog only
+  event->ForgetMarks();  // the marks now tell about this dialog only
   storage_->display_worker = std::make_unique<vexomin::dialog_worker>(this, [storage = storage_] {
     vexomin::display_job copy;
     {
@@ -199,7 +199,7 @@ VEXO_STATUS_t CDialogUserInput::start_yes_no_worker(const std::string* question,
     job.no_label = no_label != nullptr ? *no_label : "No";
     job.timeout_ms = timeout_ms;
     job.event = event;
-    event->Clear();  // the event now tells about this dialog only
+    event->ForgetMarks();  // the marks now tell about this dialog only
     storage_->yes_no_worker = std::make_unique<vexomin::dialog_worker>(this, [storage = storage_] {
       vexomin::yes_no_job copy;
       {

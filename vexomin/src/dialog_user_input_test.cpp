@@ -155,6 +155,33 @@ TEST_F(DialogUserInputTest, WorkerModeSignalsAndRefusesASecondWorker) {
   EXPECT_EQ(answer, 5);
 }
 
+TEST_F(DialogUserInputTest, WorkerKeepsASignalTheCallerAlreadySet) {
+  // An operator who never answers: the worker waits until TerminateDialog ends it.
+  int keys[2];
+  ASSERT_EQ(::pipe(keys), 0);
+  const int saved_stdin = ::dup(STDIN_FILENO);
+  ::dup2(keys[0], STDIN_FILENO);
+  ::setenv("ZAM_OPERATOR", "tty", 1);
+  testing::internal::CaptureStdout();
+
+  CVEXOGuiEvent shared;
+  shared.MarkTimedOut();  // left over from a dialog this event served before
+  shared.Signal();        // the caller's own signal, set before the dialog starts
+  const std::string message = "Start traffic on the device under test";
+  ASSERT_EQ(DisplayInfoToUser(ui_, &message, 1, &shared, 0, 1, nullptr), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(shared.IsSet(), 1);  // starting the worker did not clear it
+  EXPECT_EQ(shared.Wait(50), VEXO_STATUS_TIMEOUT);
+  EXPECT_EQ(TerminateDialog(ui_), VEXO_STATUS_SUCCESS);
+  // The worker's own signal carries no stale time-out mark.
+  EXPECT_EQ(shared.Wait(5000), VEXO_STATUS_SUCCESS);
+
+  testing::internal::GetCapturedStdout();
+  ::dup2(saved_stdin, STDIN_FILENO);
+  ::close(saved_stdin);
+  ::close(keys[0]);
+  ::close(keys[1]);
+}
+
 TEST_F(DialogUserInputTest, TerminateDialogEndsDialogsNobodyAnswers) {
   int keys[2];
   ASSERT_EQ(::pipe(keys), 0);

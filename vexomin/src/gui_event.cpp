@@ -25,11 +25,12 @@ void CVEXOGuiEvent::MarkTimedOut() { timed_out_ = 1; }
 VEXO_STATUS_t CVEXOGuiEvent::Clear() {
   if (event_ == nullptr) return VEXO_STATUS_FAILED;
   event_->reset();
-  // A cleared event starts afresh: the marks of the dialog it served before are forgotten,
-  // so reusing one event for another dialog never reports a stale answer or time-out.
+  return VEXO_STATUS_SUCCESS;
+}
+
+void CVEXOGuiEvent::ForgetMarks() {
   input_provided_ = 0;
   timed_out_ = 0;
-  return VEXO_STATUS_SUCCESS;
 }
 
 VEXO_STATUS_t CVEXOGuiEvent::Signal() {

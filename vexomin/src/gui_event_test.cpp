@@ -23,10 +23,12 @@ TEST(GuiEventTest, WaitReportsMarksAndResetsItself) {
   event.MarkInput();
   event.Signal();
   EXPECT_EQ(event.Wait(0xFFFFFFFF), VEXO_STATUS_USER_INPUT);
-  // Clearing forgets the marks, so the event can serve another dialog.
-  event.Clear();
+  // Clearing clears the event alone; the marks stay.
   event.Signal();
-  EXPECT_EQ(event.Wait(0), VEXO_STATUS_SUCCESS);
+  event.Clear();
+  EXPECT_EQ(event.IsSet(), 0);
+  event.Signal();
+  EXPECT_EQ(event.Wait(0), VEXO_STATUS_USER_INPUT);
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 // the topology releases the device array, the devices, the connection table and the
 // buses (so `devices` and `connections` stay valid exactly as long as `result`). On
 // failure the parser prints its messages on standard output, ending with
-// "Unable to parse script file <path>", and every output is null or 0.
+// "Unable to parse script file <path>", and every output is null or 0. Statements read
+// past although something in them is odd (a value cut to its field, a value without
+// effect, a mask that is not a number) give "Warning: line N: ..." lines on standard error.
 #pragma once
 
 #include "lattix/lattix_export.h"

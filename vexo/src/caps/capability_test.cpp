@@ -266,7 +266,13 @@ TEST_F(CapabilityTest, WalkWithoutListsOrExpressCapability) {
   EXPECT_EQ(cap, nullptr);
   PCI_CAPABILITY_HEADER_t header{};
   EXPECT_EQ(GetCapabilityHeader(device(), &header, 0), VEXO_STATUS_PCIE_CAP_DOES_NOT_EXIST);
-  EXPECT_EQ(GetNextCapability(device(), &cap, nullptr), VEXO_STATUS_INVALID_PARAMETER);
+  // A null previous handle is refused and the caller's output is cleared all the same.
+  VEXO_CAP_HANDLE_t stale = reinterpret_cast<VEXO_CAP_HANDLE_t>(&header);
+  EXPECT_EQ(GetNextCapability(device(), &stale, nullptr), VEXO_STATUS_INVALID_PARAMETER);
+  EXPECT_EQ(stale, nullptr);
+  stale = reinterpret_cast<VEXO_CAP_HANDLE_t>(&header);
+  EXPECT_EQ(GetNextCapability(nullptr, &stale, nullptr), VEXO_STATUS_INVALID_PARAMETER);
+  EXPECT_EQ(stale, nullptr);
 }
 
 TEST_F(CapabilityTest, CapabilityHeaderUsesTheLowByteOfTheOffset) {

@@ -102,9 +102,9 @@ VEXO_API VEXO_STATUS_t GetFirstCapability(VEXO_DEVICE_HANDLE_t dev, VEXO_CAP_HAN
 VEXO_API VEXO_STATUS_t GetNextCapability(VEXO_DEVICE_HANDLE_t dev, VEXO_CAP_HANDLE_t* cap,
                                          VEXO_CAP_HANDLE_t previous) {
   using namespace vexo;
-  if (cap == nullptr || previous == nullptr) return VEXO_STATUS_INVALID_PARAMETER;
-  *cap = nullptr;
-  if (dev == nullptr) return VEXO_STATUS_INVALID_PARAMETER;
+  if (cap == nullptr) return VEXO_STATUS_INVALID_PARAMETER;
+  *cap = nullptr;  // cleared first, so a refused call never leaves a stale handle
+  if (previous == nullptr || dev == nullptr) return VEXO_STATUS_INVALID_PARAMETER;
   const capability_record& last = *capability_from_handle(previous);
   capability_record found{};
 

@@ -1,8 +1,10 @@
 // Test support: answers operator prompts and dialogs from a script file for one test.
 //
-// use() writes the answers to a private file and points ZAM_OPERATOR at it; the destructor
-// forgets the operator backend's state, unsets ZAM_OPERATOR (also when a test set it itself)
-// and removes the file, so each test starts afresh.
+// use() writes the answers to a file of its own and points ZAM_OPERATOR at it; the
+// destructor forgets the operator backend's state, unsets ZAM_OPERATOR (also when a test set
+// it itself) and removes the file, so each test starts afresh. Every use() names a new file:
+// a shared library that carries its own copy of the script backend keeps its position per
+// file, so a new name starts that copy afresh too, in any order of tests in one process.
 #pragma once
 
 #include <stdlib.h>
@@ -29,7 +31,10 @@ class scripted_operator {
 
   // Answers the next prompts and dialogs with these lines, in order.
   void use(const std::string& answers) {
-    path_ = (std::filesystem::temp_directory_path() / (prefix_ + std::to_string(::getpid()))).string();
+    if (!path_.empty()) std::filesystem::remove(path_);
+    static int uses = 0;
+    const std::string name = prefix_ + std::to_string(::getpid()) + "_" + std::to_string(++uses);
+    path_ = (std::filesystem::temp_directory_path() / name).string();
     std::ofstream(path_) << answers;
     ::setenv("ZAM_OPERATOR", ("script:" + path_).c_str(), 1);
     platform::reset_operator();
