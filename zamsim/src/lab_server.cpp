@@ -155,9 +155,7 @@ void lab_server::serve_client(std::shared_ptr<platform::stream_connection> clien
     const lab::request_header request = lab::decode_request(head);
     // Every length is checked before anything is read or allocated; a malformed frame
     // closes this client only.
-    if (request.magic != lab::magic || request.input_length > lab::max_input ||
-        request.output_capacity > lab::max_output || request.operation == 0 ||
-        request.operation > static_cast<uint32_t>(lab::operation::dialog)) {
+    if (!lab::well_formed(request)) {
       std::printf("zamsim: malformed frame from a client (magic 0x%08X, operation %u, lengths %u/%u); closing it\n",
                   request.magic, request.operation, request.input_length, request.output_capacity);
       std::fflush(stdout);

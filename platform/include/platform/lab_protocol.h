@@ -58,6 +58,14 @@ inline uint32_t get_le32(const uint8_t* at) {
   return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
 }
 
+// A frame the daemon serves: the magic, a known operation, lengths within the limits.
+// Checked before anything of the frame's input is read or allocated.
+inline bool well_formed(const request_header& h) {
+  return h.magic == magic && h.input_length <= max_input && h.output_capacity <= max_output &&
+         h.operation >= static_cast<uint32_t>(operation::list_interfaces) &&
+         h.operation <= static_cast<uint32_t>(operation::dialog);
+}
+
 inline std::array<uint8_t, request_header_size> encode(const request_header& h) {
   std::array<uint8_t, request_header_size> bytes{};
   const uint32_t words[] = {h.magic, h.operation, h.handle, h.code, h.input_length,

@@ -24,7 +24,6 @@ constexpr uint32_t ioctl_query_mcfg = 0x22201C;
 // Read/write packet: bus; device; function; offset; length; data[4096].
 constexpr uint32_t config_header_size = 20;
 constexpr uint32_t config_data_size = 4096;
-constexpr uint32_t config_packet_size = config_header_size + config_data_size;
 
 constexpr const char* interface_path = "sysfs:pci-config";
 constexpr const char* mcfg_table = "/sys/firmware/acpi/tables/MCFG";

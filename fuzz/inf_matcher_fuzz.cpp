@@ -1,0 +1,23 @@
+// Fuzz target: Brumby's INF line matcher over arbitrary file contents, with the needles
+// taken from the sample packages (a class GUID and a hardware ID).
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cleaner.h"
+#include "support/input_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static zam_fuzz::input_file file("inf");
+  static const std::vector<std::string> none;
+  static const std::vector<std::string> guid{"{4d36e97d-e325-11ce-bfc1-08002be10318}"};
+  static const std::vector<std::string> both{"{4d36e97d-e325-11ce-bfc1-08002be10318}",
+                                             "PCI\\VEN_8086"};
+  const std::string& path = file.write(data, size);
+  brumby::inf_matches(path, none);
+  brumby::inf_matches(path, guid);
+  brumby::inf_matches(path, both);
+  brumby::pnf_companion(std::string(reinterpret_cast<const char*>(data), size < 64 ? size : 64));
+  return 0;
+}
