@@ -88,5 +88,21 @@ TEST_F(LabVexoscan, RunPassesTheExitCodeThrough) {
   EXPECT_EQ(code, 1);
 }
 
+// zamsim's own lines go to standard error: the command's standard output is its own.
+TEST_F(LabVexoscan, RunLeavesStandardOutputToTheCommand) {
+  int code = -1;
+  const std::string out = capture(std::string(ZAMSIM_EXE) + " run " + ZAMSIM_STATIONS +
+                                      "/minimal.station -- printf 'one\\ntwo\\n' 2>/dev/null",
+                                  &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(out, "one\ntwo\n");
+  const std::string err = capture(std::string(ZAMSIM_EXE) + " run " + ZAMSIM_STATIONS +
+                                      "/minimal.station -- true 2>&1 >/dev/null",
+                                  &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(err.rfind("zamsim: lab started (pid ", 0), 0u) << err;
+  EXPECT_NE(err.find("\nstopping\n"), std::string::npos) << err;
+}
+
 }  // namespace
 }  // namespace e2e
