@@ -29,4 +29,10 @@ Unable to parse script file '"$work/garbage.test"
 : > "$work/empty.test"
 out=$("$check" "$work/empty.test"); code=$?
 [ $code -eq 0 ] || fail "empty script exit $code"
+# A capability list that loops is shown up to the entry it comes back to.
+printf '[Device 1 Function 0]\nADV_ERR.offset = 0x100\naddDeviceSerialNumCap.offset = 0x140\nREG.140.32.default = 10010003\n' \
+  > "$work/loop.test"
+out=$("$check" "$work/loop.test"); code=$?
+[ $code -eq 0 ] || fail "looping list exit $code"
+echo "$out" | grep -q ' caps PCIe@40 PM@54 AER@100 DSN@140 (loops)$' || fail "looping list: $out"
 echo ok
