@@ -29,6 +29,7 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
   std::lock_guard lock(mutex_);
   if (broken_) return error::device_not_connected;
   if (!connection_.valid()) {
+    connect_error_.clear();
     connection_ = connect_local(socket_path_, &connect_error_);
     if (!connection_.valid()) {
       broken_ = true;

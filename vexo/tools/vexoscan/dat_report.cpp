@@ -78,20 +78,23 @@ int report_dat_selection(VEXO_HANDLE_t framework, const VEXO_DAT_INFO_t& dat) {
     std::printf("the DAT file has no DUT entry\n");
     return 1;
   }
+  // Printed after every search, so that the framework's diagnostics come first.
+  std::string report;
   int missing = 0;
   for (int i = 0; i < dat.device_count; ++i) {
     VEXO_DEVICE_FIND_INFO_t info = dat.devices[i];
     VEXO_DEVICE_HANDLE_t dev = nullptr;
     const VEXO_STATUS_t status = FindDevice(framework, &dev, dat.find_flags[i], &info);
     if (status != VEXO_STATUS_SUCCESS || dev == nullptr) {
-      std::printf("DUT entry %d selects no device (0x%08X)\n", i, status);
+      report += formatted("DUT entry %d selects no device (0x%08X)\n", i, status);
       ++missing;
       continue;
     }
-    std::printf("DUT entry %d selects:\n%s\n%s\n", i, report_heading().c_str(),
-                report_line(dev).c_str());
+    report += formatted("DUT entry %d selects:\n", i) + report_heading() + "\n" + report_line(dev) + "\n";
     CloseDevice(dev);
   }
+  std::fflush(stdout);
+  std::fputs(report.c_str(), stdout);
   return missing;
 }
 
