@@ -29,9 +29,34 @@ TEST_F(LabVexoscan, ListsTheDefaultStation) {
       "03:00.0  abcd:0020  80   endpoint            02:00.0  0x40:10(36) 0x54:01(8) 0x70:05(20) 0x100:0001(60) "
       "0x140:0003(12)",
       "06:00.0  1b36:0041  80   endpoint            05:00.0", "07:00.0  1b36:0042  80   endpoint            05:01.0",
+      // A downstream port's parent is the switch's upstream port, whose secondary bus holds it.
+      "02:00.0  1a2b:5a02  81   switch-downstream   01:00.0  ", "05:00.0  10b5:8732  81   switch-upstream     04:00.0  ",
       "08:00.0  1a2b:5a30  80   endpoint            00:02.0"};
   for (const char* row : rows) EXPECT_NE(out.find(std::string("\n") + row), std::string::npos) << row << "\n" << out;
   EXPECT_NE(out.find("\n12 function(s)\n"), std::string::npos) << out;
+}
+
+// The whole capability chain, past what the framework's walk refuses: those entries and
+// the ones after them carry "(?)"; a loop ends the chain with its reason. The framework's
+// diagnostics come before the listing, never inside it.
+TEST_F(LabVexoscan, ListsWholeCapabilityChains) {
+  int code = -1;
+  const std::string out = capture(std::string(ZAMSIM_EXE) + " run " + E2E_TESTDATA + "/odd_capabilities.station -- " +
+                                      VEXOSCAN_EXE + " 2>/dev/null",
+                                  &code);
+  EXPECT_EQ(code, 0) << out;
+  const std::string listing =
+      "BDF      IDS        HDR  PORT                PARENT   CAPABILITIES\n"
+      "00:00.0  8086:7a38  81   root-port           -        0x40:10(36) 0x54:01(8)\n"
+      "01:00.0  1a2b:5a01  81   switch-upstream     00:00.0  0x40:10(36) 0x54:01(8)\n"
+      "02:00.0  1a2b:5a02  81   switch-downstream   01:00.0  0x40:10(36) 0x54:01(8)\n"
+      "03:00.0  abcd:0020  80   endpoint            02:00.0  0x40:10(36) 0x54:01(8) 0x100:0001(60) 0x148:000d(?) "
+      "0x160:0003(?)\n"
+      "03:01.0  abcd:0021  80   endpoint            02:00.0  0x40:10(36) 0x54:01(8) 0x60:03(?) 0x100:0001(60) "
+      "0x140:0003(12) [list loops at 0x100]\n"
+      "5 function(s)\n";
+  ASSERT_GE(out.size(), listing.size()) << out;
+  EXPECT_EQ(out.substr(out.size() - listing.size()), listing) << out;
 }
 
 TEST_F(LabVexoscan, DaemonKilledDuringTheScanEndsWithAnError) {
@@ -86,6 +111,22 @@ TEST_F(LabVexoscan, RunPassesTheExitCodeThrough) {
   EXPECT_NE(out.find("\n4 function(s)\n"), std::string::npos) << out;
   capture(std::string(ZAMSIM_EXE) + " run /no/such.station -- true 2>/dev/null", &code);
   EXPECT_EQ(code, 1);
+}
+
+// zamsim's own lines go to standard error: the command's standard output is its own.
+TEST_F(LabVexoscan, RunLeavesStandardOutputToTheCommand) {
+  int code = -1;
+  const std::string out = capture(std::string(ZAMSIM_EXE) + " run " + ZAMSIM_STATIONS +
+                                      "/minimal.station -- printf 'one\\ntwo\\n' 2>/dev/null",
+                                  &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(out, "one\ntwo\n");
+  const std::string err = capture(std::string(ZAMSIM_EXE) + " run " + ZAMSIM_STATIONS +
+                                      "/minimal.station -- true 2>&1 >/dev/null",
+                                  &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(err.rfind("zamsim: lab started (pid ", 0), 0u) << err;
+  EXPECT_NE(err.find("\nstopping\n"), std::string::npos) << err;
 }
 
 }  // namespace

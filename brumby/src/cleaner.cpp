@@ -1,7 +1,7 @@
 // The OEM INF cleaner: matching rule, deletion of each package and its .pnf companion.
 #include "cleaner.h"
 
-#include <fstream>
+#include <string_view>
 
 #include "platform/fs.h"
 
@@ -9,35 +9,57 @@ namespace brumby {
 namespace {
 
 constexpr const char* inf_pattern = "OEM*.inf";
+constexpr const char* pnf_pattern = "*.pnf";
 
 void print_usage(std::ostream& out) {
   out << "Usage: Brumby <infdir> [GUID] [HARDWAREID]\n"
       << "Without GUID and/or HARDWAREID all OEM*.inf files are deleted.\n";
 }
 
+std::string_view stem_of(std::string_view name) {
+  const auto dot = name.rfind('.');
+  return dot == std::string_view::npos ? name : name.substr(0, dot);
+}
+
+// Deletes one file; a failure is reported on `err` and returns false.
+bool delete_reported(const std::string& path, std::ostream& err) {
+  std::string reason;
+  if (platform::delete_file(path, &reason)) return true;
+  err << "Brumby: cannot delete " << path << ": " << reason << "\n";
+  return false;
+}
+
 }  // namespace
 
-bool inf_matches(const std::string& path, const std::vector<std::string>& needles) {
-  if (needles.empty()) return true;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+inf_match inf_matches(const std::string& path, const std::vector<std::string>& needles,
+                      std::string* reason) {
+  if (needles.empty()) return inf_match::yes;
+  std::string text;
+  if (!platform::read_file(path, &text, reason)) return inf_match::unreadable;
   std::vector<bool> found(needles.size(), false);
   std::size_t missing = needles.size();
-  for (std::string line; missing > 0 && std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+  std::size_t start = 0;
+  while (missing > 0 && start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string_view line(text.data() + start, end - start);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     for (std::size_t i = 0; i < needles.size(); ++i) {
-      if (!found[i] && line.find(needles[i]) != std::string::npos) {
+      if (!found[i] && line.find(needles[i]) != std::string_view::npos) {
         found[i] = true;
         --missing;
       }
     }
+    start = end + 1;
   }
-  return missing == 0;  // read no further than the rule needs
+  return missing == 0 ? inf_match::yes : inf_match::no;
 }
 
-std::string pnf_companion(const std::string& inf_name) {
-  const auto dot = inf_name.rfind('.');
-  return (dot == std::string::npos ? inf_name : inf_name.substr(0, dot)) + ".pnf";
+bool is_pnf_companion(const std::string& inf_name, const std::string& name) {
+  const std::string_view stem = stem_of(inf_name);
+  return name.size() == stem.size() + 4 &&
+         platform::same_file_name(std::string_view(name).substr(0, stem.size()), stem) &&
+         platform::same_file_name(std::string_view(name).substr(stem.size()), ".pnf");
 }
 
 int run_cleaner(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -54,20 +76,37 @@ int run_cleaner(const std::vector<std::string>& args, std::ostream& out, std::os
 
   int deleted = 0;
   int status = 0;
-  for (const auto& name : platform::list_folder(folder, inf_pattern)) {
+  std::vector<std::string> infs, pnfs;
+  std::string reason;
+  // A folder that cannot be read is not an empty one: a mistyped path must not read as
+  // "nothing to delete".
+  if (!platform::try_list_folder(folder, inf_pattern, &infs, &reason) ||
+      !platform::try_list_folder(folder, pnf_pattern, &pnfs, &reason)) {
+    err << "Brumby: cannot read folder " << folder << ": " << reason << "\n";
+    status = 1;
+  }
+  for (const auto& name : infs) {
     const std::string path = platform::join_path(folder, name);
-    if (!inf_matches(path, needles)) continue;
-    std::string reason;
-    if (!platform::delete_file(path, &reason)) {
-      err << "Brumby: cannot delete " << path << ": " << reason << "\n";
+    const inf_match match = inf_matches(path, needles, &reason);
+    if (match == inf_match::unreadable) {
+      err << "Brumby: cannot read " << path << ": " << reason << "\n";
       status = 1;
-      continue;
     }
-    ++deleted;
-    const std::string pnf = platform::join_path(folder, pnf_companion(name));
-    if (platform::file_exists(pnf) && !platform::delete_file(pnf, &reason)) {
-      err << "Brumby: cannot delete " << pnf << ": " << reason << "\n";
+    if (match != inf_match::yes) continue;
+    if (delete_reported(path, err)) {
+      ++deleted;
+    } else {
       status = 1;
+    }
+    // The companion goes whether or not the INF itself could be deleted; each is tried
+    // once, even when two INF names differ only in case.
+    for (auto pnf = pnfs.begin(); pnf != pnfs.end();) {
+      if (!is_pnf_companion(name, *pnf)) {
+        ++pnf;
+        continue;
+      }
+      if (!delete_reported(platform::join_path(folder, *pnf), err)) status = 1;
+      pnf = pnfs.erase(pnf);
     }
   }
   out << "Done, deleted entries: " << deleted << "\n";

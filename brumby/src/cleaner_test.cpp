@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "platform/fs.h"
 
@@ -97,35 +99,101 @@ TEST_F(CleanerTest, GuidAndHardwareIdRules) {
   EXPECT_EQ(left(), (std::vector<std::string>{"oem3.inf", "oem5.inf"}));
 }
 
-TEST_F(CleanerTest, MissingOrEmptyFolderDeletesNothing) {
-  EXPECT_EQ(run({(dir_ / "missing").string()}), 0);
+TEST_F(CleanerTest, EmptyFolderDeletesNothing) {
+  file("other.inf", "x");
+  EXPECT_EQ(run({dir_.string()}), 0);
   EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 0\n");
+  EXPECT_EQ(err_, "");
   EXPECT_EQ(run({dir_.string(), guid}), 0);
   EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 0\n");
+  EXPECT_EQ(err_, "");
 }
 
+// A mistyped folder or a file named as the folder is an error, not "nothing to delete".
+TEST_F(CleanerTest, UnreadableFolderIsAnError) {
+  const std::string missing = (dir_ / "missing").string();
+  EXPECT_EQ(run({missing}), 1);
+  EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 0\n");
+  EXPECT_EQ(err_, "Brumby: cannot read folder " + missing + ": No such file or directory\n");
+
+  file("oem1.inf", "x");
+  const std::string not_folder = (dir_ / "oem1.inf").string();
+  EXPECT_EQ(run({not_folder, guid}), 1);
+  EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 0\n");
+  EXPECT_EQ(err_, "Brumby: cannot read folder " + not_folder + ": Not a directory\n");
+  EXPECT_EQ(left(), std::vector<std::string>{"oem1.inf"});
+}
+
+// With a filter, an INF that cannot be read is named and fails the run; the others are
+// still judged. Without a filter it is deleted unread.
+TEST_F(CleanerTest, UnreadableInfIsReported) {
+  file("oem1.inf", std::string("ClassGuid=") + guid + "\n");
+  file("oem1.pnf", "p");
+  // Opens, but every read fails with an I/O error.
+  fs::create_symlink("/proc/self/mem", dir_ / "oem2.inf");
+  file("oem2.pnf", "p");
+  EXPECT_EQ(run({dir_.string(), guid}), 1);
+  EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 1\n");
+  EXPECT_EQ(err_, "Brumby: cannot read " + (dir_ / "oem2.inf").string() + ": Input/output error\n");
+  EXPECT_EQ(left(), (std::vector<std::string>{"oem2.inf", "oem2.pnf"}));
+
+  EXPECT_EQ(run({dir_.string()}), 0);
+  EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 1\n");
+  EXPECT_EQ(err_, "");
+  EXPECT_TRUE(left().empty());
+}
+
+// The companion is matched without regard to case, like the INF name itself; a name that
+// only starts with the stem is not a companion.
+TEST_F(CleanerTest, CompanionsMatchedWithoutRegardToCase) {
+  file("OEM1.inf", "a");
+  file("OEM1.PNF", "p");
+  file("oem2.INF", "b");
+  file("Oem2.Pnf", "p");
+  file("oem3.inf", "c");
+  file("oem3x.pnf", "not a companion");
+  file("oem3.pnf.bak", "not a companion");
+  EXPECT_EQ(run({dir_.string()}), 0);
+  EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 3\n");
+  EXPECT_EQ(err_, "");
+  EXPECT_EQ(left(), (std::vector<std::string>{"oem3.pnf.bak", "oem3x.pnf"}));
+}
+
+// A failed deletion is reported and not counted, and the INF's companion is still tried.
 TEST_F(CleanerTest, FailedDeletionIsReportedNotCounted) {
   file("oem1.inf", "a");
   file("oem1.pnf", "p");
   file("oem2.inf", "b");
   file("oem2.pnf", "p");
+  file("oem3.inf", "c");
+  file("oem3.pnf", "p");
   platform::set_delete_hook([](const std::string& path, std::string& why) {
-    if (path.find("oem1.inf") != std::string::npos) {
+    if (path.find("oem1.inf") != std::string::npos || path.find("oem3.pnf") != std::string::npos) {
       why = "Permission denied";
       return false;
     }
     return fs::remove(path);
   });
   EXPECT_EQ(run({dir_.string()}), 1);
-  EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 1\n");
-  EXPECT_EQ(err_, "Brumby: cannot delete " + (dir_ / "oem1.inf").string() + ": Permission denied\n");
-  EXPECT_EQ(left(), (std::vector<std::string>{"oem1.inf", "oem1.pnf"}));
+  EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 2\n");
+  std::vector<std::string> lines;
+  std::istringstream err(err_);
+  for (std::string line; std::getline(err, line);) lines.push_back(line);
+  std::sort(lines.begin(), lines.end());
+  EXPECT_EQ(lines, (std::vector<std::string>{
+                       "Brumby: cannot delete " + (dir_ / "oem1.inf").string() + ": Permission denied",
+                       "Brumby: cannot delete " + (dir_ / "oem3.pnf").string() + ": Permission denied"}));
+  EXPECT_EQ(left(), (std::vector<std::string>{"oem1.inf", "oem3.pnf"}));
 }
 
-TEST(CleanerNamesTest, PnfCompanionKeepsStemCase) {
-  EXPECT_EQ(brumby::pnf_companion("OEM12.INF"), "OEM12.pnf");
-  EXPECT_EQ(brumby::pnf_companion("oem12.inf"), "oem12.pnf");
-  EXPECT_EQ(brumby::pnf_companion("Oem.1.Inf"), "Oem.1.pnf");
+TEST(CleanerNamesTest, PnfCompanionBySameStem) {
+  EXPECT_TRUE(brumby::is_pnf_companion("OEM12.INF", "OEM12.pnf"));
+  EXPECT_TRUE(brumby::is_pnf_companion("oem12.inf", "OEM12.PNF"));
+  EXPECT_TRUE(brumby::is_pnf_companion("Oem.1.Inf", "oem.1.pnf"));
+  EXPECT_FALSE(brumby::is_pnf_companion("oem1.inf", "oem12.pnf"));
+  EXPECT_FALSE(brumby::is_pnf_companion("oem12.inf", "oem1.pnf"));
+  EXPECT_FALSE(brumby::is_pnf_companion("oem1.inf", "oem1.inf"));
+  EXPECT_FALSE(brumby::is_pnf_companion("oem1.inf", "oem1.pnfx"));
 }
 
 // The real program: exit codes as the shell sees them.
@@ -139,6 +207,9 @@ TEST_F(CleanerTest, ProgramExitCodes) {
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_TRUE(left().empty());
+  status = std::system((std::string(BRUMBY_EXE) + " '" + dir_.string() + "/missing'" + quiet).c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 }  // namespace

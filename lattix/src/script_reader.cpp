@@ -22,6 +22,22 @@ void appendMessage(std::string& messages, const char* format, ...) {
 
 namespace {
 
+// A word from the script as a message may show it: bytes outside printable ASCII become
+// "\xNN", so garbage in a script cannot reach the terminal as control sequences.
+std::string printable(const std::string& word) {
+  std::string text;
+  for (const unsigned char c : word) {
+    if (c >= 0x20 && c < 0x7F) {
+      text += static_cast<char>(c);
+    } else {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+      text += escaped;
+    }
+  }
+  return text;
+}
+
 // Stops of the "%255[^. \n]" fields.
 constexpr const char* kWordStops = ". \t\n";
 
@@ -107,7 +123,7 @@ class statementReader {
     if (int kind = findKind(kIdCommands, word)) return readId(kind);
     if (int kind = findKind(kCapabilityCommands, word)) return readCapability(kind);
     if (int kind = findKind(kValueCommands, word)) return readValue(kind);
-    appendMessage(messages_, "Unknown command: %s\n", word.c_str());
+    appendMessage(messages_, "Unknown command: %s\n", printable(word).c_str());
     return false;
   }
 
@@ -234,7 +250,7 @@ class statementReader {
         return true;
       }
     }
-    appendMessage(messages_, "Unknown device type: %s\n", name.c_str());
+    appendMessage(messages_, "Unknown device type: %s\n", printable(name).c_str());
     return false;
   }
 

@@ -112,7 +112,11 @@ TEST(ScriptRobustnessTest, GarbageBytesFailCleanly) {
   parsedScript mixed;
   parseText(std::string("[Device 1 Function 0]\n\x01\x02\xFF\x00garbage\n", 33), mixed);
   EXPECT_FALSE(mixed.ok);
-  EXPECT_EQ(mixed.output.rfind("Unknown command: \x01\x02\xFF", 0), 0u);
+  EXPECT_EQ(mixed.output, failureOf(mixed, "Unknown command: \\x01\\x02\\xFF\\x00garbage\n"));
+  // An escape sequence in a device type name is shown, not sent to the terminal.
+  parsedScript typed;
+  parseText("[Device 1 Function 0]\nDeviceType = \x1b[2J\tEndPoint\n", typed);
+  EXPECT_EQ(typed.output, failureOf(typed, "Unknown device type: \\x1B[2J\n"));
   parsedScript empty;
   parseText("", empty);
   EXPECT_TRUE(empty.ok);

@@ -1,5 +1,7 @@
 // The lab provider: every driver class and the EZ-USB device names, served by the zamsim
 // daemon over its socket.
+#include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <sstream>
 
@@ -43,6 +45,7 @@ class lab_provider : public device_provider {
     std::string text;
     if (client.call_text(lab::operation::list_interfaces, interface_class.to_string(), text) !=
         error::success) {
+      report_unreachable(client);
       return {};
     }
     std::vector<std::string> paths;
@@ -64,7 +67,10 @@ class lab_provider : public device_provider {
     error_code = client->call(lab::operation::open, 0, 0, path.data(),
                               static_cast<uint32_t>(path.size()), handle_bytes,
                               sizeof handle_bytes, returned, infinite_timeout);
-    if (error_code != error::success) return nullptr;
+    if (error_code != error::success) {
+      report_unreachable(*client);
+      return nullptr;
+    }
     if (returned != sizeof handle_bytes) {
       error_code = error::gen_failure;
       return nullptr;
@@ -73,7 +79,20 @@ class lab_provider : public device_provider {
   }
 
  private:
+  // Without this a program only learns that no driver answered. Said once per process: the
+  // programs ask for every driver class in turn.
+  void report_unreachable(const lab_client& client) {
+    std::string reason = client.connect_error();
+    if (reason.empty() || reported_.exchange(true)) return;
+    const std::string own_prefix = socket_path_ + ": ";
+    if (reason.rfind(own_prefix, 0) == 0) reason.erase(0, own_prefix.size());
+    std::fprintf(stderr, "cannot reach the lab at ZAMSIM_SOCKET=%s: %s\n", socket_path_.c_str(),
+                 reason.c_str());
+    std::fflush(stderr);
+  }
+
   std::string socket_path_;
+  std::atomic<bool> reported_{false};
 };
 
 }  // namespace

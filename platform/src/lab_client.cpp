@@ -29,7 +29,8 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
   std::lock_guard lock(mutex_);
   if (broken_) return error::device_not_connected;
   if (!connection_.valid()) {
-    connection_ = connect_local(socket_path_);
+    connect_error_.clear();
+    connection_ = connect_local(socket_path_, &connect_error_);
     if (!connection_.valid()) {
       broken_ = true;
       return error::device_not_connected;
@@ -60,6 +61,11 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
   }
   returned = answer.returned;
   return answer.error;
+}
+
+std::string lab_client::connect_error() const {
+  std::lock_guard lock(mutex_);
+  return connect_error_;
 }
 
 uint32_t lab_client::call_text(lab::operation op, const std::string& input, std::string& output) {

@@ -13,12 +13,21 @@ struct config_packet {
 };
 static_assert(sizeof(config_packet) == 4116);
 
+constexpr const char* usage_text =
+    "Usage: devio-list\n"
+    "Lists bus:device.function, vendor and device ID, class code and header type of every\n"
+    "PCI function the configuration-space driver reads: through sysfs on a plain machine\n"
+    "(run as root to see everything), through the lab when ZAMSIM_SOCKET is set.\n";
+
 }  // namespace
 
-int main(int argc, char**) {
+int main(int argc, char** argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+    std::fputs(usage_text, stdout);
+    return 0;
+  }
   if (argc > 1) {
-    std::puts("Usage: devio-list\nLists bus:device.function, vendor and device ID and class code "
-              "of every PCI function the configuration-space driver reads.");
+    std::fprintf(stderr, "devio-list: unexpected argument '%s'\n\n%s", argv[1], usage_text);
     return 2;
   }
   const auto provider = platform::active_provider_for(platform::driver_class::config_space);

@@ -55,7 +55,9 @@ int serve(lab_station& station, const std::string& socket, const std::function<v
   return 0;
 }
 
-int start(const command_line& cl) {
+// `report` takes zamsim's own lines: standard output for a plain start, standard error
+// under `run`, whose standard output belongs to the command.
+int start(const command_line& cl, std::FILE* report = stdout) {
   std::string error;
   if (!platform::make_private_folder(folder_of(cl.socket), &error)) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
@@ -79,11 +81,11 @@ int start(const command_line& cl) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
   }
-  std::printf("zamsim: lab started (pid %d), socket %s, log %s\n", pid, cl.socket.c_str(), log.c_str());
+  std::fprintf(report, "zamsim: lab started (pid %d), socket %s, log %s\n", pid, cl.socket.c_str(), log.c_str());
   return 0;
 }
 
-int simple_request(const command_line& cl, lab::operation op) {
+int simple_request(const command_line& cl, lab::operation op, std::FILE* report = stdout) {
   platform::lab_client client(cl.socket);
   std::string text;
   const uint32_t status = client.call_text(op, "", text);
@@ -91,12 +93,12 @@ int simple_request(const command_line& cl, lab::operation op) {
     std::fprintf(stderr, "zamsim: no lab answers on %s\n", cl.socket.c_str());
     return 1;
   }
-  std::fputs(text.c_str(), stdout);
+  std::fputs(text.c_str(), report);
   return 0;
 }
 
-int stop(const command_line& cl) {
-  const int result = simple_request(cl, lab::operation::stop);
+int stop(const command_line& cl, std::FILE* report = stdout) {
+  const int result = simple_request(cl, lab::operation::stop, report);
   if (result != 0) return result;
   // Wait until the daemon has let go of its socket, so a new start can follow at once.
   for (int i = 0; i < 100 && platform::connect_local(cl.socket).valid(); ++i) platform::sleep_ms(50);
@@ -113,14 +115,14 @@ int run(const command_line& cl) {
   // A run gets a lab of its own, so runs side by side never share one.
   start_cl.socket = cl.socket_given ? cl.socket : folder + "/zamsim.sock";
   start_cl.foreground = false;
-  if (start(start_cl) != 0) {
+  if (start(start_cl, stderr) != 0) {
     std::filesystem::remove_all(folder);
     return 1;
   }
   std::string error;
   const int code = platform::run_program(cl.program, {{"ZAMSIM_SOCKET", start_cl.socket}}, &error);
   if (code < 0) std::fprintf(stderr, "zamsim: %s\n", error.c_str());
-  stop(start_cl);
+  stop(start_cl, stderr);
   std::filesystem::remove_all(folder);
   return code < 0 ? 127 : code;
 }

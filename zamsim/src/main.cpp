@@ -17,9 +17,11 @@ void usage(std::FILE* to) {
       "  zamsim show   [--socket PATH]\n"
       "  zamsim run <station file> [--socket PATH] -- <command...>\n"
       "\n"
-      "The socket is PATH, else $ZAMSIM_SOCKET, else zamsim/zamsim.sock in the runtime folder.\n"
+      "The socket is PATH, else $ZAMSIM_SOCKET, else zamsim-<uid>/zamsim.sock in the runtime\n"
+      "folder ($XDG_RUNTIME_DIR, else $TMPDIR, else /tmp).\n"
       "`run` starts a lab in a private folder of its own, runs the command with ZAMSIM_SOCKET\n"
-      "set, stops the lab and exits with the command's exit code.\n",
+      "set, stops the lab and exits with the command's exit code; zamsim's own lines go to\n"
+      "standard error, so standard output holds only the command's output.\n",
       to);
 }
 

@@ -2,6 +2,7 @@
 #include "hierarchy_printer.h"
 
 #include <cstdio>
+#include <set>
 #include <string>
 
 #include "lattix/lattix.h"
@@ -54,8 +55,15 @@ std::string barsText(const device& dev, uint8_t fn) {
 std::string capsText(const device& dev, uint8_t fn) {
   const configSpace* space = dev.getFunction(fn);
   std::string text;
+  // A list that comes back to an entry already shown ends there, marked, instead of
+  // repeating the loop up to the bound.
+  std::set<uint32_t> visited;
   uint8_t entry = static_cast<uint8_t>(space->rawValue(LX_CAPABILITY_LIST, 1));
   for (int seen = 0; entry && seen < 48; ++seen) {
+    if (!visited.insert(entry).second) {
+      text += " (loops)";
+      break;
+    }
     const uint8_t id = static_cast<uint8_t>(space->rawValue(entry, 1));
     const char* name = id == LX_CAP_ID_EXP   ? "PCIe"
                        : id == LX_CAP_ID_PM  ? "PM"
@@ -67,6 +75,10 @@ std::string capsText(const device& dev, uint8_t fn) {
   }
   uint32_t ext = LX_EXT_CAP_START;
   for (int seen = 0; ext >= LX_EXT_CAP_START && seen < 960; ++seen) {
+    if (!visited.insert(ext).second) {
+      text += " (loops)";
+      break;
+    }
     const uint32_t header = space->rawValue(ext, 4);
     if ((header & 0xFFFF) != 0) {
       static const char* const kExtNames[] = {"?", "AER", "VC", "DSN", "PB"};

@@ -30,6 +30,10 @@ bool file_exists(const std::string& path);
 // Whether the file exists and can be opened for reading.
 bool can_open_for_reading(const std::string& path);
 
+// Reads a whole file into `content`. On failure (cannot open, read error) returns false
+// and, when `reason` is given, stores the operating system's reason.
+bool read_file(const std::string& path, std::string* content, std::string* reason = nullptr);
+
 // Deletes a file. On failure returns false and, when `reason` is given, stores the
 // operating system's reason.
 bool delete_file(const std::string& path, std::string* reason = nullptr);
@@ -37,9 +41,18 @@ bool delete_file(const std::string& path, std::string* reason = nullptr);
 // Case-insensitive match of a name against a pattern with "*" and "?".
 bool wildcard_match(std::string_view pattern, std::string_view name);
 
+// Whether two file names are the same name, compared without regard to case as the
+// suite's file names are ("OEM1.PNF" and "oem1.pnf"); no wildcards.
+bool same_file_name(std::string_view a, std::string_view b);
+
 // Names of the regular files in a folder that match the pattern, in the order the system
 // returns them. A missing folder gives an empty list.
 std::vector<std::string> list_folder(const std::string& folder, std::string_view pattern);
+
+// The same list, or false with the operating system's reason when the folder cannot be
+// read (missing, not a folder, no rights).
+bool try_list_folder(const std::string& folder, std::string_view pattern,
+                     std::vector<std::string>* names, std::string* reason);
 
 // Test seam: replaces file deletion in this process (nullptr restores the real one). The
 // hook returns true on success or false with a reason.

@@ -27,15 +27,19 @@ class lab_client {
 
   const std::string& socket_path() const { return socket_path_; }
 
+  // Why the last connection attempt failed (empty when it did not fail).
+  std::string connect_error() const;
+
   // How long a request with no time-out of its own may wait for the daemon
   // (ZAMSIM_TIMEOUT_MS, default 10000).
   static uint32_t default_wait_ms();
 
  private:
   std::string socket_path_;
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   stream_connection connection_;
   bool broken_ = false;
+  std::string connect_error_;
 };
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include "platform/fs.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -56,6 +57,26 @@ bool can_open_for_reading(const std::string& path) {
   return access(path.c_str(), R_OK) == 0;
 }
 
+bool read_file(const std::string& path, std::string* content, std::string* reason) {
+  content->clear();
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  int error = fd < 0 ? errno : 0;
+  char chunk[65536];
+  while (error == 0) {
+    const ssize_t got = read(fd, chunk, sizeof chunk);
+    if (got > 0) {
+      content->append(chunk, static_cast<std::size_t>(got));
+    } else if (got == 0) {
+      break;
+    } else if (errno != EINTR) {
+      error = errno;
+    }
+  }
+  if (fd >= 0) close(fd);
+  if (error != 0 && reason != nullptr) *reason = std::strerror(error);
+  return error == 0;
+}
+
 bool delete_file(const std::string& path, std::string* reason) {
   delete_hook hook;
   {
@@ -102,19 +123,37 @@ bool wildcard_match(std::string_view pattern, std::string_view name) {
   return p == pattern.size();
 }
 
-std::vector<std::string> list_folder(const std::string& folder, std::string_view pattern) {
-  std::vector<std::string> names;
+bool same_file_name(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (fold(a[i]) != fold(b[i])) return false;
+  }
+  return true;
+}
+
+bool try_list_folder(const std::string& folder, std::string_view pattern,
+                     std::vector<std::string>* names, std::string* reason) {
+  names->clear();
   DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) return names;
+  if (dir == nullptr) {
+    if (reason != nullptr) *reason = std::strerror(errno);
+    return false;
+  }
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
     if (!wildcard_match(pattern, name)) continue;
     struct stat info {};
     if (stat(join_path(folder, name).c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-      names.push_back(name);
+      names->push_back(name);
     }
   }
   closedir(dir);
+  return true;
+}
+
+std::vector<std::string> list_folder(const std::string& folder, std::string_view pattern) {
+  std::vector<std::string> names;
+  try_list_folder(folder, pattern, &names, nullptr);
   return names;
 }
 

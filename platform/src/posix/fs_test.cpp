@@ -24,6 +24,37 @@ TEST(FsTest, WildcardMatchIgnoresCase) {
   EXPECT_FALSE(platform::wildcard_match("*a*a*a*b", std::string(5000, 'a')));
 }
 
+TEST(FsTest, SameFileNameIgnoresCaseOnly) {
+  EXPECT_TRUE(platform::same_file_name("OEM1.PNF", "oem1.pnf"));
+  EXPECT_FALSE(platform::same_file_name("oem1.pnf", "oem1.pnf "));
+  EXPECT_FALSE(platform::same_file_name("oem?.pnf", "oem1.pnf"));  // no wildcards
+  EXPECT_TRUE(platform::same_file_name("", ""));
+}
+
+TEST(FsTest, FolderAndFileReadsReportWhyTheyFail) {
+  const fs::path dir = fs::temp_directory_path() / ("fs_read_test_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  std::ofstream(dir / "oem1.inf", std::ios::binary) << std::string(70000, 'a') << "\r\nend";
+  std::vector<std::string> names{"stale"};
+  std::string reason;
+  EXPECT_TRUE(platform::try_list_folder(dir.string(), "*.INF", &names, &reason));
+  EXPECT_EQ(names, std::vector<std::string>{"oem1.inf"});
+  EXPECT_FALSE(platform::try_list_folder((dir / "missing").string(), "*", &names, &reason));
+  EXPECT_TRUE(names.empty());
+  EXPECT_EQ(reason, "No such file or directory");
+  EXPECT_FALSE(platform::try_list_folder((dir / "oem1.inf").string(), "*", &names, &reason));
+  EXPECT_EQ(reason, "Not a directory");
+
+  std::string content;
+  EXPECT_TRUE(platform::read_file((dir / "oem1.inf").string(), &content, &reason));
+  EXPECT_EQ(content, std::string(70000, 'a') + "\r\nend");  // more than one read's worth
+  EXPECT_FALSE(platform::read_file((dir / "missing").string(), &content, &reason));
+  EXPECT_EQ(reason, "No such file or directory");
+  EXPECT_FALSE(platform::read_file(dir.string(), &content, &reason));
+  EXPECT_EQ(reason, "Is a directory");
+  fs::remove_all(dir);
+}
+
 TEST(FsTest, PathsJoinWithOneNativeSeparator) {
   EXPECT_EQ(platform::join_path("dir", "f"), "dir/f");
   EXPECT_EQ(platform::join_path("dir/", "f"), "dir/f");

@@ -2,11 +2,9 @@
 #include "platform/library.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
-
-#include <climits>
 
 #include "platform/fs.h"
+#include "platform/process.h"
 
 namespace platform {
 namespace {
@@ -26,13 +24,6 @@ std::string calling_module_folder() {
     return {};
   }
   return folder_of(info.dli_fname);
-}
-
-std::string program_folder() {
-  char buffer[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return {};
-  return folder_of(std::string(buffer, static_cast<std::size_t>(length)));
 }
 
 bool ends_with_ignoring_case(const std::string& text, std::string_view suffix) {

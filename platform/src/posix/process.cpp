@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <climits>
 #include <cerrno>
 #include <cstring>
 
@@ -128,6 +129,15 @@ int start_daemon(const std::function<int(const std::function<void()>& ready)>& s
     return -1;
   }
   return child;
+}
+
+std::string program_folder() {
+  char buffer[PATH_MAX];
+  const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length <= 0) return {};
+  const std::string path(buffer, static_cast<std::size_t>(length));
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 int current_process_id() { return static_cast<int>(::getpid()); }

@@ -47,25 +47,54 @@ std::string dat_summary(const VEXO_DAT_INFO_t& dat) {
   return text;
 }
 
+std::vector<std::string> dat_warnings(const VEXO_DAT_INFO_t& dat) {
+  constexpr uint32_t find_by_bdf = 0x1000;
+  struct field {
+    const char* name;
+    unsigned value, unset, limit;
+  };
+  std::vector<std::string> warnings;
+  for (int i = 0; i < dat.device_count; ++i) {
+    if ((dat.find_flags[i] & find_by_bdf) == 0) continue;
+    const VEXO_DEVICE_FIND_INFO_t& d = dat.devices[i];
+    // The reader keeps the bus as 16 bits (the bus byte and the byte after it).
+    const unsigned bus = d.bus | (static_cast<unsigned>(d.unused) << 8);
+    const field fields[] = {{"bus", bus, 0xFFFF, 255}, {"device", d.device, 0xFF, 31},
+                            {"function", d.function, 0xFF, 7}};
+    for (const field& f : fields) {
+      if (f.value == f.unset) {
+        warnings.push_back(formatted("DUT entry %d: %s is not set", i, f.name));
+      } else if (f.value > f.limit) {
+        warnings.push_back(
+            formatted("DUT entry %d: %s %u is out of range (0-%u)", i, f.name, f.value, f.limit));
+      }
+    }
+  }
+  return warnings;
+}
+
 int report_dat_selection(VEXO_HANDLE_t framework, const VEXO_DAT_INFO_t& dat) {
   if (dat.device_count == 0) {
     std::printf("the DAT file has no DUT entry\n");
     return 1;
   }
+  // Printed after every search, so that the framework's diagnostics come first.
+  std::string report;
   int missing = 0;
   for (int i = 0; i < dat.device_count; ++i) {
     VEXO_DEVICE_FIND_INFO_t info = dat.devices[i];
     VEXO_DEVICE_HANDLE_t dev = nullptr;
     const VEXO_STATUS_t status = FindDevice(framework, &dev, dat.find_flags[i], &info);
     if (status != VEXO_STATUS_SUCCESS || dev == nullptr) {
-      std::printf("DUT entry %d selects no device (0x%08X)\n", i, status);
+      report += formatted("DUT entry %d selects no device (0x%08X)\n", i, status);
       ++missing;
       continue;
     }
-    std::printf("DUT entry %d selects:\n%s\n%s\n", i, report_heading().c_str(),
-                report_line(dev).c_str());
+    report += formatted("DUT entry %d selects:\n", i) + report_heading() + "\n" + report_line(dev) + "\n";
     CloseDevice(dev);
   }
+  std::fflush(stdout);
+  std::fputs(report.c_str(), stdout);
   return missing;
 }
 

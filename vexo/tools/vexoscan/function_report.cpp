@@ -2,7 +2,8 @@
 #include "function_report.h"
 
 #include <cstdio>
-#include <set>
+
+#include "capability_chain.h"
 
 namespace vexoscan {
 namespace {
@@ -33,10 +34,12 @@ std::string port_type_name(VEXO_DEVICE_HANDLE_t dev) {
   return "type-" + std::to_string(static_cast<unsigned>(type));
 }
 
+// The bridge whose secondary bus holds the function, as a bus listing shows it: for a
+// switch's downstream port that is the switch's upstream port (OpenDevice stores the port
+// above the switch instead). "-" on the root bus.
 std::string parent_of(VEXO_DEVICE_HANDLE_t dev) {
-  if (OpenDevice(dev, 0) != VEXO_STATUS_SUCCESS) return "-";
-  VEXO_DEVICE_HANDLE_t parent = nullptr;
-  if (GetParentDevice(dev, &parent) != VEXO_STATUS_SUCCESS) return "-";
+  VEXO_DEVICE_HANDLE_t parent = VEXO_GetUpStreamPort(dev);
+  if (parent == nullptr) return "-";
   std::string text = position(parent);
   CloseDevice(parent);
   return text;
@@ -63,33 +66,6 @@ std::string report_line(VEXO_DEVICE_HANDLE_t dev) {
   return pad(position(dev), 9) + pad(hex(vendor, 4) + ":" + hex(device, 4), 11) +
          pad(hex(header, 2), 5) + pad(port_type_name(dev), 20) + pad(parent_of(dev), 9) +
          capability_list(dev);
-}
-
-std::string capability_list(VEXO_DEVICE_HANDLE_t dev) {
-  VEXO_CAP_HANDLE_t cap = nullptr;
-  if (GetFirstCapability(dev, &cap) != VEXO_STATUS_SUCCESS) return "(none)";
-  std::string text;
-  std::set<unsigned> visited;  // a list that loops back is reported, not followed forever
-  VEXO_STATUS_t status = VEXO_STATUS_SUCCESS;
-  while (status == VEXO_STATUS_SUCCESS) {
-    VEXO_PCI_DEVICE_CAP_INFO_t info{};
-    VEXO_QueryCapInfo(cap, &info);
-    if (!visited.insert(info.offset).second) {
-      VEXO_FreeCapabilityHandle(cap);
-      return text + " [list loops at 0x" + hex(info.offset, 0) + "]";
-    }
-    if (!text.empty()) text += " ";
-    text += "0x" + hex(info.offset, 2) + ":" + hex(info.id, info.offset >= 0x100 ? 4 : 2) + "(" +
-            std::to_string(info.length) + ")";
-    VEXO_CAP_HANDLE_t next = nullptr;
-    status = GetNextCapability(dev, &next, cap);
-    VEXO_FreeCapabilityHandle(cap);
-    cap = next;
-  }
-  if (status != VEXO_STATUS_PCIE_NO_MORE_CAPS) {
-    text += std::string(" [walk ended: ") + VEXOGetErrorDesc(status) + "]";
-  }
-  return text;
 }
 
 }  // namespace vexoscan

@@ -4,10 +4,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "dat_report.h"
 #include "function_report.h"
 #include "platform/fs.h"
+#include "platform/process.h"
+#include "platform/profile.h"
 #include "vexo.h"
 
 namespace {
@@ -17,11 +20,14 @@ constexpr const char* usage_text =
     "\n"
     "Opens the test framework over the driver interface library and lists every PCI\n"
     "function its configuration-space scan finds (bus 0-254): bus:device.function,\n"
-    "vendor:device ID, header type, PCI Express port type, parent (as OpenDevice finds it)\n"
-    "and the capability list as the first/next walk reports it.\n"
+    "vendor:device ID, header type, PCI Express port type, parent (the bridge whose\n"
+    "secondary bus holds the function) and the capability chain as offset:id(length),\n"
+    "lengths as the framework's first/next walk gives them; \"(?)\" marks an entry the\n"
+    "walk does not describe (an ID the framework refuses, or one after it). The listing\n"
+    "follows the scan, after any diagnostics printed during it.\n"
     "\n"
     "  --library PATH  driver interface library to load (default: Pellor.dll next to\n"
-    "                  vexoscan, i.e. libPellor.so)\n"
+    "                  the vexoscan executable, links resolved, i.e. libPellor.so)\n"
     "  --ini FILE      settings file naming the library in [DLL] DLLName=, read as a test\n"
     "                  program reads it (the library is looked for in the current folder)\n"
     "  --dat FILE      read a test program's DAT file, print what it sets and, instead of\n"
@@ -31,7 +37,9 @@ constexpr const char* usage_text =
     "\n"
     "Without a lab (ZAMSIM_SOCKET unset) the drivers are this machine's sysfs; run as root\n"
     "to see extended configuration space. Exit code: 0 listed, 1 the framework did not\n"
-    "open, 2 bad arguments or an unreadable DAT file, 3 a DUT entry selected nothing.\n";
+    "open (or the settings file names no library) or its driver stopped answering during\n"
+    "the scan, 2 bad arguments or an unreadable DAT or settings file, 3 a DUT entry\n"
+    "selected nothing.\n";
 
 struct options {
   std::string library;
@@ -63,36 +71,88 @@ options parse(int argc, char** argv) {
   return result;
 }
 
-// The folder this program was started from: from its own path, else by searching PATH.
-std::string program_folder(const char* argv0) {
-  const std::string name = argv0 != nullptr ? argv0 : "";
-  const std::size_t slash = name.find_last_of('/');
-  if (slash != std::string::npos) return name.substr(0, slash);
-  const char* path = std::getenv("PATH");
-  std::string folders = path != nullptr ? path : "";
-  for (std::size_t start = 0; start <= folders.size();) {
-    const std::size_t end = std::min(folders.find(':', start), folders.size());
-    const std::string folder = folders.substr(start, end - start);
-    if (!folder.empty() && platform::can_open_for_reading(platform::join_path(folder, name))) {
-      return folder;
-    }
-    start = end + 1;
-  }
-  return platform::current_directory();
+// Where the default driver library lies: beside the real executable, also when vexoscan
+// was started through a symbolic link.
+std::string program_folder() {
+  const std::string folder = platform::program_folder();
+  return folder.empty() ? platform::current_directory() : folder;
 }
 
-VEXO_STATUS_t open_framework(const options& chosen, const char* argv0, VEXO_HANDLE_t* handle) {
+// The settings file must name the driver library; the framework's own message for a
+// missing name names no file and no key. Returns 0 when it does, else the exit code after
+// saying what is wrong.
+int check_settings_file(const std::string& file) {
+  if (!platform::can_open_for_reading(file)) {
+    std::fprintf(stderr, "vexoscan: the settings file %s cannot be read\n", file.c_str());
+    return 2;
+  }
+  const std::string missing = "\x01";  // no value read from a text file is this
+  const std::string name = platform::read_profile_string("DLL", "DLLName", missing, file, 1024);
+  if (name == missing || name.empty()) {
+    std::fprintf(stderr,
+                 "vexoscan: the settings file %s names no driver library: section [DLL] has %s\n",
+                 file.c_str(), name.empty() ? "an empty DLLName key" : "no DLLName key");
+    return 1;
+  }
+  return 0;
+}
+
+// Opens the framework as chosen; returns 0, or the exit code after saying why it did not open.
+int open_framework(const options& chosen, VEXO_HANDLE_t* handle) {
+  VEXO_STATUS_t status;
   if (!chosen.settings_file.empty()) {
     const std::string file = platform::native_path(chosen.settings_file);
     const std::size_t slash = file.find_last_of(platform::native_separator);
     const std::string folder = slash == std::string::npos ? "." : file.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
-    return OpenVEXO(handle, 0, 0, folder.c_str(), name.c_str());
+    if (const int code = check_settings_file(platform::join_path(folder, name))) return code;
+    status = OpenVEXO(handle, 0, 0, folder.c_str(), name.c_str());
+  } else {
+    const std::string library = !chosen.library.empty()
+                                    ? chosen.library
+                                    : platform::join_path(program_folder(), "Pellor.dll");
+    status = OpenVEXOEx(handle, 0, library.c_str(), 0, 0);
   }
-  const std::string library = !chosen.library.empty()
-                                  ? chosen.library
-                                  : platform::join_path(program_folder(argv0), "Pellor.dll");
-  return OpenVEXOEx(handle, 0, library.c_str(), 0, 0);
+  if (status == VEXO_STATUS_SUCCESS) return 0;
+  std::fprintf(stderr, "vexoscan: the framework did not open: 0x%08X %s\n", status,
+               VEXOGetErrorDesc(status));
+  CloseVEXO(*handle);
+  return 1;
+}
+
+// Every function the scan finds, one line each. The lines are printed only after the scan,
+// so that what the framework and the drivers print while it runs comes before the listing
+// instead of in the middle of it.
+int list_functions() {
+  std::vector<std::string> lines;
+  for (unsigned bus = 0; bus <= 254; ++bus) {
+    for (unsigned device = 0; device < 32; ++device) {
+      for (unsigned function = 0; function < 8; ++function) {
+        VEXO_DEVICE_HANDLE_t dev = nullptr;
+        if (FindDevice(static_cast<unsigned char>(bus), static_cast<unsigned char>(device),
+                       static_cast<unsigned char>(function), &dev) != VEXO_STATUS_SUCCESS) {
+          continue;
+        }
+        lines.push_back(vexoscan::report_line(dev));
+        CloseDevice(dev);
+      }
+    }
+  }
+  std::fflush(stdout);
+  std::printf("%s\n", vexoscan::report_heading().c_str());
+  for (const std::string& line : lines) std::printf("%s\n", line.c_str());
+  std::printf("%zu function(s)\n", lines.size());
+  std::fflush(stdout);
+  // The scan counts failed reads as absent functions. A live configuration-space driver
+  // answers every read, all ones where nothing is, so a failing read of 00:00.0 at the end
+  // means the driver went away during the scan and the list above is not to be trusted.
+  unsigned char identity[4];
+  if (VEXO_ReadConfigSpace_Ex(0, 0, 0, 0, sizeof identity, identity) != sizeof identity) {
+    std::fprintf(stderr, "vexoscan: the configuration-space driver stopped answering during the scan; "
+                         "the list is incomplete\n");
+    return 1;
+  }
+  return 0;
 }
 
 }  // namespace
@@ -115,48 +175,23 @@ int main(int argc, char** argv) {
       return 2;
     }
     std::fputs(vexoscan::dat_summary(dat).c_str(), stdout);
-  }
-  VEXO_HANDLE_t framework = nullptr;
-  const VEXO_STATUS_t status = open_framework(chosen, argv[0], &framework);
-  if (status != VEXO_STATUS_SUCCESS) {
-    std::fprintf(stderr, "vexoscan: the framework did not open: 0x%08X %s\n", status,
-                 VEXOGetErrorDesc(status));
-    CloseVEXO(framework);
-    return 1;
-  }
-  if (!chosen.dat_file.empty()) {
-    const int missing = vexoscan::report_dat_selection(framework, dat);
-    std::free(dat.user_name);
-    CloseVEXO(framework);
-    return missing == 0 ? 0 : 3;
-  }
-  std::printf("%s\n", vexoscan::report_heading().c_str());
-  int found = 0;
-  for (unsigned bus = 0; bus <= 254; ++bus) {
-    for (unsigned device = 0; device < 32; ++device) {
-      for (unsigned function = 0; function < 8; ++function) {
-        VEXO_DEVICE_HANDLE_t dev = nullptr;
-        if (FindDevice(static_cast<unsigned char>(bus), static_cast<unsigned char>(device),
-                       static_cast<unsigned char>(function), &dev) != VEXO_STATUS_SUCCESS) {
-          continue;
-        }
-        std::printf("%s\n", vexoscan::report_line(dev).c_str());
-        CloseDevice(dev);
-        ++found;
-      }
+    std::fflush(stdout);
+    for (const std::string& warning : vexoscan::dat_warnings(dat)) {
+      std::fprintf(stderr, "vexoscan: warning: %s\n", warning.c_str());
     }
   }
-  std::printf("%d function(s)\n", found);
-  // The scan counts failed reads as absent functions. A live configuration-space driver
-  // answers every read, all ones where nothing is, so a failing read of 00:00.0 at the end
-  // means the driver went away during the scan and the list above is not to be trusted.
-  unsigned char identity[4];
-  const bool driver_alive = VEXO_ReadConfigSpace_Ex(0, 0, 0, 0, sizeof identity, identity) == sizeof identity;
-  CloseVEXO(framework);
-  if (!driver_alive) {
-    std::fprintf(stderr, "vexoscan: the configuration-space driver stopped answering during the scan; "
-                         "the list is incomplete\n");
-    return 1;
+  VEXO_HANDLE_t framework = nullptr;
+  if (const int code = open_framework(chosen, &framework)) {
+    std::free(dat.user_name);
+    return code;
   }
-  return 0;
+  int code = 0;
+  if (!chosen.dat_file.empty()) {
+    code = vexoscan::report_dat_selection(framework, dat) == 0 ? 0 : 3;
+  } else {
+    code = list_functions();
+  }
+  std::free(dat.user_name);
+  CloseVEXO(framework);
+  return code;
 }

@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# lattix-check's exit codes and messages: usage, paths that are not readable files, a
+# script that does not parse (its garbage shown escaped).
+set -uo pipefail
+check=$1
+fail() { echo "FAIL: $*"; exit 1; }
+work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
+
+"$check" >/dev/null 2>&1; code=$?
+[ $code -eq 2 ] || fail "no argument exit $code"
+
+out=$("$check" "$work" 2>"$work/err"); code=$?
+[ $code -eq 1 ] || fail "folder exit $code"
+[ -z "$out" ] || fail "folder printed: $out"
+[ "$(cat "$work/err")" = "lattix-check: cannot read $work: Is a directory" ] || fail "folder text: $(cat "$work/err")"
+
+"$check" "$work/none.test" >/dev/null 2>"$work/err"; code=$?
+[ $code -eq 1 ] || fail "missing file exit $code"
+[ "$(cat "$work/err")" = "lattix-check: cannot read $work/none.test: No such file or directory" ] \
+  || fail "missing file text: $(cat "$work/err")"
+
+printf '[Device 1 Function 0]\n\033]0;owned\007 = 1\n' > "$work/garbage.test"
+out=$("$check" "$work/garbage.test"); code=$?
+[ $code -eq 1 ] || fail "garbage exit $code"
+expected='Unknown command: \x1B]0;owned\x07
+Unable to parse script file '"$work/garbage.test"
+[ "$out" = "$expected" ] || fail "garbage text: $out"
+
+: > "$work/empty.test"
+out=$("$check" "$work/empty.test"); code=$?
+[ $code -eq 0 ] || fail "empty script exit $code"
+# A capability list that loops is shown up to the entry it comes back to.
+printf '[Device 1 Function 0]\nADV_ERR.offset = 0x100\naddDeviceSerialNumCap.offset = 0x140\nREG.140.32.default = 10010003\n' \
+  > "$work/loop.test"
+out=$("$check" "$work/loop.test"); code=$?
+[ $code -eq 0 ] || fail "looping list exit $code"
+echo "$out" | grep -q ' caps PCIe@40 PM@54 AER@100 DSN@140 (loops)$' || fail "looping list: $out"
+echo ok
