@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "daemon.h"
+#include "server/daemon.h"
 
 namespace {
 

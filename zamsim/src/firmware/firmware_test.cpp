@@ -1,11 +1,11 @@
 // The virtual firmware over Lattix stations: its result passes the engine's own checks.
-#include "firmware.h"
+#include "firmware/firmware.h"
 
 #include <gtest/gtest.h>
 
 #include "lattix/enumeration_checks.h"
-#include "lattix_hierarchy.h"
-#include "pcie_regs.h"
+#include "station/lattix_hierarchy.h"
+#include "station/pcie_regs.h"
 
 namespace zamsim {
 namespace {

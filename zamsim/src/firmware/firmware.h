@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config_access.h"
+#include "station/config_access.h"
 
 namespace zamsim {
 

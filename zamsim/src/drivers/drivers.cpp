@@ -1,5 +1,5 @@
 // The lab's drivers: request codes and packets, byte for byte.
-#include "drivers.h"
+#include "drivers/drivers.h"
 
 #include <cstring>
 #include <mutex>

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "drivers.h"
-#include "lab_station.h"
+#include "drivers/drivers.h"
+#include "station/lab_station.h"
 #include "platform/ipc.h"
 
 namespace zamsim {

@@ -1,5 +1,5 @@
 // The lab daemon's socket server and request dispatch.
-#include "lab_server.h"
+#include "server/lab_server.h"
 
 #include <cstdio>
 #include <thread>

@@ -1,5 +1,5 @@
 // Card commands: packets in, packets out, state kept between them.
-#include "card.h"
+#include "card/card.h"
 
 #include <gtest/gtest.h>
 

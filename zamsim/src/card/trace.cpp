@@ -1,5 +1,5 @@
 // Trace records: configuration TLPs, Ack/Nak DLLPs with their CRC, and the buffer.
-#include "trace.h"
+#include "card/trace.h"
 
 #include <cstdio>
 #include <cstring>

@@ -1,10 +1,10 @@
 // A running station: boot, roles and the recorded host configuration path.
-#include "lab_station.h"
+#include "station/lab_station.h"
 
 #include <cstdio>
 
-#include "pcie_regs.h"
-#include "trace.h"
+#include "station/pcie_regs.h"
+#include "card/trace.h"
 
 namespace zamsim {
 

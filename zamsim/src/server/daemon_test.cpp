@@ -1,5 +1,5 @@
 // zamsim's command line.
-#include "daemon.h"
+#include "server/daemon.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "trace.h"
+#include "card/trace.h"
 
 namespace zamsim {
 

@@ -1,5 +1,5 @@
 // Byte-level configuration access over dword requests.
-#include "config_access.h"
+#include "station/config_access.h"
 
 #include <cstdio>
 

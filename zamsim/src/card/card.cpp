@@ -1,5 +1,5 @@
 // The ZAM card's command set.
-#include "card.h"
+#include "card/card.h"
 
 #include <cstdio>
 #include <cstring>

@@ -7,11 +7,11 @@
 #include <optional>
 #include <string>
 
-#include "card.h"
-#include "firmware.h"
-#include "hierarchy.h"
-#include "station.h"
-#include "virtual_operator.h"
+#include "card/card.h"
+#include "firmware/firmware.h"
+#include "station/hierarchy.h"
+#include "station/station.h"
+#include "operator/virtual_operator.h"
 
 namespace zamsim {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "lab_station.h"
+#include "station/lab_station.h"
 #include "platform/devio.h"
 
 namespace zamsim {

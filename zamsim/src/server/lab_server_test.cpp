@@ -1,9 +1,9 @@
 // Request dispatch of the lab daemon: error codes for bad requests, driver handles.
-#include "lab_server.h"
+#include "server/lab_server.h"
 
 #include <gtest/gtest.h>
 
-#include "lattix_hierarchy.h"
+#include "station/lattix_hierarchy.h"
 #include "platform/lab_protocol.h"
 
 namespace zamsim {

@@ -1,12 +1,12 @@
 // zamsim's commands: start (in the background or the foreground), stop, status, show, run.
-#include "daemon.h"
+#include "server/daemon.h"
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 
-#include "lab_server.h"
-#include "lattix_hierarchy.h"
+#include "server/lab_server.h"
+#include "station/lattix_hierarchy.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/ipc.h"

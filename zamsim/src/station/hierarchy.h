@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "config_access.h"
+#include "station/config_access.h"
 
 namespace zamsim {
 

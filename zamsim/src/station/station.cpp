@@ -1,5 +1,5 @@
 // Station file reading and validation.
-#include "station.h"
+#include "station/station.h"
 
 #include <cerrno>
 #include <cstdlib>

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "hierarchy.h"
+#include "station/hierarchy.h"
 
 class packetHandler;
 

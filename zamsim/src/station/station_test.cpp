@@ -1,5 +1,5 @@
 // Station files: roles, numbers, defaults and clear errors.
-#include "station.h"
+#include "station/station.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,11 +1,11 @@
 // The virtual firmware's enumeration: scan, bus numbers, sizing, assignment, enables.
-#include "firmware.h"
+#include "firmware/firmware.h"
 
 #include <algorithm>
 #include <memory>
 #include <set>
 
-#include "pcie_regs.h"
+#include "station/pcie_regs.h"
 #include "platform/clock.h"
 
 namespace zamsim {

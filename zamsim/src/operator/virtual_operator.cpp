@@ -1,5 +1,5 @@
 // The virtual operator's answers.
-#include "virtual_operator.h"
+#include "operator/virtual_operator.h"
 
 #include <cstdio>
 

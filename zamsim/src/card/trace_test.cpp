@@ -1,5 +1,5 @@
 // Trace records and the TLP/DLLP bytes the card records.
-#include "trace.h"
+#include "card/trace.h"
 
 #include <gtest/gtest.h>
 
