@@ -1,91 +1,10 @@
-// Trace records: configuration TLPs, Ack/Nak DLLPs with their CRC, and the buffer.
+// The trace buffer: records in the format the framework reads.
 #include "card/trace.h"
 
 #include <cstdio>
 #include <cstring>
 
 namespace zamsim {
-namespace {
-
-void put_be16(std::vector<uint8_t>& out, uint16_t value) {
-  out.push_back(static_cast<uint8_t>(value >> 8));
-  out.push_back(static_cast<uint8_t>(value));
-}
-
-void put_config_bytes(std::vector<uint8_t>& out, uint32_t data) {
-  for (int byte = 0; byte < 4; ++byte) out.push_back(static_cast<uint8_t>(data >> (8 * byte)));
-}
-
-uint8_t reverse_bits(uint8_t b) {
-  uint8_t r = 0;
-  for (int i = 0; i < 8; ++i) r = static_cast<uint8_t>(r | (((b >> i) & 1) << (7 - i)));
-  return r;
-}
-
-}  // namespace
-
-std::vector<uint8_t> config_request_tlp(bool write, bool type1, bdf target, uint16_t offset,
-                                        uint8_t byte_enables, uint32_t data, uint16_t requester,
-                                        uint8_t tag) {
-  std::vector<uint8_t> tlp;
-  tlp.reserve(16);
-  // Fmt/Type: CfgRd0 0x04, CfgRd1 0x05, CfgWr0 0x44, CfgWr1 0x45; TC 0; length 1.
-  tlp.push_back(static_cast<uint8_t>((write ? 0x44 : 0x04) | (type1 ? 1 : 0)));
-  tlp.push_back(0);
-  tlp.push_back(0);
-  tlp.push_back(1);
-  put_be16(tlp, requester);
-  tlp.push_back(tag);
-  tlp.push_back(static_cast<uint8_t>(byte_enables & 0x0F));  // last byte enables 0
-  tlp.push_back(target.bus);
-  tlp.push_back(static_cast<uint8_t>(target.device << 3 | target.function));
-  tlp.push_back(static_cast<uint8_t>((offset >> 8) & 0x0F));
-  tlp.push_back(static_cast<uint8_t>(offset & 0xFC));
-  if (write) put_config_bytes(tlp, data);
-  return tlp;
-}
-
-std::vector<uint8_t> config_completion_tlp(bdf completer, uint8_t status, bool with_data,
-                                           uint32_t data, uint16_t requester, uint8_t tag) {
-  std::vector<uint8_t> tlp;
-  tlp.reserve(16);
-  tlp.push_back(with_data ? 0x4A : 0x0A);
-  tlp.push_back(0);
-  tlp.push_back(0);
-  tlp.push_back(with_data ? 1 : 0);
-  put_be16(tlp, static_cast<uint16_t>(completer.bus << 8 | completer.device << 3 | completer.function));
-  tlp.push_back(static_cast<uint8_t>((status & 7) << 5));  // BCM 0, byte count 4
-  tlp.push_back(4);
-  put_be16(tlp, requester);
-  tlp.push_back(tag);
-  tlp.push_back(0);  // lower address
-  if (with_data) put_config_bytes(tlp, data);
-  return tlp;
-}
-
-void dllp_crc(const uint8_t* first_four, uint8_t& byte4, uint8_t& byte5) {
-  uint16_t crc = 0xFFFF;
-  for (int i = 0; i < 4; ++i) {
-    for (int bit = 0; bit < 8; ++bit) {
-      const int in = (first_four[i] >> bit) & 1;
-      const int top = (crc >> 15) & 1;
-      crc = static_cast<uint16_t>(crc << 1);
-      if (in ^ top) crc ^= 0x100B;
-    }
-  }
-  crc = static_cast<uint16_t>(~crc);
-  // The CRC goes out most significant bit first, so each byte carries its bits reversed.
-  byte4 = reverse_bits(static_cast<uint8_t>(crc >> 8));
-  byte5 = reverse_bits(static_cast<uint8_t>(crc));
-}
-
-std::vector<uint8_t> ack_nak_dllp(uint8_t type, uint16_t sequence) {
-  std::vector<uint8_t> dllp{type, 0, static_cast<uint8_t>((sequence >> 8) & 0x0F),
-                            static_cast<uint8_t>(sequence), 0, 0};
-  dllp_crc(dllp.data(), dllp[4], dllp[5]);
-  return dllp;
-}
-
 void trace_buffer::add_record(uint8_t kind, uint16_t words, const uint8_t* payload, std::size_t length) {
   std::lock_guard lock(mutex_);
   if (data_.size() + 8 + length > capacity_) {

@@ -4,60 +4,68 @@
 #include <cstdio>
 
 #include "station/pcie_regs.h"
-#include "card/trace.h"
+#include "link/tlp.h"
 
 namespace zamsim {
 
-// The host's view of the hierarchy: requests pass through unchanged; while the card is
-// armed, those to functions behind its port are recorded with their completions, each TLP
-// followed by the Ack that acknowledges it.
+// The host's view of the hierarchy: requests to the DUT's functions cross the link from
+// the card's port (Type 0 on the link, whatever the host sent); everything else goes
+// straight to the hierarchy. A write of Retrain Link to the card's port retrains the link.
 class lab_station::recording_access : public config_access {
  public:
   recording_access(lab_station& station) : station_(station) {}
 
   completion read_dword(bdf target, uint16_t offset, uint32_t& value) override {
-    const completion result = station_.tree_->read_dword(target, offset, value);
-    record(false, target, offset, 0x0F, 0, result, value);
-    return result;
+    if (!over_link(target)) return station_.tree_->read_dword(target, offset, value);
+    return across_link(false, target, offset, 0x0F, 0, &value);
   }
 
   completion write_dword(bdf target, uint16_t offset, uint8_t byte_enables, uint32_t value) override {
-    const completion result = station_.tree_->write_dword(target, offset, byte_enables, value);
-    record(true, target, offset, byte_enables, value, result, 0);
-    return result;
+    if (!over_link(target)) {
+      const completion result = station_.tree_->write_dword(target, offset, byte_enables, value);
+      watch_card_port(target, offset, byte_enables, value);
+      return result;
+    }
+    return across_link(true, target, offset, byte_enables, value, nullptr);
   }
 
  private:
-  void record(bool write, bdf target, uint16_t offset, uint8_t byte_enables, uint32_t data,
-              completion result, uint32_t read_value) {
+  // The card's port passes on only requests for device 0 of its secondary bus (and Type 1
+  // requests for buses further below).
+  bool over_link(bdf target) const {
     const station_roles& roles = station_.roles_;
-    if (!roles.card_port || !station_.card_.recording() || target.bus < roles.port_secondary ||
-        target.bus > roles.port_subordinate || result == completion::none) {
-      return;
-    }
-    trace_buffer& trace = station_.card_.trace();
-    const uint8_t tag = tag_++;
+    if (!station_.link_ || target.bus < roles.port_secondary || target.bus > roles.port_subordinate) return false;
+    return target.bus != roles.port_secondary || target.device == 0;
+  }
+
+  completion across_link(bool write, bdf target, uint16_t offset, uint8_t byte_enables, uint32_t data,
+                         uint32_t* value) {
     constexpr uint16_t root_complex = 0x0000;
-    trace.add_tlp(config_request_tlp(write, target.bus != roles.port_secondary, target, offset,
-                                     byte_enables, data, root_complex, tag));
-    trace.add_dllp(ack_nak_dllp(dllp_ack, downstream_sequence_));
-    downstream_sequence_ = (downstream_sequence_ + 1) & 0xFFF;
-    uint8_t status = 0;
-    switch (result) {
-      case completion::success: status = 0; break;
-      case completion::unsupported: status = 1; break;
-      case completion::retry: status = 2; break;
-      default: status = 4; break;
+    const bool type1 = target.bus != station_.roles_.port_secondary;
+    const auto cpl = station_.link_->host_request(
+        config_request_tlp(write, type1, target, offset, byte_enables, data, root_complex, tag_++));
+    if (!cpl) return completion::none;
+    switch (completion_status(*cpl)) {
+      case 0:
+        if (value != nullptr) *value = completion_data(*cpl);
+        return completion::success;
+      case 1: return completion::unsupported;
+      case 2: return completion::retry;
+      default: return completion::abort;
     }
-    trace.add_tlp(config_completion_tlp(target, status, !write && status == 0, read_value, root_complex, tag));
-    trace.add_dllp(ack_nak_dllp(dllp_ack, upstream_sequence_));
-    upstream_sequence_ = (upstream_sequence_ + 1) & 0xFFF;
+  }
+
+  void watch_card_port(bdf target, uint16_t offset, uint8_t byte_enables, uint32_t value) {
+    const station_roles& roles = station_.roles_;
+    if (!station_.link_ || !roles.card_port || !(target == *roles.card_port)) return;
+    const uint16_t cap = station_.tree_->pcie_capability(station_.config_.card_port_device);
+    // Link Control is the low half of the dword at capability offset 0x10.
+    if (cap == 0 || offset != cap + pcie::link_control || !(byte_enables & 1)) return;
+    if (value & pcie::link_control_retrain) station_.link_->retrain_link();
   }
 
   lab_station& station_;
   uint8_t tag_ = 0;
-  uint16_t downstream_sequence_ = 0;
-  uint16_t upstream_sequence_ = 0;
 };
 
 lab_station::lab_station(station_config config, std::unique_ptr<hierarchy> tree)
@@ -125,7 +133,19 @@ bool lab_station::boot(std::string& error) {
     roles_.port_secondary = read8(*tree_, *roles_.card_port, pcie::secondary_bus);
     roles_.port_subordinate = read8(*tree_, *roles_.card_port, pcie::subordinate_bus);
   }
+  if (roles_.card_port && roles_.dut) {
+    dut_ = std::make_unique<dut_device>(*tree_, config_.dut_device, *roles_.dut);
+    link_ = std::make_unique<dut_link>(card_, *dut_, [this](bool training) { set_link_training(training); });
+  }
   return true;
+}
+
+void lab_station::set_link_training(bool training) {
+  const uint16_t cap = tree_->pcie_capability(config_.card_port_device);
+  if (cap == 0) return;
+  // Link Status is the upper half of the dword at Link Control.
+  const uint32_t bit = uint32_t{pcie::link_status_training} << 16;
+  tree_->drive(config_.card_port_device, cap + pcie::link_control, training ? bit : 0, bit);
 }
 
 bool lab_station::host_read(bdf target, uint32_t offset, uint32_t length, uint8_t* out) {
@@ -156,6 +176,7 @@ std::string lab_station::describe() {
   text += line;
   text += tree_->describe();
   text += card_.describe();
+  if (link_) text += link_->describe();
   text += operator_.describe();
   return text;
 }

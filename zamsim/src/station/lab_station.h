@@ -8,6 +8,8 @@
 #include <string>
 
 #include "card/card.h"
+#include "dut/dut_device.h"
+#include "link/dut_link.h"
 #include "firmware/firmware.h"
 #include "station/hierarchy.h"
 #include "station/station.h"
@@ -44,12 +46,16 @@ class lab_station {
   zam_card& card() { return card_; }
   virtual_operator& bench_operator() { return operator_; }
   hierarchy& tree() { return *tree_; }
+  // The link between the card's port and the DUT; nullptr before the boot or when the
+  // station has no card port or DUT.
+  dut_link* link() { return link_.get(); }
 
   std::string describe();
 
  private:
   class recording_access;
   void apply_straps();
+  void set_link_training(bool training);
 
   station_config config_;
   std::unique_ptr<hierarchy> tree_;
@@ -59,6 +65,8 @@ class lab_station {
   firmware_report report_;
   zam_card card_;
   virtual_operator operator_;
+  std::unique_ptr<dut_device> dut_;
+  std::unique_ptr<dut_link> link_;
 };
 
 }  // namespace zamsim

@@ -44,11 +44,16 @@ class lattix_hierarchy : public hierarchy {
   }
 
   bool strap(int script_device, uint16_t offset, uint32_t value, uint32_t mask) override {
+    if (!drive(script_device, offset, value, mask)) return false;
+    find(script_device)->getFunction(0)->takeResetSnapshot();  // wiring survives resets
+    return true;
+  }
+
+  bool drive(int script_device, uint16_t offset, uint32_t value, uint32_t mask) override {
     device* d = find(script_device);
     configSpace* space = d ? d->getFunction(0) : nullptr;
     if (space == nullptr || offset > 0xFFC) return false;
     space->statusWrite(offset, 4, (space->rawValue(offset, 4) & ~mask) | (value & mask));
-    space->takeResetSnapshot();  // wiring survives resets
     return true;
   }
 

@@ -50,12 +50,16 @@ inline constexpr uint16_t  pcie_caps_port_type = 0x00F0;
 inline constexpr uint16_t  pcie_caps_slot_implemented = 0x0100;
 inline constexpr uint32_t port_type_root_port = 4;
 inline constexpr uint32_t port_type_downstream_port = 6;
+inline constexpr uint16_t device_control = 0x08;
+inline constexpr uint16_t device_status = 0x0A;
 inline constexpr uint16_t link_capabilities = 0x0C;
 inline constexpr uint32_t  link_cap_max_width = 0x000003F0;
 inline constexpr uint16_t link_control = 0x10;
 inline constexpr uint16_t  link_control_aspm = 0x0003;
+inline constexpr uint16_t  link_control_retrain = 0x0020;
 inline constexpr uint16_t link_status = 0x12;
 inline constexpr uint16_t  link_status_negotiated_width = 0x03F0;
+inline constexpr uint16_t  link_status_training = 0x0800;
 inline constexpr uint16_t slot_capabilities = 0x14;
 inline constexpr uint32_t  slot_cap_physical_slot = 0xFFF80000u;
 
