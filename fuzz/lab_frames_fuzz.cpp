@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "lab_server.h"
-#include "lattix_hierarchy.h"
+#include "server/lab_server.h"
+#include "station/lattix_hierarchy.h"
 #include "platform/lab_protocol.h"
 
 namespace lab = platform::lab;

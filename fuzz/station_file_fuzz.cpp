@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "station.h"
+#include "station/station.h"
 #include "support/input_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
