@@ -11,13 +11,6 @@ bool accepted_port_type(VEXO_DEV_PORT_TYPE_t type) {
          type == VEXO_DEV_SWITCH_UPSTREAM_PORT || type == VEXO_DEV_PCIE_TO_PCI_BRIDGE;
 }
 
-// Card calls refuse a record that is not a card's with VEXO_STATUS_INVALID_PARAMETER before
-// anything reaches the card.
-bool is_card(VEXO_DEVICE_HANDLE_t record) {
-  VEXO_ZAM_OP_MODE_t mode = 0;
-  return QueryZAMMode(record, &mode) != VEXO_STATUS_INVALID_PARAMETER;
-}
-
 }  // namespace
 
 VEXO_STATUS_t LinkTestSetup(int argc, char* argv[], const char* test_name, int vexo_reserved,
@@ -90,7 +83,7 @@ VEXO_STATUS_t LinkTestSetup(int argc, char* argv[], const char* test_name, int v
   WriteToLog(*log, VEXO_LOG_SUCCESS, "%s", "Opened the DUT\n");
 
   status = VEXO_GetUpstreamZAM(*dut, card, card_port);
-  if (status == VEXO_STATUS_SUCCESS && !is_card(*card)) {
+  if (status == VEXO_STATUS_SUCCESS && !zam::is_card(*card)) {
     // The bridge two levels up is there but is not a card.
     status = VEXO_STATUS_ZAM_NOT_PRESENT;
   }

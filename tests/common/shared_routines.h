@@ -49,8 +49,12 @@ namespace zam {
 // clear); results are ignored and nothing is logged.
 void clear_dut_aer_status(VEXO_DEVICE_HANDLE_t dut);
 
-// The number of TLPs in a 16-byte header that are a message routed to the root complex with
-// this message code.
+// Whether a record from VEXO_GetUpstreamZAM is a card's: card calls refuse any other record
+// with VEXO_STATUS_INVALID_PARAMETER before anything reaches the card.
+bool is_card(VEXO_DEVICE_HANDLE_t record);
+
+// Whether a 16-byte TLP header is a message routed to the root complex with this message
+// code.
 bool is_message_to_root(const uint8_t (&header)[16], uint8_t message_code);
 
 }  // namespace zam

@@ -48,7 +48,13 @@ VEXO_STATUS_t TxnTestSetup(int argc, char* argv[], const char* test_name, int ve
 
   if (card != nullptr) {
     *card = nullptr;
-    if (VEXO_GetUpstreamZAM(*dut, card, card_port) != VEXO_STATUS_SUCCESS) {
+    if (VEXO_GetUpstreamZAM(*dut, card, card_port) != VEXO_STATUS_SUCCESS ||
+        !zam::is_card(*card)) {
+      // A bridge that is not a card counts as no card; its records are of no use.
+      if (*card != nullptr) CloseDevice(*card);
+      if (card_port != nullptr && *card_port != nullptr) CloseDevice(*card_port);
+      *card = nullptr;
+      if (card_port != nullptr) *card_port = nullptr;
       WriteToLog(*log, VEXO_LOG_INFO, "%s",
                  "::ZAM is not present. Check with the test algorithm to make sure ZAM is not "
                  "needed::");
