@@ -50,8 +50,8 @@ uint8_t status_of(completion result) {
 
 }  // namespace
 
-dut_device::dut_device(hierarchy& tree, int script_device, bdf at)
-    : tree_(tree), script_device_(script_device), at_(at) {
+dut_device::dut_device(hierarchy& tree, int script_device, bdf at, dut_faults faults)
+    : tree_(tree), script_device_(script_device), at_(at), faults_(faults) {
   pcie_cap_ = tree_.pcie_capability(script_device);
   // The extended capability list: ID in bits 15..0, next offset in bits 31..20.
   uint16_t offset = extended_capabilities;
@@ -80,12 +80,28 @@ void dut_device::set_bits(uint16_t offset, uint32_t bits) {
 std::optional<std::vector<uint8_t>> dut_device::complete(const std::vector<uint8_t>& request) {
   const auto r = parse_config_request(request);
   if (!r) return std::nullopt;
+  const auto execute = [&](bdf function, uint32_t& value) {
+    return r->write ? tree_.write_dword(function, r->offset, r->byte_enables, r->data)
+                    : tree_.read_dword(function, r->offset, value);
+  };
   uint32_t value = 0;
-  const completion result = r->write ? tree_.write_dword(r->target, r->offset, r->byte_enables, r->data)
-                                     : tree_.read_dword(r->target, r->offset, value);
+  completion result = execute(r->target, value);
+  if (result == completion::unsupported && r->target.function != 0 && faults_.answers_missing_functions) {
+    result = execute(bdf{r->target.bus, r->target.device, 0}, value);  // function 0 answers for them all
+  }
   if (result == completion::none) return std::nullopt;
+  if (result == completion::unsupported) record_unsupported_request();
   const uint8_t status = status_of(result);
-  return config_completion_tlp(r->target, status, !r->write && status == 0, value, r->requester, r->tag);
+  bdf completer = r->target;
+  if (faults_.wrong_completer_id) completer.function ^= 1;
+  return config_completion_tlp(completer, status, !r->write && status == 0, value, r->requester, r->tag);
+}
+
+void dut_device::record_unsupported_request() {
+  constexpr uint32_t aer_unsupported_request = 1u << 20;
+  constexpr uint32_t unsupported_request_detected = 1u << 3;
+  if (aer_cap_ != 0) set_bits(aer_cap_ + aer_uncorrectable_status, aer_unsupported_request);
+  if (pcie_cap_ != 0) set_bits(pcie_cap_ + pcie::device_status, unsupported_request_detected);
 }
 
 std::optional<std::vector<uint8_t>> dut_device::report(link_error error) {
@@ -108,7 +124,7 @@ std::optional<std::vector<uint8_t>> dut_device::report(link_error error) {
   if (pcie_cap_ == 0) return std::nullopt;
   // Device Status sits in the upper half of the dword at Device Control.
   set_bits(pcie_cap_ + pcie::device_status, kind);
-  if (masked) return std::nullopt;
+  if (masked || faults_.no_error_messages) return std::nullopt;
   const uint32_t device_control = read(pcie_cap_ + pcie::device_control) & 0xFFFF;
   const bool serr = (read(pcie::command) & pcie::command_serr) != 0;
   const bool enabled = (device_control & kind) != 0 || (!bits.correctable && serr);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "dut/dut_faults.h"
 #include "link/data_link.h"
 #include "station/hierarchy.h"
 
@@ -16,10 +17,11 @@ class dut_device {
  public:
   // `script_device` is the DUT's device number in the topology script, `at` where its
   // function 0 sits after the boot.
-  dut_device(hierarchy& tree, int script_device, bdf at);
+  dut_device(hierarchy& tree, int script_device, bdf at, dut_faults faults = {});
 
   // Executes a configuration request; the completion to send, or nothing when the
-  // function does not answer at all.
+  // function does not answer at all. A request to a function the device lacks gets an
+  // Unsupported Request completion and sets Unsupported Request Detected.
   std::optional<std::vector<uint8_t>> complete(const std::vector<uint8_t>& request);
 
   // Records a data link error; returns the message to send upstream, if the enables,
@@ -27,16 +29,19 @@ class dut_device {
   std::optional<std::vector<uint8_t>> report(link_error error);
 
   bdf id() const { return at_; }
+  const dut_faults& faults() const { return faults_; }
   uint16_t pcie_capability() const { return pcie_cap_; }
   uint16_t aer_capability() const { return aer_cap_; }
 
  private:
   uint32_t read(uint16_t offset);
   void set_bits(uint16_t offset, uint32_t bits);
+  void record_unsupported_request();
 
   hierarchy& tree_;
   int script_device_;
   bdf at_;
+  dut_faults faults_;
   uint16_t pcie_cap_ = 0;
   uint16_t aer_cap_ = 0;
 };

@@ -8,10 +8,12 @@
 
 namespace zamsim {
 
-void LinkStationTest::SetUp() {
+void LinkStationTest::start(const std::string& faults) {
   std::string error;
   auto config = load_station(std::string(ZAMSIM_STATIONS) + "/default.station", error);
   ASSERT_TRUE(config) << error;
+  ASSERT_TRUE(parse_dut_faults(faults, config->faults, error)) << error;
+  station_.reset();
   auto tree = make_lattix_hierarchy(config->topology_path, error);
   ASSERT_TRUE(tree) << error;
   station_ = std::make_unique<lab_station>(*config, std::move(tree));

@@ -14,7 +14,9 @@ namespace zamsim {
 
 class LinkStationTest : public ::testing::Test {
  protected:
-  void SetUp() override;
+  void SetUp() override { start(""); }
+  // (Re)builds and boots the default station with these `[DUT] Fault` names.
+  void start(const std::string& faults);
 
   // Card command 12 with a command code, count, match (header byte 0 and length) and
   // parameter, the way the compliance programs fill the record.

@@ -134,8 +134,9 @@ bool lab_station::boot(std::string& error) {
     roles_.port_subordinate = read8(*tree_, *roles_.card_port, pcie::subordinate_bus);
   }
   if (roles_.card_port && roles_.dut) {
-    dut_ = std::make_unique<dut_device>(*tree_, config_.dut_device, *roles_.dut);
-    link_ = std::make_unique<dut_link>(card_, *dut_, [this](bool training) { set_link_training(training); });
+    dut_ = std::make_unique<dut_device>(*tree_, config_.dut_device, *roles_.dut, config_.faults);
+    link_ = std::make_unique<dut_link>(card_, *dut_, [this](bool training) { set_link_training(training); },
+                                       config_.faults.link);
   }
   return true;
 }

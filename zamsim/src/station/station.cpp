@@ -114,6 +114,11 @@ std::optional<station_config> load_station(const std::string& path, std::string&
       !r.number("DUT", "NegotiatedWidth", s.dut_negotiated_width, 32)) {
     return std::nullopt;
   }
+  std::string fault_error;
+  if (!parse_dut_faults(r.text("DUT", "Fault"), s.faults, fault_error)) {
+    error = path + ": [DUT] Fault: " + fault_error;
+    return std::nullopt;
+  }
   if (port != 0xFFFFFFFFu) s.card_port_device = static_cast<int>(port);
   if ((s.card_device >= 0) != (s.card_port_device >= 0)) {
     error = path + ": [Card] needs both Device (the Farrow port) and Port (the card's downstream port)";

@@ -8,7 +8,7 @@
 //   [Card]      Device (the Farrow port: the bridge whose secondary bus holds the card's
 //               downstream port), Port (the card's downstream port, directly above the DUT),
 //               Mode, NextBootMode
-//   [DUT]       Device, MaxWidth, NegotiatedWidth
+//   [DUT]       Device, MaxWidth, NegotiatedWidth, Fault (comma-separated fault names)
 //   [KnownEndpoint] Device (optional)
 // Numbers are decimal or 0x-prefixed hexadecimal.
 #pragma once
@@ -17,6 +17,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "dut/dut_faults.h"
 
 namespace zamsim {
 
@@ -45,6 +47,7 @@ struct station_config {
   int dut_device = -1;
   uint32_t dut_max_width = 1;
   uint32_t dut_negotiated_width = 1;
+  dut_faults faults;
   int known_endpoint_device = -1;
 };
 

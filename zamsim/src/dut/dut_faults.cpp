@@ -1,0 +1,74 @@
+// Parsing the DUT's fault names into flags.
+#include "dut/dut_faults.h"
+
+#include <utility>
+
+namespace zamsim {
+namespace {
+
+using flag_of = bool& (*)(dut_faults&);
+
+const std::vector<std::pair<std::string, flag_of>>& table() {
+  static const std::vector<std::pair<std::string, flag_of>> names = {
+      {"no-replay-on-nak", [](dut_faults& f) -> bool& { return f.link.no_replay_on_nak; }},
+      {"no-replay-rollover", [](dut_faults& f) -> bool& { return f.link.no_replay_rollover; }},
+      {"no-replay-timer", [](dut_faults& f) -> bool& { return f.link.no_replay_timer; }},
+      {"accepts-bad-lcrc", [](dut_faults& f) -> bool& { return f.link.accepts_bad_lcrc; }},
+      {"accepts-duplicates", [](dut_faults& f) -> bool& { return f.link.accepts_duplicates; }},
+      {"ignores-bad-dllp", [](dut_faults& f) -> bool& { return f.link.ignores_bad_dllp; }},
+      {"reserved-dllp-bits-error", [](dut_faults& f) -> bool& { return f.link.reserved_dllp_bits_error; }},
+      {"ignores-bogus-ack", [](dut_faults& f) -> bool& { return f.link.ignores_bogus_ack; }},
+      {"early-rollover", [](dut_faults& f) -> bool& { return f.link.early_rollover; }},
+      {"short-completion-timeout", [](dut_faults& f) -> bool& { return f.short_completion_timeout; }},
+      {"no-completion-timeout", [](dut_faults& f) -> bool& { return f.no_completion_timeout; }},
+      {"no-error-messages", [](dut_faults& f) -> bool& { return f.no_error_messages; }},
+      {"wrong-completer-id", [](dut_faults& f) -> bool& { return f.wrong_completer_id; }},
+      {"answers-missing-functions", [](dut_faults& f) -> bool& { return f.answers_missing_functions; }},
+      {"trains-narrow", [](dut_faults& f) -> bool& { return f.trains_narrow; }},
+  };
+  return names;
+}
+
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  const auto last = text.find_last_not_of(" \t");
+  return text.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+const std::vector<std::string>& dut_fault_names() {
+  static const std::vector<std::string> names = [] {
+    std::vector<std::string> n;
+    for (const auto& [name, flag] : table()) n.push_back(name);
+    return n;
+  }();
+  return names;
+}
+
+bool parse_dut_faults(const std::string& text, dut_faults& out, std::string& error) {
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    const std::size_t comma = text.find(',', start);
+    const std::string name = trimmed(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+    if (!name.empty()) {
+      bool known = false;
+      for (const auto& [candidate, flag] : table()) {
+        if (candidate == name) {
+          flag(out) = true;
+          known = true;
+        }
+      }
+      if (!known) {
+        error = "unknown fault \"" + name + "\"";
+        return false;
+      }
+    }
+    if (comma == std::string::npos) break;
+    start = comma + 1;
+  }
+  return true;
+}
+
+}  // namespace zamsim
