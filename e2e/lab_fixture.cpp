@@ -17,7 +17,9 @@ void LabTest::start_lab(const std::string& station) {
   socket_ = folder_ + "/zamsim.sock";
   std::string error;
   const int code = platform::run_program(
-      {ZAMSIM_EXE, "start", std::string(ZAMSIM_STATIONS) + "/" + station, "--socket", socket_}, {}, &error);
+      {ZAMSIM_EXE, "start", station.starts_with('/') ? station : std::string(ZAMSIM_STATIONS) + "/" + station,
+       "--socket", socket_},
+      {}, &error);
   ASSERT_EQ(code, 0) << error;
   platform::set_environment("ZAMSIM_SOCKET", socket_);
 }

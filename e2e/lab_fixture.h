@@ -9,7 +9,8 @@ namespace e2e {
 
 class LabTest : public ::testing::Test {
  protected:
-  // Starts zamsim on the station (a file of zamsim/stations) and points ZAMSIM_SOCKET at it.
+  // Starts zamsim on the station (a file of zamsim/stations, or an absolute path) and points
+  // ZAMSIM_SOCKET at it.
   void start_lab(const std::string& station);
   void TearDown() override;
 

@@ -1,0 +1,192 @@
+// TXN_BFT_NegotiatedLinkWidth against lab stations that place the DUT in each root port slot:
+// the campaign file in one working folder, INCOMPLETE then COMPLETE, the down-shift of a
+// wider DUT, a DUT that trains narrow, a DUT below the card, and a second DUT.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "lab_fixture.h"
+#include "platform/process.h"
+#include "platform/profile.h"
+
+namespace e2e {
+namespace {
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Replaces the value of the first `key = ` line after `section` in a station or script.
+void set_value(std::string& text, const std::string& section, const std::string& key, const std::string& value) {
+  const std::size_t at = text.find(section);
+  ASSERT_NE(at, std::string::npos) << section;
+  const std::size_t line = text.find("\n" + key + " = ", at);
+  ASSERT_NE(line, std::string::npos) << section << " " << key;
+  const std::size_t start = line + key.size() + 4;
+  text.replace(start, text.find('\n', start) - start, value);
+}
+
+struct placement {
+  int slot = 3;                 // the root port (1-3) the DUT is plugged into; 0: below the card
+  std::string dut_max = "4", dut_negotiated = "4";
+  std::string port_negotiated;  // the root port's trained width; empty: as the station says
+  std::string fault;
+  std::string device_id = "0x0020";
+
+  placement& dut_widths(std::string max, std::string negotiated) {
+    dut_max = std::move(max), dut_negotiated = std::move(negotiated);
+    return *this;
+  }
+  placement& port_trained(std::string width) { port_negotiated = std::move(width); return *this; }
+  placement& with_fault(std::string name) { fault = std::move(name); return *this; }
+  placement& with_device_id(std::string id) { device_id = std::move(id); return *this; }
+};
+
+placement in_slot(int slot) {
+  placement p;
+  p.slot = slot;
+  return p;
+}
+
+class LinkWidthCampaign : public LabTest {
+ protected:
+  void SetUp() override {
+    work_ = platform::make_temp_folder("link_width_");
+    const std::string bin = std::filesystem::path(REXMIT_EXE).parent_path().string();
+    // The program loads the driver library from the folder it runs in.
+    std::filesystem::create_symlink(bin + "/libPellor.so", work_ + "/libPellor.so");
+    std::filesystem::create_symlink(bin + "/TXN_BFT_NegotiatedLinkWidth", work_ + "/TXN_BFT_NegotiatedLinkWidth");
+    std::filesystem::create_directories(work_ + "/ini");
+    std::ofstream(work_ + "/ini/KALIXapp.ini") << "[DLL]\r\nDLLName=Pellor.dll\r\n";
+  }
+  void TearDown() override {
+    stop();
+    std::filesystem::remove_all(work_);
+  }
+  void stop() {
+    if (!socket_.empty()) LabTest::TearDown();
+    socket_.clear();
+    folder_.clear();
+  }
+
+  // Runs the program once on a fresh lab with the DUT placed as given; returns the exit code.
+  int run_in(const placement& p) {
+    stop();
+    std::string topology = slurp(std::string(ZAMSIM_STATIONS) + "/default.test");
+    std::string station = slurp(std::string(ZAMSIM_STATIONS) + "/default.station");
+    if (p.slot != 0) {
+      // Swap the DUT with what the slot held: that moves below the card's port.
+      const std::string held[] = {"", "10", "40", "30"};
+      set_value(topology, "[Device " + std::to_string(p.slot) + " Function 0]", "Bridge", "20,");
+      set_value(topology, "[Device 11 Function 0]", "Bridge", held[p.slot] + ",");
+    }
+    set_value(topology, "[Device 20 Function 0]", "DEVICEID", p.device_id);
+    const std::string stations = work_ + "/stations";
+    std::filesystem::create_directories(stations);
+    std::ofstream(stations + "/placed.test") << topology;
+    set_value(station, "[Station]", "Topology", stations + "/placed.test");
+    set_value(station, "[DUT]", "MaxWidth", p.dut_max);
+    set_value(station, "[DUT]", "NegotiatedWidth", p.dut_negotiated);
+    if (!p.port_negotiated.empty()) {
+      set_value(station, "[RootPort" + std::to_string(p.slot) + "]", "NegotiatedWidth", p.port_negotiated);
+    }
+    if (!p.fault.empty()) station.replace(station.find("[DUT]\n"), 6, "[DUT]\nFault = " + p.fault + "\n");
+    std::ofstream(stations + "/placed.station") << station;
+    start_lab(stations + "/placed.station");
+
+    std::ofstream(work_ + "/run.dat") << "<?xml version=\"1.0\"?>\n<VexoDat>\n  <Test mode=\"AddIn\"/>\n"
+                                      << "  <VEXOINIFilePath p=\"" << work_ << "/ini\"/>\n"
+                                      << "  <VEXOINIFileName n=\"KALIXapp.ini\"/>\n"
+                                      << "  <DUT vendorid=\"ABCD\" deviceid=\"" << p.device_id.substr(2) << "\"/>\n"
+                                      << "</VexoDat>\n";
+    int code = -1;
+    output_ = capture("cd " + work_ + " && ZAMSIM_SOCKET=" + socket_ +
+                          " ./TXN_BFT_NegotiatedLinkWidth -d run.dat -l run.xml 2>&1",
+                      &code);
+    log_ = slurp(work_ + "/run.xml");
+    return code;
+  }
+
+  std::string value(const std::string& section, const std::string& key) {
+    return platform::read_profile_string(section, key, "(none)", file());
+  }
+  std::string file() const { return work_ + "/TXN_BFT_NegotiatedLinkWidth.ini"; }
+
+  std::string work_, output_, log_;
+};
+
+TEST_F(LinkWidthCampaign, IncompleteAfterTheFirstSlotCompleteAfterTheSecond) {
+  EXPECT_EQ(run_in(in_slot(3)), 0) << output_ << log_;
+  EXPECT_NE(output_.find("Try testing on next root port slot \n"), std::string::npos) << output_;
+  EXPECT_EQ(value("RootPort2", "Slot_Status"), "Success");
+  EXPECT_EQ(value("RootPort2", "EqualPluggingStatus"), "Passed");
+  EXPECT_EQ(value("RootPort2", "UpPluggingStatus"), "Not_Tested");
+  EXPECT_EQ(value("RootPort2", "DownShiftingStatus"), "Not_Tested");
+  EXPECT_EQ(value("RootPort2", "NegotiatedLinkWidth"), "4");
+  EXPECT_EQ(value("RootPort2", "SlotNumber"), "3");
+  EXPECT_EQ(value("RootPort2", "MaxLinkWidth"), "4");
+  EXPECT_EQ(value("RootPort0", "Slot_Status"), "Not_Tested");
+  EXPECT_EQ(value("RootPort0", "NegotiatedLinkWidth"), "(none)");
+  EXPECT_EQ(value("DUT", "VendorId"), "0xABCD");
+  EXPECT_EQ(value("DUT", "DeviceID"), "0x20");
+  EXPECT_EQ(value("RESULT", "Status"), "INCOMPLETE");
+  EXPECT_NE(log_.find("status = \"SUCCESS\">\nSUCCESS - TXN_BFT_NegotiatedLinkWidth</ASSERTTAG>"), std::string::npos);
+
+  // Slot 2 is x8; the x4 DUT trains at x4 with it.
+  EXPECT_EQ(run_in(in_slot(2).port_trained("4")), 0) << log_;
+  EXPECT_EQ(value("RootPort1", "Slot_Status"), "Success");
+  EXPECT_EQ(value("RootPort1", "UpPluggingStatus"), "Passed");
+  EXPECT_EQ(value("RootPort2", "Slot_Status"), "Success");  // kept from the first run
+  EXPECT_EQ(value("RESULT", "Status"), "COMPLETE");
+  EXPECT_NE(output_.find("Test completed \n"), std::string::npos);
+  EXPECT_NE(log_.find("ROOT PORT 0 Not_Tested\n"), std::string::npos);
+  EXPECT_NE(log_.find("ROOT PORT 1 Success\n"), std::string::npos);
+}
+
+TEST_F(LinkWidthCampaign, AWiderDutPassesAsDownShiftAndANarrowTrainingFails) {
+  EXPECT_EQ(run_in(in_slot(3).dut_widths("8", "4")), 0) << log_;
+  EXPECT_EQ(value("RootPort2", "DownShiftingStatus"), "Passed");
+  EXPECT_EQ(value("RootPort2", "Slot_Status"), "Success");
+  EXPECT_NE(log_.find("DUT IS 8X and RP is 4X. DUT \t\t\t\tNEGOTIATED LINK WIDTH IS 4X"), std::string::npos);
+
+  // An x16 DUT in the x8 slot, trained at x8.
+  EXPECT_EQ(run_in(in_slot(2).dut_widths("16", "8")), 0) << log_;
+  EXPECT_EQ(value("RootPort1", "DownShiftingStatus"), "Passed");
+
+  // A DUT that trains at x1 in the x4 slot whose port trained at x4.
+  EXPECT_EQ(run_in(in_slot(3).dut_widths("4", "1")), 6) << log_;
+  EXPECT_EQ(value("RootPort2", "Slot_Status"), "Failed");
+  EXPECT_NE(log_.find("status = \"FAILED\">\nFAIL - TXN_BFT_NegotiatedLinkWdith</ASSERTTAG>"), std::string::npos);
+}
+
+TEST_F(LinkWidthCampaign, ADutBelowTheCardFailsAndStartsTheCampaignOver) {
+  EXPECT_EQ(run_in(in_slot(3)), 0) << log_;
+  ASSERT_TRUE(std::filesystem::exists(file()));
+  EXPECT_EQ(run_in(in_slot(0)), 6) << log_;
+  EXPECT_NE(log_.find("<FAIL>\nTXN_BFT_NegotiatedLinkWidth. DUT is not plugged directly into Root Port\n</FAIL>"),
+            std::string::npos)
+      << log_;
+  EXPECT_FALSE(std::filesystem::exists(file()));
+}
+
+TEST_F(LinkWidthCampaign, ASecondDutStartsANewFile) {
+  EXPECT_EQ(run_in(in_slot(3)), 0) << log_;
+  EXPECT_EQ(run_in(in_slot(2).port_trained("4").with_device_id("0x0021")), 0) << log_;
+  EXPECT_NE(log_.find("belongs to another DUT (VendorId[0xABCD] DeviceID[0x20]): starting a new campaign"),
+            std::string::npos)
+      << log_;
+  EXPECT_EQ(value("DUT", "DeviceID"), "0x21");
+  EXPECT_EQ(value("RootPort2", "Slot_Status"), "Not_Tested");  // the first DUT's slot does not count
+  EXPECT_EQ(value("RootPort1", "Slot_Status"), "Success");
+  EXPECT_EQ(value("RESULT", "Status"), "INCOMPLETE");
+}
+
+}  // namespace
+}  // namespace e2e

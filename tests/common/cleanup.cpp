@@ -1,0 +1,39 @@
+// The fixed clean-up at the end of every compliance test.
+#include "cleanup.h"
+
+#include "shared_routines.h"
+
+namespace zam {
+
+void close_device_and_parent(VEXO_DEVICE_HANDLE_t& dev) {
+  if (dev == nullptr) return;
+  VEXO_DEVICE_HANDLE_t parent = nullptr;
+  if (GetParentDevice(dev, &parent) == VEXO_STATUS_SUCCESS && parent != nullptr) {
+    CloseDevice(parent);
+  }
+  CloseDevice(dev);
+  dev = nullptr;
+}
+
+void clean_up(test_run& run, bool restore) {
+  if (restore && run.dut != nullptr && run.registers_saved) {
+    RestoreDutErrorRegisters(run.dut, run.log, run.saved_status, run.saved_control);
+  }
+  if (run.log != nullptr) {
+    StopTest(run.log);
+    CloseLog(run.log);
+    run.log = nullptr;
+  }
+  close_device_and_parent(run.card);
+  if (run.card_port != nullptr) {
+    CloseDevice(run.card_port);
+    run.card_port = nullptr;
+  }
+  close_device_and_parent(run.dut);
+  if (run.framework != nullptr) {
+    CloseVEXO(run.framework);
+    run.framework = nullptr;
+  }
+}
+
+}  // namespace zam

@@ -1,0 +1,69 @@
+// Running one data-link-layer program from set-up to clean-up.
+#include "link_program.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "cleanup.h"
+#include "test_setup.h"
+
+namespace zam {
+
+VEXO_STATUS_t run_link_program(const link_program& program, int argc, char* argv[],
+                               std::source_location where) {
+  auto run = std::make_unique<test_run>();
+  run->number = program.number();
+  uint16_t* saved_control = program.saves_registers ? &run->saved_control : nullptr;
+  uint16_t* saved_status = program.saves_registers ? &run->saved_status : nullptr;
+  VEXO_STATUS_t status = LinkTestSetup(
+      argc, argv, program.test_name, 0, VEXO_LOG_ACTION_CREATE, &run->framework, &run->log,
+      &run->card, &run->card_port, &run->dut_find_flags, &run->dut, &run->dat, &run->number,
+      run->dat_file, run->log_file, saved_control, saved_status);
+  if (status != VEXO_STATUS_SUCCESS) {
+    std::printf("file[%s] line[%d] LinkTestSetup() failed\n", where.file_name(),
+                static_cast<int>(where.line()));
+    std::fflush(stdout);
+    clean_up(*run, false);
+    return status;
+  }
+  run->registers_saved = program.saves_registers;
+
+  if (program.before_mode_check != nullptr) status = program.before_mode_check(*run);
+  bool end = status != VEXO_STATUS_SUCCESS;
+  if (!end) status = check_card_mode(*run, program.mode, &end);
+  if (!end) status = run_link_sequence(program, *run);
+  if (status == VEXO_STATUS_SUCCESS && !end) status = program.judge(*run);
+  clean_up(*run, program.saves_registers);
+  return status;
+}
+
+VEXO_STATUS_t replay_count_command(test_run& run, uint32_t extra, uint32_t* count) {
+  const int32_t replay = run.dat.replay_count;
+  if (replay < 0 || replay > 4094) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "ReplayCount[%d] in the DAT file is outside 0..4094; the card counts in 12 "
+                  "bits\n",
+                  replay);
+    LogAssert(run.log, VEXO_LOG_ABORT, &run.number, text);
+    return VEXO_STATUS_INVALID_PARAMETER;
+  }
+  *count = static_cast<uint32_t>(replay) + extra;
+  return VEXO_STATUS_SUCCESS;
+}
+
+vexo_cmd_map_t matching_command(uint8_t code, uint32_t count, uint8_t header_byte0,
+                                uint8_t length) {
+  vexo_cmd_map_t command{};
+  command.command = code;
+  vexo_cmd_map_set_count(&command, count);
+  command.match_value[0] = header_byte0;
+  command.match_value[3] = length;
+  command.match_mask[0] = 0x7F;
+  command.match_mask[1] = 0x30;
+  command.match_mask[2] = 0xF3;
+  command.match_mask[3] = 0xFF;
+  return command;
+}
+
+}  // namespace zam
