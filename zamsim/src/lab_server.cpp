@@ -27,7 +27,7 @@ bool lab_server::listen(const std::string& socket_path, std::string& error) {
 }
 
 uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, const std::vector<uint8_t>& input,
-                            uint32_t output_capacity, std::vector<uint8_t>& output) {
+                            uint32_t output_capacity, std::vector<uint8_t>& output, uint32_t timeout_ms) {
   output.assign(output_capacity, 0);
   uint32_t returned = 0;
   uint32_t status = success;
@@ -78,8 +78,8 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
         status = platform::error::invalid_handle;
         break;
       }
-      status = target->control(code, input.data(), static_cast<uint32_t>(input.size()), output.data(), output_capacity,
-                               returned);
+      status = target->timed_control(code, input.data(), static_cast<uint32_t>(input.size()), output.data(),
+                                     output_capacity, returned, timeout_ms);
       if (returned > output_capacity) returned = output_capacity;
       break;
     }
@@ -168,7 +168,8 @@ void lab_server::serve_client(std::shared_ptr<platform::stream_connection> clien
         client->read_exact(input.data(), input.size(), frame_timeout_ms) != platform::io_status::ok) {
       break;  // the client went away in the middle of its request
     }
-    const uint32_t status = handle(request.operation, request.handle, request.code, input, request.output_capacity, output);
+    const uint32_t status =
+        handle(request.operation, request.handle, request.code, input, request.output_capacity, output, request.timeout_ms);
     const auto answer = lab::encode(lab::answer_header{status, static_cast<uint32_t>(output.size())});
     if (client->write_all(answer.data(), answer.size(), frame_timeout_ms) != platform::io_status::ok ||
         (!output.empty() && client->write_all(output.data(), output.size(), frame_timeout_ms) != platform::io_status::ok)) {
