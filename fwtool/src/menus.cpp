@@ -73,7 +73,7 @@ void menus::category_menu(const category& cat) {
       continue;
     }
     case_result result;
-    if (run_entry(cat, index - 1, false, result)) record(result.flags);
+    if (run_entry(cat, index - 1, false, false, result)) record(result.flags);
   }
 }
 
@@ -89,17 +89,18 @@ void menus::run_all(const category& cat) {
                      "Please Power Down The System Under Test.  Press Continue When The System Is Powered Down.");
       }
       case_result result;
-      if (!run_entry(cat, i, true, result)) break;
-      if (result.rerun && reruns < max_reruns) continue;
+      if (!run_entry(cat, i, true, reruns < max_reruns, result)) break;
+      if (result.rerun) continue;
       record(result.flags);
       break;
     }
   }
   set_input(true);
+  shown_results_ = results_;
   select(menu_ui_, "Test Results", results_.entries, 0, 0);
 }
 
-bool menus::run_entry(const category& cat, std::size_t index, bool prompt, case_result& result) {
+bool menus::run_entry(const category& cat, std::size_t index, bool prompt, bool offer_rerun, case_result& result) {
   const catalogue_case& entry = cat.cases[index];
   settings_.script_dir = context_.folder + "/Tests" + cat.directory;
   settings_.script_file = entry.script;
@@ -109,7 +110,7 @@ bool menus::run_entry(const category& cat, std::size_t index, bool prompt, case_
     settings_.first_response_delay_ms = 0;
     return false;
   }
-  result = run_case(context_, prompt);
+  result = run_case(context_, prompt, offer_rerun);
   // Corner-case settings last for one case; the ini's behaviour comes back.
   settings_.behaviour = settings_.ini_behaviour;
   settings_.first_response_delay_ms = 0;

@@ -30,14 +30,15 @@ class menus {
 
   // Runs the main menu until "Exit", a cancel or a dialog that fails.
   void run_main_menu();
-  const results_list& results() const { return results_; }
+  // The results list as the last run-all showed it.
+  const results_list& shown_results() const { return shown_results_; }
 
  private:
   void category_menu(const category& cat);
   void run_all(const category& cat);
   // Runs entry `index` (0-based case) of a category; false when the operator cancelled
   // one of the case's own dialogs and nothing ran.
-  bool run_entry(const category& cat, std::size_t index, bool prompt, case_result& result);
+  bool run_entry(const category& cat, std::size_t index, bool prompt, bool offer_rerun, case_result& result);
   bool ask_corner_settings(std::size_t index);
   void record(uint32_t flags);
   void show_not_supported();
@@ -47,6 +48,7 @@ class menus {
   case_context context_;
   VEXO_UI_HANDLE_t menu_ui_;
   results_list results_;
+  results_list shown_results_;
 };
 
 }  // namespace fwtool

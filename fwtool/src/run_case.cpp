@@ -38,7 +38,7 @@ struct hierarchy {
 
 }  // namespace
 
-case_result run_case(const case_context& c, bool prompt) {
+case_result run_case(const case_context& c, bool prompt, bool offer_rerun) {
   const run_settings& s = c.settings;
   case_result result;
   hierarchy h;
@@ -76,7 +76,7 @@ case_result run_case(const case_context& c, bool prompt) {
     WriteToLog(c.main_log, VEXO_LOG_FAIL, "No Config Requests Received\n");
     result.flags |= flag_failed;
     // The rerun question belongs to an operator at the bench, never to an automated run.
-    if (prompt && s.prompt_operator && !s.automated && !aborted) {
+    if (prompt && offer_rerun && s.prompt_operator && !s.automated && !aborted) {
       const std::string question =
           "ORVEN DID NOT RECEIVE ANY PACKETS DURING THE TEST.  WOULD YOU LIKE TO RERUN THE TEST?";
       const std::string yes = "YES", no = "NO";

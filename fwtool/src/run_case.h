@@ -28,6 +28,7 @@ struct case_result {
 };
 
 // Runs the case named by the settings' script and test name; `prompt` is the prompt flag.
-case_result run_case(const case_context& context, bool prompt);
+// `offer_rerun` false: the operator has had all the reruns of this case already.
+case_result run_case(const case_context& context, bool prompt, bool offer_rerun = true);
 
 }  // namespace fwtool

@@ -50,6 +50,15 @@ void FwtoolTest::write_standard_ini(const std::string& extra) {
             "FirstRequestTimeout=1000\n" + extra);
 }
 
+void FwtoolTest::answers(const std::string& lines) {
+  // The answer position is kept per script path in every library that reads it, so each
+  // script gets a path of its own.
+  static int count = 0;
+  operator_.reset();
+  operator_ = std::make_unique<platform::testing::scripted_operator>("fwtool_" + std::to_string(++count) + "_");
+  operator_->use(lines);
+}
+
 void FwtoolTest::place_script(const std::string& testdata_name, const std::string& category, const std::string& name) {
   fs::create_directories(folder_ / "Tests" / category);
   fs::copy_file(fs::path(FWTOOL_TESTDATA_DIR) / testdata_name, folder_ / "Tests" / category / name,

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -34,10 +35,13 @@ class FwtoolTest : public ::testing::Test {
   // Runs the program's logic with these arguments; captures standard output.
   int run(const std::vector<std::string>& args, std::string* out = nullptr);
 
+  // Answers the next prompts and dialogs with these lines (a fresh script each call).
+  void answers(const std::string& lines);
+
   std::filesystem::path folder_;
   std::filesystem::path previous_;
   zamlib_testing::card_standin card_;
-  platform::testing::scripted_operator operator_{"fwtool_"};
+  std::unique_ptr<platform::testing::scripted_operator> operator_;
 };
 
 }  // namespace fwtool_testing
