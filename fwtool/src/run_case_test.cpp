@@ -7,6 +7,9 @@
 #include <sstream>
 
 #include "fwtool_fixture.h"
+#include "hardware_binding.h"
+#include "run_case.h"
+#include "vexomin.h"
 
 namespace {
 
@@ -164,6 +167,56 @@ TEST_F(RunCaseTest, UnparsableScriptIsNotStartedAndFails) {
   const std::string log = main_log();
   EXPECT_NE(log.find("Error parsing test topology file.\n"), std::string::npos);
   EXPECT_NE(log.find("No Config Requests Received\n"), std::string::npos);
+}
+
+// Each first-response behaviour through the run loop: what the card receives.
+TEST_F(RunCaseTest, FirstResponseBehavioursAsTheCardSeesThem) {
+  write_standard_ini();
+  fwtool::hardware_interface hardware;
+  ASSERT_EQ(hardware.bind("zamlib.dll", folder_.string(), nullptr), 0u);
+  VEXO_UI_HANDLE_t ui = nullptr;
+  CreateUI(nullptr, &ui, VEXO_UI_TYPE_DIALOG);
+  VEXO_LOG_HANDLE_t log = nullptr;
+  CreateLog(nullptr, &log, VEXO_LOG_TYPE_RAW_TEXT, (folder_ / "main.log").c_str(), 0);
+  fwtool::run_settings settings;
+  settings.automated = true;
+  settings.script_dir = (folder_ / "Tests" / "Cases").string();
+  settings.script_file = "one.test";
+  settings.test_name = "Behaviour";
+  const fwtool::case_context context{settings, hardware, log, ui, folder_.string()};
+  constexpr uint32_t crs = 2 << 13;
+  struct expectation {
+    std::vector<uint32_t> lengths;
+    std::vector<uint32_t> word1;  // the status field of word 1 of each completion
+  };
+  const expectation expected[] = {
+      {{16, 16, 12, 12}, {0, 0, 1 << 13, 0}},          // 0 normal
+      {{12, 16, 12, 12}, {crs, 0, 1 << 13, 0}},        // 1 CRS first
+      {{12, 12, 12, 12}, {crs, crs, crs, crs}},        // 2 CRS always
+      {{12, 16, 12, 12}, {0xE000, 0, 1 << 13, 0}},     // 3 invalid first
+      {{12, 12, 12, 12}, {0xE000, 0xE000, 0xE000, 0xE000}},  // 4 invalid always
+      {{16, 12, 12}, {0, 1 << 13, 0}},                 // 5 first dropped
+      {{}, {}},                                        // 6 nothing
+  };
+  std::size_t seen = 0;
+  for (uint32_t behaviour = 0; behaviour <= 6; ++behaviour) {
+    SCOPED_TRACE(testing::Message() << "behaviour " << behaviour);
+    settings.behaviour = behaviour;
+    queue_firmware(small_firmware(0));
+    testing::internal::CaptureStdout();
+    const uint32_t flags = fwtool::run_case(context, false).flags;
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(flags, 0u);
+    const auto completions = card_.completions();
+    const auto lengths = card_.completion_lengths();
+    ASSERT_EQ(std::vector<uint32_t>(lengths.begin() + seen, lengths.end()), expected[behaviour].lengths);
+    for (std::size_t i = 0; i < expected[behaviour].word1.size(); ++i) {
+      EXPECT_EQ(completions[seen + i][1] & 0xE000, expected[behaviour].word1[i]) << i;
+    }
+    seen = lengths.size();
+  }
+  CloseLog(log);
+  CloseUI(ui);
 }
 
 }  // namespace
