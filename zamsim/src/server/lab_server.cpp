@@ -78,8 +78,18 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
         status = platform::error::invalid_handle;
         break;
       }
-      status = target->timed_control(code, input.data(), static_cast<uint32_t>(input.size()), output.data(),
-                                     output_capacity, returned, timeout_ms);
+      uint32_t in_length = static_cast<uint32_t>(input.size());
+      if (lab::sends_data_buffer(code)) {
+        // The data buffer's bytes follow the input: they go to the driver in `output`.
+        if (in_length < output_capacity) {
+          status = platform::error::invalid_parameter;
+          break;
+        }
+        in_length -= output_capacity;
+        std::copy(input.begin() + in_length, input.end(), output.begin());
+      }
+      status = target->timed_control(code, input.data(), in_length, output.data(), output_capacity, returned,
+                                     timeout_ms);
       if (returned > output_capacity) returned = output_capacity;
       break;
     }
@@ -124,6 +134,24 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
       status = text_answer(station_.bench_operator().answer_dialog(kind, caption, text));
       break;
     }
+    case lab::operation::power_cycle_card:
+      station_.usb().power_cycle();
+      status = text_answer("card power-cycled\n");
+      break;
+    case lab::operation::inject_request:
+      station_.usb().inject_request(input);
+      break;
+    case lab::operation::take_completions: {
+      std::string text;
+      for (const auto& completion : station_.usb().take_completions()) {
+        uint8_t length[4];
+        lab::put_le32(length, static_cast<uint32_t>(completion.size()));
+        text.append(reinterpret_cast<const char*>(length), 4);
+        text.append(completion.begin(), completion.end());
+      }
+      status = text_answer(text);
+      break;
+    }
     case lab::operation::status: {
       status = text_answer("zamsim pid " + std::to_string(platform::current_process_id()) + ", station " +
                            station_.config().name + " (" + station_.config().path + ")\n");
@@ -157,7 +185,7 @@ void lab_server::serve_client(std::shared_ptr<platform::stream_connection> clien
     // closes this client only.
     if (request.magic != lab::magic || request.input_length > lab::max_input ||
         request.output_capacity > lab::max_output || request.operation == 0 ||
-        request.operation > static_cast<uint32_t>(lab::operation::dialog)) {
+        request.operation > static_cast<uint32_t>(lab::operation::take_completions)) {
       std::printf("zamsim: malformed frame from a client (magic 0x%08X, operation %u, lengths %u/%u); closing it\n",
                   request.magic, request.operation, request.input_length, request.output_capacity);
       std::fflush(stdout);
