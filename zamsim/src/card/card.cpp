@@ -57,7 +57,33 @@ const char* fault_command_name(uint8_t code) {
   }
 }
 
-zam_card::zam_card(uint32_t mode, uint32_t next_boot_mode) : mode_(mode), next_boot_mode_(next_boot_mode) {}
+uint8_t fpga_mode_register(uint32_t mode) {
+  switch (mode) {
+    case mode_add_in_card: return 1;
+    case mode_topology: return 4;
+    case mode_known_endpoint: return 2;
+    default: return 0;
+  }
+}
+
+uint32_t next_boot_value_of(uint32_t mode) {
+  switch (mode) {
+    case mode_topology: return 2;
+    case mode_known_endpoint: return 1;
+    default: return 3;
+  }
+}
+
+uint32_t mode_of_next_boot_value(uint32_t value) {
+  switch (value & 0x3) {
+    case 1: return mode_known_endpoint;
+    case 2: return mode_topology;
+    default: return mode_add_in_card;  // 3, and 0: the factory default loads the add-in card image
+  }
+}
+
+zam_card::zam_card(uint32_t mode, uint32_t next_boot_mode)
+    : mode_(mode), next_boot_value_(next_boot_value_of(next_boot_mode)) {}
 
 uint32_t zam_card::serve(const uint8_t* in, uint32_t in_length, uint8_t* out, uint32_t out_capacity,
                          uint32_t& returned) {
@@ -169,7 +195,9 @@ uint32_t zam_card::mode() const {
 
 void zam_card::power_cycle() {
   std::lock_guard lock(mutex_);
-  mode_ = next_boot_mode_;
+  const uint32_t value = (dip_switches_ & dip_debug) ? dip_switches_ & 0x3u : next_boot_value_;
+  mode_ = mode_of_next_boot_value(value);
+  ++power_cycles_;
   trace_config_ = trace_config_power_on;
   armed_ = false;
   logging_suspended_ = false;
@@ -178,7 +206,32 @@ void zam_card::power_cycle() {
 
 void zam_card::set_next_boot_mode(uint32_t mode) {
   std::lock_guard lock(mutex_);
-  next_boot_mode_ = mode;
+  next_boot_value_ = next_boot_value_of(mode);
+}
+
+uint32_t zam_card::next_boot_value() const {
+  std::lock_guard lock(mutex_);
+  return next_boot_value_;
+}
+
+void zam_card::set_next_boot_value(uint32_t value) {
+  std::lock_guard lock(mutex_);
+  next_boot_value_ = value & 0x3u;
+}
+
+uint8_t zam_card::dip_switches() const {
+  std::lock_guard lock(mutex_);
+  return dip_switches_;
+}
+
+void zam_card::set_dip_switches(uint8_t switches) {
+  std::lock_guard lock(mutex_);
+  dip_switches_ = switches & 0x7u;
+}
+
+uint32_t zam_card::power_cycles() const {
+  std::lock_guard lock(mutex_);
+  return power_cycles_;
 }
 
 std::string zam_card::describe() const {
@@ -186,8 +239,11 @@ std::string zam_card::describe() const {
   static const char* const mode_names[] = {"add-in card", "topology", "known endpoint"};
   char line[256];
   std::string text;
-  std::snprintf(line, sizeof line, "card: mode %u (%s), next-boot mode %u, %s, logging %s, action count %u\n",
-                mode_, mode_ < 3 ? mode_names[mode_] : "unknown", next_boot_mode_, armed_ ? "armed" : "disarmed",
+  std::snprintf(line, sizeof line,
+                "card: mode %u (%s, FPGA mode register %u), next-boot mode %u (next-boot value %u), %s, logging %s, "
+                "action count %u\n",
+                mode_, mode_ < 3 ? mode_names[mode_] : "unknown", fpga_mode_register(mode_),
+                mode_of_next_boot_value(next_boot_value_), next_boot_value_, armed_ ? "armed" : "disarmed",
                 logging_suspended_ ? "suspended" : "on", action_count_);
   text += line;
   std::snprintf(line, sizeof line, "card: trace configuration 0x%08X\n", trace_config_);

@@ -15,6 +15,15 @@ inline constexpr uint32_t mode_add_in_card = 0;
 inline constexpr uint32_t mode_topology = 1;
 inline constexpr uint32_t mode_known_endpoint = 2;
 
+// The same modes as the FPGA mode register (xdata 0xD800) reads them.
+uint8_t fpga_mode_register(uint32_t mode);
+// Next-boot values as the I2C device 0x53 keeps them: 0 factory default (loads the add-in
+// card image), 1 known endpoint, 2 topology, 3 add-in card.
+uint32_t next_boot_value_of(uint32_t mode);
+uint32_t mode_of_next_boot_value(uint32_t value);
+// DIP switch 3 (bit 2) on: debug mode, switches 2-1 (bits 1:0) choose the next-boot value.
+inline constexpr uint8_t dip_debug = 0x4;
+
 // Card commands (word 0 of the command packet).
 namespace card_command {
 inline constexpr uint32_t set_trace_config = 1;
@@ -85,15 +94,23 @@ class zam_card {
   uint8_t command_type_byte() const;
   trace_buffer& trace() { return trace_; }
   uint32_t mode() const;
-  // A power cycle loads the next-boot mode.
+  // A power cycle loads the next-boot mode (the DIP switches' in debug mode).
   void power_cycle();
   void set_next_boot_mode(uint32_t mode);
+  uint32_t next_boot_value() const;
+  void set_next_boot_value(uint32_t value);
+  uint8_t dip_switches() const;
+  void set_dip_switches(uint8_t switches);
+  // How many power cycles the card has seen (a waiting bulk read ends at the next one).
+  uint32_t power_cycles() const;
   std::string describe() const;
 
  private:
   mutable std::mutex mutex_;
   uint32_t mode_;
-  uint32_t next_boot_mode_;
+  uint32_t next_boot_value_;
+  uint8_t dip_switches_ = 0;
+  uint32_t power_cycles_ = 0;
   uint32_t trace_config_ = trace_config_power_on;
   uint32_t action_count_ = 0;
   uint8_t command_map_[command_map_size] = {};

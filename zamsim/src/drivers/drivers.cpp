@@ -214,6 +214,25 @@ constexpr const char* farrow_path = "lab:farrow-0";
 constexpr const char* kep_path = "lab:kep-0";
 constexpr const char* card_path = "lab:zam-0";
 constexpr const char* kep_zam_path = "lab:zam-kep-0";
+// The card's USB controller, opened by its device name.
+constexpr const char* usb_path = "ezusb-0";
+
+// The EZ-USB driver of the card's controller; its requests may wait (bulk reads).
+class usb_driver : public driver_interface {
+ public:
+  explicit usb_driver(usb_controller& usb) : usb_(usb) {}
+  uint32_t control(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out, uint32_t out_capacity,
+                   uint32_t& returned) override {
+    return usb_.serve(code, in, in_length, out, out_capacity, returned, platform::infinite_timeout);
+  }
+  uint32_t timed_control(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out, uint32_t out_capacity,
+                         uint32_t& returned, uint32_t timeout_ms) override {
+    return usb_.serve(code, in, in_length, out, out_capacity, returned, timeout_ms);
+  }
+
+ private:
+  usb_controller& usb_;
+};
 
 }  // namespace
 
@@ -241,6 +260,7 @@ std::unique_ptr<driver_interface> driver_set::open(const std::string& path, uint
   if (path == kep_path && roles.known_endpoint) return std::make_unique<known_endpoint_driver>(station_);
   if (path == card_path && roles.farrow) return std::make_unique<card_driver>(station_, true);
   if (path == kep_zam_path && roles.known_endpoint) return std::make_unique<card_driver>(station_, false);
+  if (path == usb_path) return std::make_unique<usb_driver>(station_.usb());
   error = platform::error::file_not_found;
   return nullptr;
 }

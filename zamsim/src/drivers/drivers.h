@@ -41,6 +41,13 @@ class driver_interface {
   virtual ~driver_interface() = default;
   virtual uint32_t control(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out,
                            uint32_t out_capacity, uint32_t& returned) = 0;
+  // The same request with the time-out the client sent. Drivers that may wait for their
+  // device (a bulk pipe) end the request there with error::timeout; the others answer at
+  // once and ignore it.
+  virtual uint32_t timed_control(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out,
+                                 uint32_t out_capacity, uint32_t& returned, uint32_t /*timeout_ms*/) {
+    return control(code, in, in_length, out, out_capacity, returned);
+  }
 };
 
 // The interfaces a station offers, by class GUID, and opening them by path.

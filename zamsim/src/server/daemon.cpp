@@ -137,7 +137,8 @@ bool parse_command_line(const std::vector<std::string>& args, command_line& out,
   out = command_line{};
   out.command = args.at(0);
   const bool takes_station = out.command == "start" || out.command == "run";
-  if (!takes_station && out.command != "stop" && out.command != "status" && out.command != "show") {
+  if (!takes_station && out.command != "stop" && out.command != "status" && out.command != "show" &&
+      out.command != "power-cycle-card") {
     error = "unknown command \"" + out.command + "\"";
     return false;
   }
@@ -185,6 +186,7 @@ int run_command(const command_line& cl) {
   if (cl.command == "stop") return stop(cl);
   if (cl.command == "status") return simple_request(cl, lab::operation::status);
   if (cl.command == "show") return simple_request(cl, lab::operation::show);
+  if (cl.command == "power-cycle-card") return simple_request(cl, lab::operation::power_cycle_card);
   return run(cl);
 }
 

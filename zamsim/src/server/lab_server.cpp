@@ -27,7 +27,7 @@ bool lab_server::listen(const std::string& socket_path, std::string& error) {
 }
 
 uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, const std::vector<uint8_t>& input,
-                            uint32_t output_capacity, std::vector<uint8_t>& output) {
+                            uint32_t output_capacity, std::vector<uint8_t>& output, uint32_t timeout_ms) {
   output.assign(output_capacity, 0);
   uint32_t returned = 0;
   uint32_t status = success;
@@ -78,8 +78,18 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
         status = platform::error::invalid_handle;
         break;
       }
-      status = target->control(code, input.data(), static_cast<uint32_t>(input.size()), output.data(), output_capacity,
-                               returned);
+      uint32_t in_length = static_cast<uint32_t>(input.size());
+      if (lab::sends_data_buffer(code)) {
+        // The data buffer's bytes follow the input: they go to the driver in `output`.
+        if (in_length < output_capacity) {
+          status = platform::error::invalid_parameter;
+          break;
+        }
+        in_length -= output_capacity;
+        std::copy(input.begin() + in_length, input.end(), output.begin());
+      }
+      status = target->timed_control(code, input.data(), in_length, output.data(), output_capacity, returned,
+                                     timeout_ms);
       if (returned > output_capacity) returned = output_capacity;
       break;
     }
@@ -124,6 +134,24 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
       status = text_answer(station_.bench_operator().answer_dialog(kind, caption, text));
       break;
     }
+    case lab::operation::power_cycle_card:
+      station_.usb().power_cycle();
+      status = text_answer("card power-cycled\n");
+      break;
+    case lab::operation::inject_request:
+      station_.usb().inject_request(input);
+      break;
+    case lab::operation::take_completions: {
+      std::string text;
+      for (const auto& completion : station_.usb().take_completions()) {
+        uint8_t length[4];
+        lab::put_le32(length, static_cast<uint32_t>(completion.size()));
+        text.append(reinterpret_cast<const char*>(length), 4);
+        text.append(completion.begin(), completion.end());
+      }
+      status = text_answer(text);
+      break;
+    }
     case lab::operation::status: {
       status = text_answer("zamsim pid " + std::to_string(platform::current_process_id()) + ", station " +
                            station_.config().name + " (" + station_.config().path + ")\n");
@@ -166,7 +194,8 @@ void lab_server::serve_client(std::shared_ptr<platform::stream_connection> clien
         client->read_exact(input.data(), input.size(), frame_timeout_ms) != platform::io_status::ok) {
       break;  // the client went away in the middle of its request
     }
-    const uint32_t status = handle(request.operation, request.handle, request.code, input, request.output_capacity, output);
+    const uint32_t status =
+        handle(request.operation, request.handle, request.code, input, request.output_capacity, output, request.timeout_ms);
     const auto answer = lab::encode(lab::answer_header{status, static_cast<uint32_t>(output.size())});
     if (client->write_all(answer.data(), answer.size(), frame_timeout_ms) != platform::io_status::ok ||
         (!output.empty() && client->write_all(output.data(), output.size(), frame_timeout_ms) != platform::io_status::ok)) {

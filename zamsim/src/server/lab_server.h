@@ -27,9 +27,11 @@ class lab_server {
   void request_stop() { stopping_ = true; }
 
   // Answers one request (also used by tests without a socket). `output` is sized to the
-  // request's output capacity and cut to the bytes returned.
+  // request's output capacity and cut to the bytes returned. A control request passes its
+  // time-out on to the driver.
   uint32_t handle(uint32_t operation, uint32_t handle, uint32_t code, const std::vector<uint8_t>& input,
-                  uint32_t output_capacity, std::vector<uint8_t>& output);
+                  uint32_t output_capacity, std::vector<uint8_t>& output,
+                  uint32_t timeout_ms = platform::infinite_timeout);
 
   static constexpr std::size_t max_clients = 64;
 

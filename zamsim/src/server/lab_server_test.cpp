@@ -53,7 +53,9 @@ TEST_F(LabServerTest, ListsOpensControlsAndClosesInterfaces) {
   EXPECT_EQ(lab::get_le32(out.data() + 12), 0x4Au);       // flags
   EXPECT_EQ(lab::get_le32(out.data() + 32), 2u);          // port word 1
   EXPECT_EQ(call(lab::operation::control, handle, 0x222400, "", 43, out), platform::error::invalid_parameter);
-  EXPECT_EQ(call(lab::operation::control, handle, 0x999999, "", 44, out), platform::error::invalid_function);
+  EXPECT_EQ(call(lab::operation::control, handle, 0x999998, "", 44, out), platform::error::invalid_function);
+  // A code whose data buffer goes to the driver must carry that buffer after its input.
+  EXPECT_EQ(call(lab::operation::control, handle, 0x999999, "", 44, out), platform::error::invalid_parameter);
   EXPECT_EQ(call(lab::operation::control, handle + 1, 0x222400, "", 44, out), platform::error::invalid_handle);
   EXPECT_EQ(call(lab::operation::close, handle, 0, "", 0, out), 0u);
   EXPECT_EQ(call(lab::operation::close, handle, 0, "", 0, out), platform::error::invalid_handle);
@@ -77,6 +79,42 @@ TEST_F(LabServerTest, PromptsAndDialogsCheckTheirLengths) {
   EXPECT_EQ(call(lab::operation::status, 0, 0, "", 4096, out), 0u);
   EXPECT_EQ(std::string(out.begin(), out.begin() + 11), "zamsim pid ");
   EXPECT_EQ(call(static_cast<lab::operation>(42), 0, 0, "", 0, out), platform::error::invalid_function);
+}
+
+// The card's USB device through the dispatch: vendor writes carry their data buffer, bulk
+// traffic is injected and collected, a power cycle goes through the lab operation.
+TEST_F(LabServerTest, CardUsbDeviceThroughTheDispatch) {
+  std::vector<uint8_t> out;
+  ASSERT_EQ(call(lab::operation::open, 0, 0, "ezusb-0", 4, out), 0u);
+  const uint32_t handle = lab::get_le32(out.data());
+  // Vendor write of xdata 0x1000 (record, then the 3 data bytes), then the read back.
+  const std::string write_record("\x00\x02\x00\x00\xA3\x00\x00\x10\x00\x00", 10);
+  EXPECT_EQ(call(lab::operation::control, handle, 0x222059, write_record + "abc", 3, out), 0u);
+  const std::string read_record("\x01\x02\x00\x00\xA3\x00\x00\x10\x00\x00", 10);
+  EXPECT_EQ(call(lab::operation::control, handle, 0x222059, read_record + "xxx", 3, out), 0u);
+  EXPECT_EQ(std::string(out.begin(), out.end()), "abc");
+  // The data buffer missing: what is left of the record is too short, and the transfer stalls.
+  EXPECT_EQ(call(lab::operation::control, handle, 0x222059, read_record, 3, out), platform::error::gen_failure);
+  EXPECT_EQ(call(lab::operation::control, handle, 0x222059, "", 3, out), platform::error::invalid_parameter);
+
+  // Topology mode after a power cycle; a request injected for pipe 1 is read there.
+  station_->card().set_next_boot_mode(mode_topology);
+  EXPECT_EQ(call(lab::operation::power_cycle_card, 0, 0, "", 64, out), 0u);
+  EXPECT_EQ(station_->card().mode(), mode_topology);
+  EXPECT_EQ(call(lab::operation::inject_request, 0, 0, std::string(12, '\x04'), 0, out), 0u);
+  const std::string pipe1("\x01\x00\x00\x00", 4), pipe0("\x00\x00\x00\x00", 4);
+  EXPECT_EQ(server_->handle(static_cast<uint32_t>(lab::operation::control), handle, 0x22204E,
+                            std::vector<uint8_t>(pipe1.begin(), pipe1.end()), 64, out, 10),
+            0u);
+  EXPECT_EQ(out, std::vector<uint8_t>(12, 4));
+  EXPECT_EQ(server_->handle(static_cast<uint32_t>(lab::operation::control), handle, 0x22204E,
+                            std::vector<uint8_t>(pipe1.begin(), pipe1.end()), 64, out, 10),
+            platform::error::timeout);
+  EXPECT_EQ(call(lab::operation::control, handle, 0x222051, pipe0 + "completion12", 12, out), 0u);
+  EXPECT_EQ(call(lab::operation::take_completions, 0, 0, "", 1024, out), 0u);
+  EXPECT_EQ(std::string(out.begin(), out.end()), std::string("\x0C\x00\x00\x00", 4) + "completion12");
+  EXPECT_NE(station_->describe().find("usb: mode 1 (FPGA mode register 0x04, next-boot value 2)"), std::string::npos)
+      << station_->describe();
 }
 
 }  // namespace

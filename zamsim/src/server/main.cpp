@@ -15,6 +15,7 @@ void usage(std::FILE* to) {
       "  zamsim stop   [--socket PATH]\n"
       "  zamsim status [--socket PATH]\n"
       "  zamsim show   [--socket PATH]\n"
+      "  zamsim power-cycle-card [--socket PATH]   # the card loads its next-boot mode\n"
       "  zamsim run <station file> [--socket PATH] -- <command...>\n"
       "\n"
       "The socket is PATH, else $ZAMSIM_SOCKET, else zamsim-<uid>/zamsim.sock in the runtime\n"

@@ -72,7 +72,17 @@ lab_station::lab_station(station_config config, std::unique_ptr<hierarchy> tree)
     : config_(std::move(config)),
       tree_(std::move(tree)),
       host_(std::make_unique<recording_access>(*this)),
-      card_(config_.card_mode, config_.card_next_boot_mode) {}
+      card_(config_.card_mode, config_.card_next_boot_mode) {
+  usb_card_contents contents;
+  contents.version_major = static_cast<uint8_t>(config_.card_firmware_version >> 16);
+  contents.version_minor = static_cast<uint8_t>(config_.card_firmware_version >> 8);
+  contents.version_build = static_cast<uint8_t>(config_.card_firmware_version);
+  contents.dip_switches = static_cast<uint8_t>(config_.card_dip_switches);
+  contents.link_state_a = static_cast<uint8_t>(config_.card_link_state_a);
+  contents.link_state_b = static_cast<uint8_t>(config_.card_link_state_b);
+  usb_ = std::make_unique<usb_controller>(card_, contents);
+  if (config_.card_power_cycle_at_start) usb_->power_cycle();
+}
 
 lab_station::~lab_station() = default;
 
@@ -177,6 +187,7 @@ std::string lab_station::describe() {
   text += line;
   text += tree_->describe();
   text += card_.describe();
+  text += usb_->describe();
   if (link_) text += link_->describe();
   text += operator_.describe();
   return text;

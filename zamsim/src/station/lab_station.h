@@ -8,6 +8,7 @@
 #include <string>
 
 #include "card/card.h"
+#include "usb/usb_controller.h"
 #include "dut/dut_device.h"
 #include "link/dut_link.h"
 #include "firmware/firmware.h"
@@ -44,6 +45,8 @@ class lab_station {
   const station_roles& roles() const { return roles_; }
   const firmware_report& boot_report() const { return report_; }
   zam_card& card() { return card_; }
+  // The card's USB controller (ezusb-0).
+  usb_controller& usb() { return *usb_; }
   virtual_operator& bench_operator() { return operator_; }
   hierarchy& tree() { return *tree_; }
   // The link between the card's port and the DUT; nullptr before the boot or when the
@@ -64,6 +67,7 @@ class lab_station {
   station_roles roles_;
   firmware_report report_;
   zam_card card_;
+  std::unique_ptr<usb_controller> usb_;
   virtual_operator operator_;
   std::unique_ptr<dut_device> dut_;
   std::unique_ptr<dut_link> link_;

@@ -110,6 +110,11 @@ std::optional<station_config> load_station(const std::string& path, std::string&
   }
   s.card_next_boot_mode = s.card_mode;  // unless the station says otherwise
   if (!r.number("Card", "NextBootMode", s.card_next_boot_mode, 0xFFFFFFFFull) ||
+      !r.number("Card", "DipSwitches", s.card_dip_switches, 7) ||
+      !r.number("Card", "FirmwareVersion", s.card_firmware_version, 0xFFFFFF) ||
+      !r.number("Card", "LinkStateA", s.card_link_state_a, 0x3F) ||
+      !r.number("Card", "LinkStateB", s.card_link_state_b, 0x3F) ||
+      !r.number("Card", "PowerCycleAtStart", s.card_power_cycle_at_start, 1) ||
       !r.number("DUT", "MaxWidth", s.dut_max_width, 32) ||
       !r.number("DUT", "NegotiatedWidth", s.dut_negotiated_width, 32)) {
     return std::nullopt;
