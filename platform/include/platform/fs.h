@@ -4,6 +4,7 @@
 // separator is "/": `native_path` turns the foreign separator into the native one.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -29,6 +30,10 @@ bool file_exists(const std::string& path);
 
 // Whether the file exists and can be opened for reading.
 bool can_open_for_reading(const std::string& path);
+
+// Size in bytes and modification time (seconds since 1970-01-01 UTC) of a regular file;
+// false when the file does not exist or is not a regular file.
+bool file_size_and_time(const std::string& path, uint64_t& size, int64_t& modified);
 
 // Deletes a file. On failure returns false and, when `reason` is given, stores the
 // operating system's reason.
