@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
@@ -63,28 +61,6 @@ TEST(FsTest, ListsOnlyMatchingRegularFiles) {
   platform::set_delete_hook(nullptr);
   EXPECT_TRUE(fs::exists(dir / "OEM2.INF"));
   EXPECT_TRUE(platform::delete_file((dir / "OEM2.INF").string()));
-  fs::remove_all(dir);
-}
-
-}  // namespace
-
-namespace {
-
-TEST(FsTest, FileSizeAndTimeOfRegularFilesOnly) {
-  const fs::path dir = fs::temp_directory_path() / ("fs_info_" + std::to_string(::getpid()));
-  fs::create_directories(dir);
-  const std::string file = (dir / "image.bin").string();
-  { std::ofstream(file, std::ios::binary) << std::string(300, 'x'); }
-  fs::last_write_time(file, fs::file_time_type::clock::now());
-  uint64_t size = 0;
-  int64_t modified = 0;
-  ASSERT_TRUE(platform::file_size_and_time(file, size, modified));
-  EXPECT_EQ(size, 300u);
-  const int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
-                          std::chrono::system_clock::now().time_since_epoch()).count();
-  EXPECT_LE(std::abs(now - modified), 5);
-  EXPECT_FALSE(platform::file_size_and_time(dir.string(), size, modified));
-  EXPECT_FALSE(platform::file_size_and_time((dir / "missing").string(), size, modified));
   fs::remove_all(dir);
 }
 
