@@ -147,7 +147,7 @@ TEST_F(ZamdiagTest, BootImageRecordsGoInPiecesOfAtMost255Bytes) {
 
 TEST_F(ZamdiagTest, BootImagesThatAreNotWholeSayInvalidFileFormat) {
   auto cut = boot_image({{0x0000, counting(40)}}, false);
-  cut.resize(cut.size() - 10);
+  cut.erase(cut.end() - 10, cut.end());
   auto head_cut = boot_image({{0x0000, {1}}}, false);
   head_cut.insert(head_cut.end(), {0x00, 0x02});
   auto wrong = boot_image({{0x0000, {1}}});

@@ -1,6 +1,8 @@
 // The tool's run: options, device, dispatch in a fixed order.
 #include "zamdiag.h"
 
+#include <optional>
+
 #include "card_info.h"
 #include "card_modes.h"
 #include "code_download.h"

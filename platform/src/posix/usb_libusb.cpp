@@ -89,7 +89,7 @@ class libusb_backend : public backend {
       status = libusb_claim_interface(handle, 0);
       if (status == 0) endpoints = bulk_endpoints_of(chosen);
     }
-    if (count > 0) libusb_free_device_list(list, 1);
+    if (count >= 0) libusb_free_device_list(list, 1);  // an empty list is allocated too
     if (status != 0) {
       if (chosen == nullptr) {
         problem = seen == 0 ? "none attached" : std::to_string(seen) + " attached";
