@@ -19,6 +19,12 @@ std::vector<uint8_t> joined(const uint8_t* head, std::size_t head_length, const 
   return bytes;
 }
 
+// The driver's u32 pipe number.
+std::array<uint8_t, 4> pipe_number(uint32_t pipe) {
+  return {static_cast<uint8_t>(pipe), static_cast<uint8_t>(pipe >> 8), static_cast<uint8_t>(pipe >> 16),
+          static_cast<uint8_t>(pipe >> 24)};
+}
+
 bool timed_out(uint32_t error_code) {
   return error_code == 1460 || error_code == platform::error::sem_timeout;
 }
@@ -58,9 +64,8 @@ bool card_port::read(uint16_t request, uint32_t address, uint8_t* data, uint32_t
   returned = 0;
   bool ok;
   if (request == request_bulk) {
-    const uint8_t pipe[4] = {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8),
-                             static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 24)};
-    ok = control(ioctl_bulk_read, joined(pipe, 4, nullptr, 0), data, length, returned,
+    const auto pipe = pipe_number(address);
+    ok = control(ioctl_bulk_read, joined(pipe.data(), pipe.size(), nullptr, 0), data, length, returned,
                  request_timeout_ms);
     if (!ok) {
       const uint32_t why = platform::last_error();
@@ -86,9 +91,8 @@ bool card_port::write(uint16_t request, uint32_t address, const uint8_t* data, u
   std::vector<uint8_t> in;
   uint32_t code;
   if (request == request_bulk) {
-    const uint8_t pipe[4] = {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8),
-                             static_cast<uint8_t>(address >> 16), static_cast<uint8_t>(address >> 24)};
-    in = joined(pipe, 4, data, length);
+    const auto pipe = pipe_number(address);
+    in = joined(pipe.data(), pipe.size(), data, length);
     code = ioctl_bulk_write;
   } else {
     const auto record = control_record(false, request, address);

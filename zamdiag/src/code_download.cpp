@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "file_pieces.h"
 #include "print_format.h"
 
 namespace zamdiag {
@@ -125,11 +126,8 @@ bool write_boot_records(tool_context& tool, std::ifstream& file) {
 }  // namespace
 
 int download_intel_hex(tool_context& tool, const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    tool.err << format("can't open %s\n", path.c_str());
-    return status::failed;
-  }
+  std::ifstream file;
+  if (!open_input(tool.err, path, file)) return status::failed;
   std::string text(max_hex_file, '\0');
   file.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<std::size_t>(file.gcount()));
@@ -141,13 +139,7 @@ int download_intel_hex(tool_context& tool, const std::string& path) {
 
 int reset_with_boot_image(tool_context& tool, const std::string& path) {
   std::ifstream file;
-  if (!path.empty()) {
-    file.open(path, std::ios::binary);
-    if (!file) {
-      tool.err << format("can't open %s\n", path.c_str());
-      return status::failed;
-    }
-  }
+  if (!path.empty() && !open_input(tool.err, path, file)) return status::failed;
   if (!tool.card.hold_reset(true)) return status::failed;
   bool written = true;
   if (!path.empty()) {

@@ -5,30 +5,20 @@
 #include <fstream>
 
 #include "ezusb_map.h"
+#include "file_pieces.h"
 #include "print_format.h"
 
 namespace zamdiag {
 namespace {
 
-bool open_input(tool_context& tool, const std::string& path, std::ifstream& file) {
-  file.open(path, std::ios::binary);
-  if (!file) tool.err << format("can't open %s\n", path.c_str());
-  return static_cast<bool>(file);
-}
-
-uint32_t next_piece(std::ifstream& file, uint8_t* buffer) {
-  file.read(reinterpret_cast<char*>(buffer), max_transfer);
-  return static_cast<uint32_t>(file.gcount());
-}
-
 }  // namespace
 
 int download_eeprom(tool_context& tool, const std::string& path, uint32_t offset) {
   std::ifstream file;
-  if (!open_input(tool, path, file)) return status::failed;
+  if (!open_input(tool.err, path, file)) return status::failed;
   uint8_t buffer[max_transfer];
   uint32_t address = offset;
-  while (const uint32_t piece = next_piece(file, buffer)) {
+  while (const uint32_t piece = read_piece(file, buffer)) {
     if (!tool.card.write(request_eeprom, address, buffer, piece)) return status::failed;
     address += piece;
   }
@@ -69,11 +59,11 @@ int upload_eeprom(tool_context& tool, const std::string& path, uint32_t offset, 
 
 int download_fpga(tool_context& tool, const std::string& path) {
   std::ifstream file;
-  if (!open_input(tool, path, file)) return status::failed;
+  if (!open_input(tool.err, path, file)) return status::failed;
   uint8_t buffer[max_transfer];
   uint16_t running = 0;  // the 16-bit count whose wrap shows progress
   bool first = true;
-  while (const uint32_t piece = next_piece(file, buffer)) {
+  while (const uint32_t piece = read_piece(file, buffer)) {
     if (!tool.card.write(request_fpga, first ? 0 : 1, buffer, piece)) {
       tool.out << "\nFPGA download failed\n";
       return status::failed;

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "ezusb_map.h"
+#include "file_pieces.h"
 #include "platform/fs.h"
 #include "print_format.h"
 
@@ -31,21 +32,6 @@ bool stat_image(tool_context& tool, const std::string& path, image_file& file) {
     return false;
   }
   return true;
-}
-
-bool open_stream(tool_context& tool, const std::string& path, image_file& file) {
-  file.stream.open(path, std::ios::binary);
-  if (!file.stream) {
-    tool.err << format("can't open %s\n", path.c_str());
-    return false;
-  }
-  return true;
-}
-
-// Reads the next piece of the file; 0 at its end.
-uint32_t next_piece(image_file& file, uint8_t* buffer) {
-  file.stream.read(reinterpret_cast<char*>(buffer), max_transfer);
-  return static_cast<uint32_t>(file.stream.gcount());
 }
 
 // "." each time the bytes done reach a multiple of 64 KiB.
@@ -89,7 +75,7 @@ int program_flash(tool_context& tool, const std::string& path, uint32_t offset, 
     return status::failed;
   }
   tool.out << "programming..." << std::flush;
-  if (!open_stream(tool, path, file)) return status::failed;
+  if (!open_input(tool.err, path, file.stream)) return status::failed;
   // The card places program writes one after another from the start it erased.
   if (header) {
     const auto bytes = image_header(static_cast<uint32_t>(file.size), static_cast<uint32_t>(file.modified));
@@ -100,7 +86,7 @@ int program_flash(tool_context& tool, const std::string& path, uint32_t offset, 
   }
   uint8_t buffer[max_transfer];
   uint64_t done = 0;
-  while (const uint32_t piece = next_piece(file, buffer)) {
+  while (const uint32_t piece = read_piece(file.stream, buffer)) {
     if (!tool.card.write(request_flash, 0, buffer, piece)) {
       tool.out << format("\nprogramming failed at offset 0x%08llx\n", static_cast<unsigned long long>(done));
       return status::failed;
@@ -116,7 +102,7 @@ int verify_flash(tool_context& tool, const std::string& path, uint32_t offset, b
   image_file file;
   if (!stat_image(tool, path, file)) return status::failed;
   tool.out << "verifying..." << std::flush;
-  if (!open_stream(tool, path, file)) return status::failed;
+  if (!open_input(tool.err, path, file.stream)) return status::failed;
   int errors = 0;
   uint8_t flash[max_transfer];
   if (header) {
@@ -136,7 +122,7 @@ int verify_flash(tool_context& tool, const std::string& path, uint32_t offset, b
   uint64_t done = 0;
   bool stopped = false;
   while (!stopped) {
-    const uint32_t piece = next_piece(file, buffer);
+    const uint32_t piece = read_piece(file.stream, buffer);
     if (piece == 0) break;
     uint32_t returned = 0;
     if (!tool.card.read(request_flash, offset + static_cast<uint32_t>(done), flash, piece, returned) ||
