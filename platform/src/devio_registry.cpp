@@ -50,6 +50,8 @@ struct builtins {
   std::shared_ptr<device_provider> sysfs;
   std::shared_ptr<device_provider> lab;
   std::string lab_socket;
+  std::shared_ptr<device_provider> usb;
+  bool usb_made = false;
 };
 
 std::vector<std::shared_ptr<device_provider>> builtin_providers() {
@@ -66,6 +68,11 @@ std::vector<std::shared_ptr<device_provider>> builtin_providers() {
   }
   if (!r.sysfs) r.sysfs = make_sysfs_provider();
   list.push_back(r.sysfs);
+  if (!r.usb_made) {
+    r.usb = make_usb_provider();
+    r.usb_made = true;
+  }
+  if (r.usb) list.push_back(r.usb);
   return list;
 }
 

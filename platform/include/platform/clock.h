@@ -18,6 +18,9 @@ struct local_time {
 
 local_time local_now();
 
+// The local time of a moment given in seconds since 1970-01-01 UTC (milliseconds 0).
+local_time local_time_at(int64_t seconds_since_1970);
+
 // Milliseconds since an arbitrary start, wrapping at 2^32 like GetTickCount.
 uint32_t tick_ms();
 

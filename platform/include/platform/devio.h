@@ -14,7 +14,8 @@
 //   have read is consumed, and nothing arrives late into the caller's buffer.
 // - Providers serve the requests. Exactly one place chooses which provider serves a class
 //   (`active_provider_for`): providers registered in-process (unit tests) come first, in
-//   registration order; then the lab when `ZAMSIM_SOCKET` is set; then the sysfs provider.
+//   registration order; then the lab when `ZAMSIM_SOCKET` is set; else the sysfs provider
+//   and, for the `ezusb-N` names, the usb provider.
 // - Handles are process-wide small integers; `invalid_handle` is never a valid one.
 //   Calls are thread-safe.
 #pragma once
@@ -176,6 +177,9 @@ class inprocess_provider : public device_provider {
 // Built-in providers, exposed for tests and diagnostics.
 std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root = "/sys/bus/pci/devices");
 std::shared_ptr<device_provider> make_lab_provider(std::string socket_path);
+// The `ezusb-N` names on a real card through libusb (IDs from ZAM_USB_ID, default
+// 04b4:8613); nullptr in a build without libusb.
+std::shared_ptr<device_provider> make_usb_provider();
 
 namespace detail {
 void* local_device_registry();

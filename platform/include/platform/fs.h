@@ -4,6 +4,7 @@
 // separator is "/": `native_path` turns the foreign separator into the native one.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,10 @@ bool can_open_for_reading(const std::string& path);
 // Reads a whole file into `content`. On failure (cannot open, read error) returns false
 // and, when `reason` is given, stores the operating system's reason.
 bool read_file(const std::string& path, std::string* content, std::string* reason = nullptr);
+
+// Size in bytes and modification time (seconds since 1970-01-01 UTC) of a regular file;
+// false when the file does not exist or is not a regular file.
+bool file_size_and_time(const std::string& path, uint64_t& size, int64_t& modified);
 
 // Deletes a file. On failure returns false and, when `reason` is given, stores the
 // operating system's reason.

@@ -20,6 +20,17 @@ local_time local_now() {
                     static_cast<int>(now.tv_nsec / 1000000)};
 }
 
+local_time local_time_at(int64_t seconds_since_1970) {
+  // localtime_r need not read TZ again; tzset makes a changed zone take effect.
+  tzset();
+  const time_t moment = static_cast<time_t>(seconds_since_1970);
+  tm fields {};
+  localtime_r(&moment, &fields);
+  return local_time{fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_wday, fields.tm_mday,
+                    fields.tm_hour,        fields.tm_min,     fields.tm_sec,
+                    0};
+}
+
 uint32_t tick_ms() {
   timespec now {};
   clock_gettime(CLOCK_MONOTONIC, &now);

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdlib>
+#include <string>
+
 namespace {
 
 TEST(ClockTest, LocalTimeFieldsAreInRange) {
@@ -32,6 +35,30 @@ TEST(ClockTest, TimeScaleParsesFactorAndRejectsGarbage) {
   }
   ::unsetenv("ZAM_TIME_SCALE");
   EXPECT_DOUBLE_EQ(platform::time_scale(), 1.0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ClockTest, LocalTimeOfAMomentFollowsTheZone) {
+  const char* saved = std::getenv("TZ");
+  const std::string old = saved != nullptr ? saved : "";
+  setenv("TZ", "UTC", 1);
+  // 2001-09-09 01:46:40 UTC, a Sunday.
+  auto t = platform::local_time_at(1000000000);
+  EXPECT_EQ(t.year, 2001);
+  EXPECT_EQ(t.month, 9);
+  EXPECT_EQ(t.day, 9);
+  EXPECT_EQ(t.day_of_week, 0);
+  EXPECT_EQ(t.hour, 1);
+  EXPECT_EQ(t.minute, 46);
+  EXPECT_EQ(t.second, 40);
+  setenv("TZ", "EST5", 1);
+  t = platform::local_time_at(1000000000);
+  EXPECT_EQ(t.day, 8);
+  EXPECT_EQ(t.hour, 20);
+  if (saved != nullptr) setenv("TZ", old.c_str(), 1); else unsetenv("TZ");
 }
 
 }  // namespace

@@ -63,6 +63,14 @@ bool file_exists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
+bool file_size_and_time(const std::string& path, uint64_t& size, int64_t& modified) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  size = static_cast<uint64_t>(info.st_size);
+  modified = static_cast<int64_t>(info.st_mtime);
+  return true;
+}
+
 bool can_open_for_reading(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
