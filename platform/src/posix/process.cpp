@@ -9,8 +9,8 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <climits>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "platform/clock.h"
