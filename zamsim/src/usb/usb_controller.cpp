@@ -167,7 +167,7 @@ uint32_t usb_controller::vendor_read(uint8_t request, uint32_t address, uint8_t*
           data[i] = static_cast<uint8_t>((xdata_[at] & 0xC0) | (contents_.link_state_a & 0x3F));
         } else if (at == ezusb::xdata_link_status_b) {
           data[i] = static_cast<uint8_t>((xdata_[at] & 0xC0) | (contents_.link_state_b & 0x3F));
-        } else {
+        } else if (!scan_read(at, data[i])) {
           data[i] = xdata_[at];
         }
       }
@@ -196,7 +196,9 @@ uint32_t usb_controller::vendor_write(uint8_t request, uint32_t address, const u
     case ezusb::request_xdata:
       if (!inside(address, length, ezusb::xdata_size)) return stall;
       for (uint32_t i = 0; i < length; ++i) {
-        if (address + i != ezusb::xdata_mode_register) xdata_[address + i] = data[i];  // the FPGA owns the mode register
+        const uint32_t at = address + i;
+        if (at == ezusb::xdata_mode_register || scan_write(at, data[i])) continue;  // the FPGA's registers
+        xdata_[at] = data[i];
       }
       return success;
     case ezusb::request_idata:
@@ -228,6 +230,45 @@ uint32_t usb_controller::vendor_write(uint8_t request, uint32_t address, const u
       return success;
     default: return stall;
   }
+}
+
+bool usb_controller::scan_read(uint32_t address, uint8_t& value) const {
+  for (int port = 0; port < 2; ++port) {
+    const uint32_t control = port == 0 ? ezusb::xdata_scan_control_a : ezusb::xdata_scan_control_b;
+    const uint32_t sample = (port == 0 ? ezusb::xdata_scan_block_a : ezusb::xdata_scan_block_b) + ezusb::xdata_scan_sample;
+    const int position = scan_position_[port];
+    if (address == control) {
+      // Steps complete at once; bit 0 marks either end of the range.
+      value = static_cast<uint8_t>(0x80 | (position == -ezusb::scan_range || position == ezusb::scan_range ? 1 : 0));
+      return true;
+    }
+    if (address == control + 3) {
+      value = static_cast<uint8_t>(position + ezusb::scan_range);  // the delay tap
+      return true;
+    }
+    if (address == sample) {
+      const bool good = contents_.scan_finds_window && position >= -ezusb::scan_window && position <= ezusb::scan_window;
+      value = good ? 0x02 : 0x00;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool usb_controller::scan_write(uint32_t address, uint8_t value) {
+  for (int port = 0; port < 2; ++port) {
+    const uint32_t control = port == 0 ? ezusb::xdata_scan_control_a : ezusb::xdata_scan_control_b;
+    if (address == control + 1 || address == control + 2) {
+      int& position = scan_position_[port];
+      if (value == 1) {
+        if (address == control + 1 && position < ezusb::scan_range) ++position;
+        if (address == control + 2 && position > -ezusb::scan_range) --position;
+      }
+      return true;
+    }
+    if (address == control || address == control + 3) return true;  // read-only
+  }
+  return false;
 }
 
 void usb_controller::finish_fpga_download() {

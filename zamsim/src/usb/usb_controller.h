@@ -23,7 +23,8 @@ struct usb_card_contents {
   uint8_t version_build = 0;
   uint8_t dip_switches = 0;     // bits 2..0 = switches 3..1
   uint8_t link_state_a = 0x10;  // xdata 0xCF28 bits 5:0
-  uint8_t link_state_b = 0x10;  // xdata 0xC728 bits 5:0
+  uint8_t link_state_b = 0x11;  // xdata 0xC728 bits 5:0
+  bool scan_finds_window = true;  // the delay scan's samples are good around the centre
   bool factory_images = true;   // the three mode images in FLASH
 };
 
@@ -56,6 +57,9 @@ class usb_controller {
   uint8_t i2c_register(uint8_t reg) const;
   void set_i2c_register(uint8_t reg, uint8_t value);
   bool image_valid(uint32_t offset) const;
+  // The delay scan registers: true when the address is one of them (read or written).
+  bool scan_read(uint32_t address, uint8_t& value) const;
+  bool scan_write(uint32_t address, uint8_t value);
   void finish_fpga_download();
 
   zam_card& card_;
@@ -76,6 +80,7 @@ class usb_controller {
   std::deque<std::vector<uint8_t>> requests_;
   std::vector<std::vector<uint8_t>> completions_;
   uint32_t waiting_reads_ = 0;
+  int scan_position_[2] = {0, 0};  // port A, port B
 };
 
 // The "ZAM1" header of a FLASH image.
