@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "lab_fixture.h"
@@ -123,6 +124,50 @@ TEST_F(UsbOnLab, ZamlibMovesARequestAndItsCompletion) {
   ASSERT_EQ(client.call(lab::operation::take_completions, 0, 0, nullptr, 0, taken.data(), 1024, returned, 1000), 0u);
   const std::vector<uint8_t> expected{16, 0, 0, 0, 0x4A, 0, 0, 1, 0, 0x18, 0, 4, 0, 0, 1, 0, 0x86, 0x80, 0x12, 0x34};
   EXPECT_EQ(std::vector<uint8_t>(taken.begin(), taken.begin() + returned), expected);
+}
+
+// The real fwtool program against the lab: the card in topology mode, a small firmware's
+// requests waiting on pipe 1, an automated case that answers them and passes.
+TEST_F(UsbOnLab, FwtoolAnswersAFirmwareThroughTheLab) {
+  set_next_boot_bit(0, false);
+  set_next_boot_bit(1, true);
+  power_cycle();
+  platform::lab_client client(socket_);
+  // 00:00.0 vendor/device, its header type, an empty slot, the command register, the end marker.
+  const std::vector<std::vector<uint8_t>> firmware{
+      {0x04, 0, 0, 1, 0, 0, 0x00, 0x0F, 0, 0x00, 0, 0x00},
+      {0x04, 0, 0, 1, 0, 0, 0x01, 0x0F, 0, 0x00, 0, 0x0C},
+      {0x04, 0, 0, 1, 0, 0, 0x02, 0x0F, 0, 0x08, 0, 0x00},
+      {0x44, 0, 0, 1, 0, 0, 0x03, 0x03, 0, 0x00, 0, 0x04, 0, 0, 0, 0},
+      {0x44, 0, 0, 1, 0, 0, 0x04, 0x01, 0, 0x00, 0, 0xFC, 1, 0, 0, 0}};
+  uint32_t none = 0;
+  for (const auto& request : firmware) {
+    ASSERT_EQ(client.call(lab::operation::inject_request, 0, 0, request.data(), static_cast<uint32_t>(request.size()),
+                          nullptr, 0, none, 1000),
+              0u);
+  }
+  const std::filesystem::path bench = std::filesystem::path(folder_) / "bench";
+  std::filesystem::create_directories(bench / "ini");
+  std::filesystem::create_directories(bench / "Tests" / "Cases");
+  std::filesystem::copy_file(FWTOOL_TESTDATA "/one_endpoint.test", bench / "Tests" / "Cases" / "one.test");
+  std::filesystem::create_symlink(ZAMLIB_FILE, bench / "libzamlib.so");
+  {
+    std::ofstream ini(bench / "ini" / "ORVENapp.ini");
+    ini << "[DLL]\nDLLName=zamlib.dll\n[TimingParameters]\nDriverInitTimeout=1000\nFirstRequestTimeout=2000\n"
+           "TrafficStopTimeout=1000\n[CustomOptions]\nAutomateRunAll=1\nPromptUserToPowerSystem=0\n";
+  }
+  int code = -1;
+  const std::string out = capture("cd " + bench.string() + " && ZAM_OPERATOR=auto ZAMSIM_SOCKET=" + socket_ + " " +
+                                      FWTOOL_EXE + " Tests/Cases/one.test \"Lab Case\" 2>&1",
+                                  &code);
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_EQ(out, "exiting with ORVENStatus = 0x00000000\n");
+  std::vector<uint8_t> taken(4096);
+  uint32_t returned = 0;
+  ASSERT_EQ(client.call(lab::operation::take_completions, 0, 0, nullptr, 0, taken.data(), 4096, returned, 1000), 0u);
+  // Four completions (16, 16, 12 and 12 bytes with their length words); the marker is not answered.
+  EXPECT_EQ(returned, 4u * 4 + 16 + 16 + 12 + 12);
+  EXPECT_NE(std::ifstream(bench / "logs" / "Lab Case.packets").peek(), EOF);
 }
 
 }  // namespace
