@@ -1,6 +1,7 @@
 // The card's USB controller: vendor requests, reset, RAM download and bulk pipes.
 #include "usb/usb_controller.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -90,7 +91,8 @@ void usb_controller::set_i2c_register(uint8_t reg, uint8_t value) {
 }
 
 uint32_t usb_controller::serve(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* data,
-                               uint32_t data_length, uint32_t& returned, uint32_t timeout_ms) {
+                               uint32_t data_length, uint32_t& returned, uint32_t timeout_ms,
+                               const std::function<bool()>& caller_gone) {
   returned = 0;
   switch (code) {
     case ezusb::ioctl_vendor: {
@@ -122,7 +124,7 @@ uint32_t usb_controller::serve(uint32_t code, const uint8_t* in, uint32_t in_len
     case ezusb::ioctl_bulk_write: {
       if (in_length != 4) return stall;
       const uint32_t pipe = uint32_t{in[0]} | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
-      if (code == ezusb::ioctl_bulk_read) return bulk_read(pipe, data, data_length, returned, timeout_ms);
+      if (code == ezusb::ioctl_bulk_read) return bulk_read(pipe, data, data_length, returned, timeout_ms, caller_gone);
       if (pipe != ezusb::pipe_completions || card_.mode() != mode_topology) return stall;
       std::lock_guard lock(mutex_);
       completions_.emplace_back(data, data + data_length);
@@ -279,7 +281,7 @@ void usb_controller::finish_fpga_download() {
 }
 
 uint32_t usb_controller::bulk_read(uint32_t pipe, uint8_t* data, uint32_t length, uint32_t& returned,
-                                   uint32_t timeout_ms) {
+                                   uint32_t timeout_ms, const std::function<bool()>& caller_gone) {
   if (pipe != ezusb::pipe_requests) return stall;
   std::unique_lock lock(mutex_);
   const uint32_t cycles = card_.power_cycles();
@@ -287,13 +289,28 @@ uint32_t usb_controller::bulk_read(uint32_t pipe, uint8_t* data, uint32_t length
     return card_.power_cycles() != cycles || (card_.mode() == mode_topology && !requests_.empty());
   };
   ++waiting_reads_;
-  bool done = true;
-  if (timeout_ms == platform::infinite_timeout) {
-    pipe_changed_.wait(lock, ready);
-  } else {
-    done = pipe_changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), ready);
+  // Wait in slices, so that a read whose client has gone ends soon and leaves the request
+  // for the next reader.
+  constexpr auto slice = std::chrono::milliseconds(50);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  bool done = false;
+  bool gone = false;
+  for (;;) {
+    const auto now = std::chrono::steady_clock::now();
+    const bool endless = timeout_ms == platform::infinite_timeout;
+    if (!endless && now >= deadline) break;
+    const auto wait = endless ? slice : std::min<std::chrono::steady_clock::duration>(slice, deadline - now);
+    if (pipe_changed_.wait_for(lock, wait, ready)) {
+      done = true;
+      break;
+    }
+    if (caller_gone && caller_gone()) {
+      gone = true;
+      break;
+    }
   }
   --waiting_reads_;
+  if (gone) return platform::error::operation_aborted;
   if (!done) return platform::error::timeout;
   if (card_.power_cycles() != cycles) return platform::error::operation_aborted;
   std::vector<uint8_t> packet = std::move(requests_.front());

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -264,6 +265,27 @@ TEST_F(UsbControllerTest, BulkPipesInTopologyModeTimeOutAndAbort) {
   waiter.join();
   EXPECT_EQ(aborted, platform::error::operation_aborted);
   EXPECT_EQ(other_returned, 0u);
+}
+
+TEST_F(UsbControllerTest, AReadWhoseClientLeftEndsAndLeavesTheRequestForTheNext) {
+  card.set_next_boot_mode(mode_topology);
+  usb.power_cycle();
+  std::atomic<bool> gone{false};
+  uint32_t ended = 0, returned = 0;
+  std::thread reader([&] {
+    std::vector<uint8_t> buffer(64);
+    uint8_t pipe[4] = {1, 0, 0, 0};
+    ended = usb.serve(ezusb::ioctl_bulk_read, pipe, 4, buffer.data(), 64, returned, platform::infinite_timeout,
+                      [&] { return gone.load(); });
+  });
+  while (usb.describe().find("1 read(s) waiting") == std::string::npos) std::this_thread::yield();
+  gone = true;
+  reader.join();
+  EXPECT_EQ(ended, platform::error::operation_aborted);
+  usb.inject_request(std::vector<uint8_t>(12, 7));
+  std::vector<uint8_t> buffer(64);
+  EXPECT_EQ(bulk(ezusb::ioctl_bulk_read, 1, buffer, 100, returned), success);
+  EXPECT_EQ(returned, 12u);
 }
 
 }  // namespace
