@@ -126,6 +126,30 @@ TEST_F(UsbOnLab, ZamlibMovesARequestAndItsCompletion) {
   EXPECT_EQ(std::vector<uint8_t>(taken.begin(), taken.begin() + returned), expected);
 }
 
+// The framework sees the mode the card's USB side chose: next boot topology, power cycle.
+TEST_F(UsbOnLab, QueryZamModeSeesTopologyAfterNextBootAndPowerCycle) {
+  std::ofstream(folder_ + "/KALIXapp.ini") << "[DLL]\r\nDLLName=Pellor.dll\r\n";
+  std::ofstream(folder_ + "/mode.dat") << "<?xml version=\"1.0\"?>\n<VexoDat>\n"
+                                       << "  <VEXOINIFilePath path=\"" << folder_ << "\"/>\n"
+                                       << "  <VEXOINIFileName name=\"KALIXapp.ini\"/>\n"
+                                       << "  <DUT vendorid=\"ABCD\" deviceid=\"0020\"/>\n</VexoDat>\n";
+  const std::string bin = std::filesystem::path(LAB_MODE_EXE).parent_path().string();
+  const auto query = [&] {
+    int code = -1;
+    const std::string out = capture("cd " + bin + " && ZAMSIM_SOCKET=" + socket_ + " " + LAB_MODE_EXE + " " +
+                                        folder_ + "/mode.dat 2>/dev/null",
+                                    &code);
+    EXPECT_EQ(code, 0) << out;
+    return out.substr(out.rfind("mode "));
+  };
+  EXPECT_EQ(query(), "mode 0\n");  // add-in card
+  set_next_boot_bit(0, false);
+  set_next_boot_bit(1, true);
+  EXPECT_EQ(query(), "mode 0\n");  // only the next boot changed
+  power_cycle();
+  EXPECT_EQ(query(), "mode 1\n");  // topology
+}
+
 // The real fwtool program against the lab: the card in topology mode, a small firmware's
 // requests waiting on pipe 1, an automated case that answers them and passes.
 TEST_F(UsbOnLab, FwtoolAnswersAFirmwareThroughTheLab) {
