@@ -27,6 +27,8 @@ class stream_connection {
   // Reads exactly `size` bytes; `closed` when the peer closed before the first byte or in
   // the middle.
   io_status read_exact(void* data, std::size_t size, uint32_t timeout_ms);
+  // Whether the peer has closed its end (checked without waiting or reading).
+  bool peer_closed() const;
   // Ends both directions, waking a thread blocked on this connection.
   void shutdown();
   void close();

@@ -61,6 +61,15 @@ stream_connection& stream_connection::operator=(stream_connection&& other) noexc
 
 stream_connection::~stream_connection() { close(); }
 
+bool stream_connection::peer_closed() const {
+  if (fd_ < 0) return true;
+  pollfd p{fd_, static_cast<short>(POLLIN | POLLRDHUP), 0};
+  if (::poll(&p, 1, 0) <= 0) return false;
+  if (p.revents & (POLLHUP | POLLRDHUP | POLLERR)) return true;
+  char byte = 0;
+  return (p.revents & POLLIN) && ::recv(fd_, &byte, 1, MSG_PEEK | MSG_DONTWAIT) == 0;
+}
+
 io_status stream_connection::write_all(const void* data, std::size_t size, uint32_t timeout_ms) {
   if (fd_ < 0) return io_status::failed;
   const auto* bytes = static_cast<const uint8_t*>(data);

@@ -226,8 +226,8 @@ class usb_driver : public driver_interface {
     return usb_.serve(code, in, in_length, out, out_capacity, returned, platform::infinite_timeout);
   }
   uint32_t timed_control(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out, uint32_t out_capacity,
-                         uint32_t& returned, uint32_t timeout_ms) override {
-    return usb_.serve(code, in, in_length, out, out_capacity, returned, timeout_ms);
+                         uint32_t& returned, uint32_t timeout_ms, const std::function<bool()>& caller_gone) override {
+    return usb_.serve(code, in, in_length, out, out_capacity, returned, timeout_ms, caller_gone);
   }
 
  private:

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,8 +45,11 @@ class driver_interface {
   // The same request with the time-out the client sent. Drivers that may wait for their
   // device (a bulk pipe) end the request there with error::timeout; the others answer at
   // once and ignore it.
+  // `caller_gone` tells a waiting request that its client has left, so it ends early and
+  // takes nothing from the device.
   virtual uint32_t timed_control(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out,
-                                 uint32_t out_capacity, uint32_t& returned, uint32_t /*timeout_ms*/) {
+                                 uint32_t out_capacity, uint32_t& returned, uint32_t /*timeout_ms*/,
+                                 const std::function<bool()>& /*caller_gone*/) {
     return control(code, in, in_length, out, out_capacity, returned);
   }
 };

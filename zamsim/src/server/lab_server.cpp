@@ -27,7 +27,8 @@ bool lab_server::listen(const std::string& socket_path, std::string& error) {
 }
 
 uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, const std::vector<uint8_t>& input,
-                            uint32_t output_capacity, std::vector<uint8_t>& output, uint32_t timeout_ms) {
+                            uint32_t output_capacity, std::vector<uint8_t>& output, uint32_t timeout_ms,
+                            const std::function<bool()>& caller_gone) {
   output.assign(output_capacity, 0);
   uint32_t returned = 0;
   uint32_t status = success;
@@ -89,7 +90,7 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
         std::copy(input.begin() + in_length, input.end(), output.begin());
       }
       status = target->timed_control(code, input.data(), in_length, output.data(), output_capacity, returned,
-                                     timeout_ms);
+                                     timeout_ms, caller_gone);
       if (returned > output_capacity) returned = output_capacity;
       break;
     }
@@ -195,7 +196,8 @@ void lab_server::serve_client(std::shared_ptr<platform::stream_connection> clien
       break;  // the client went away in the middle of its request
     }
     const uint32_t status =
-        handle(request.operation, request.handle, request.code, input, request.output_capacity, output, request.timeout_ms);
+        handle(request.operation, request.handle, request.code, input, request.output_capacity, output,
+               request.timeout_ms, [&client] { return client->peer_closed(); });
     const auto answer = lab::encode(lab::answer_header{status, static_cast<uint32_t>(output.size())});
     if (client->write_all(answer.data(), answer.size(), frame_timeout_ms) != platform::io_status::ok ||
         (!output.empty() && client->write_all(output.data(), output.size(), frame_timeout_ms) != platform::io_status::ok)) {

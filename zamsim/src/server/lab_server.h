@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -31,7 +32,8 @@ class lab_server {
   // time-out on to the driver.
   uint32_t handle(uint32_t operation, uint32_t handle, uint32_t code, const std::vector<uint8_t>& input,
                   uint32_t output_capacity, std::vector<uint8_t>& output,
-                  uint32_t timeout_ms = platform::infinite_timeout);
+                  uint32_t timeout_ms = platform::infinite_timeout,
+                  const std::function<bool()>& caller_gone = {});
 
   static constexpr std::size_t max_clients = 64;
 

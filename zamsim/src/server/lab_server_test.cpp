@@ -4,7 +4,13 @@
 #include <gtest/gtest.h>
 
 #include "station/lattix_hierarchy.h"
+#include "platform/lab_client.h"
 #include "platform/lab_protocol.h"
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <thread>
 
 namespace zamsim {
 namespace {
@@ -115,6 +121,49 @@ TEST_F(LabServerTest, CardUsbDeviceThroughTheDispatch) {
   EXPECT_EQ(std::string(out.begin(), out.end()), std::string("\x0C\x00\x00\x00", 4) + "completion12");
   EXPECT_NE(station_->describe().find("usb: mode 1 (FPGA mode register 0x04, next-boot value 2)"), std::string::npos)
       << station_->describe();
+}
+
+// Over a real socket: a client that leaves while its bulk read waits frees the read, and
+// the request injected afterwards goes to the next client.
+TEST_F(LabServerTest, AClientLeavingDuringAWaitingBulkReadLosesNothing) {
+  station_->card().set_next_boot_mode(mode_topology);
+  station_->usb().power_cycle();
+  char pattern[] = "/tmp/lab_server_XXXXXX";
+  const std::string folder = ::mkdtemp(pattern);
+  const std::string socket = folder + "/s.sock";
+  std::string error;
+  ASSERT_TRUE(server_->listen(socket, error)) << error;
+  std::thread serving([this] { server_->serve(); });
+  {
+    platform::lab_client leaving(socket);
+    std::vector<uint8_t> out(4);
+    uint32_t returned = 0;
+    ASSERT_EQ(leaving.call(lab::operation::open, 0, 0, "ezusb-0", 7, out.data(), 4, returned, 1000), 0u);
+    // A raw frame for a bulk read that would wait a minute; then the client goes away.
+    platform::stream_connection raw = platform::connect_local(socket);
+    ASSERT_TRUE(raw.valid());
+    const auto head = lab::encode(lab::request_header{lab::magic, static_cast<uint32_t>(lab::operation::control),
+                                                      lab::get_le32(out.data()), 0x22204E, 4, 64, 60000});
+    const uint8_t pipe[4] = {1, 0, 0, 0};
+    ASSERT_EQ(raw.write_all(head.data(), head.size(), 1000), platform::io_status::ok);
+    ASSERT_EQ(raw.write_all(pipe, 4, 1000), platform::io_status::ok);
+    while (station_->describe().find("1 read(s) waiting") == std::string::npos) std::this_thread::yield();
+    raw.close();
+    while (station_->describe().find("0 read(s) waiting") == std::string::npos) std::this_thread::yield();
+  }
+  platform::lab_client next(socket);
+  std::vector<uint8_t> out(64);
+  uint32_t returned = 0;
+  ASSERT_EQ(next.call(lab::operation::open, 0, 0, "ezusb-0", 7, out.data(), 4, returned, 1000), 0u);
+  const uint32_t handle = lab::get_le32(out.data());
+  const std::vector<uint8_t> request(12, 9);
+  ASSERT_EQ(next.call(lab::operation::inject_request, 0, 0, request.data(), 12, nullptr, 0, returned, 1000), 0u);
+  const uint8_t pipe[4] = {1, 0, 0, 0};
+  ASSERT_EQ(next.call(lab::operation::control, handle, 0x22204E, pipe, 4, out.data(), 64, returned, 1000), 0u);
+  EXPECT_EQ(std::vector<uint8_t>(out.begin(), out.begin() + returned), request);
+  server_->request_stop();
+  serving.join();
+  std::filesystem::remove_all(folder);
 }
 
 }  // namespace

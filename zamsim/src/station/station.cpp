@@ -114,6 +114,7 @@ std::optional<station_config> load_station(const std::string& path, std::string&
       !r.number("Card", "FirmwareVersion", s.card_firmware_version, 0xFFFFFF) ||
       !r.number("Card", "LinkStateA", s.card_link_state_a, 0x3F) ||
       !r.number("Card", "LinkStateB", s.card_link_state_b, 0x3F) ||
+      !r.number("Card", "DelayScanWindow", s.card_delay_scan_window, 1) ||
       !r.number("Card", "PowerCycleAtStart", s.card_power_cycle_at_start, 1) ||
       !r.number("DUT", "MaxWidth", s.dut_max_width, 32) ||
       !r.number("DUT", "NegotiatedWidth", s.dut_negotiated_width, 32)) {

@@ -45,11 +45,13 @@ struct station_config {
   uint32_t card_mode = 0;
   uint32_t card_next_boot_mode = 0;
   // The card's USB controller: DIP switches 3-1 (bits 2-0), firmware version 0xMMmmbb,
-  // link states of ports A and B, a power cycle when the lab starts.
+  // link states of ports A and B, whether the delay scan finds a window, a power cycle
+  // when the lab starts.
   uint32_t card_dip_switches = 0;
   uint32_t card_firmware_version = 0x010200;
   uint32_t card_link_state_a = 0x10;
-  uint32_t card_link_state_b = 0x10;
+  uint32_t card_link_state_b = 0x11;
+  uint32_t card_delay_scan_window = 1;  // 0: the delay scan finds nothing
   uint32_t card_power_cycle_at_start = 0;
   int dut_device = -1;
   uint32_t dut_max_width = 1;

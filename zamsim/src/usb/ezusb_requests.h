@@ -41,6 +41,16 @@ inline constexpr uint32_t xdata_mode_register = 0xD800;
 inline constexpr uint32_t xdata_link_status_a = 0xCF28;
 inline constexpr uint32_t xdata_link_status_b = 0xC728;
 inline constexpr uint32_t cpu_control_register = 0xE600;
+// Link delay scan: per port a sample block (sample register at base + 0x20) and a control
+// register; writing 1 to control + 2 steps down, to control + 1 steps up; the control
+// register reads bit 7 (step done) and bit 0 (end of the range); control + 3 reads the tap.
+inline constexpr uint32_t xdata_scan_block_a = 0xCF00;
+inline constexpr uint32_t xdata_scan_block_b = 0xC700;
+inline constexpr uint32_t xdata_scan_sample = 0x20;
+inline constexpr uint32_t xdata_scan_control_a = 0xD828;
+inline constexpr uint32_t xdata_scan_control_b = 0xD82C;
+inline constexpr int scan_range = 8;   // taps -8..+8 around the trained position
+inline constexpr int scan_window = 3;  // samples are good within -3..+3
 
 // I2C: the device with the next-boot registers.
 inline constexpr uint8_t i2c_next_boot_device = 0x53;

@@ -1,6 +1,7 @@
 // The card's USB controller: vendor requests, reset, RAM download and bulk pipes.
 #include "usb/usb_controller.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -90,7 +91,8 @@ void usb_controller::set_i2c_register(uint8_t reg, uint8_t value) {
 }
 
 uint32_t usb_controller::serve(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* data,
-                               uint32_t data_length, uint32_t& returned, uint32_t timeout_ms) {
+                               uint32_t data_length, uint32_t& returned, uint32_t timeout_ms,
+                               const std::function<bool()>& caller_gone) {
   returned = 0;
   switch (code) {
     case ezusb::ioctl_vendor: {
@@ -122,7 +124,7 @@ uint32_t usb_controller::serve(uint32_t code, const uint8_t* in, uint32_t in_len
     case ezusb::ioctl_bulk_write: {
       if (in_length != 4) return stall;
       const uint32_t pipe = uint32_t{in[0]} | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
-      if (code == ezusb::ioctl_bulk_read) return bulk_read(pipe, data, data_length, returned, timeout_ms);
+      if (code == ezusb::ioctl_bulk_read) return bulk_read(pipe, data, data_length, returned, timeout_ms, caller_gone);
       if (pipe != ezusb::pipe_completions || card_.mode() != mode_topology) return stall;
       std::lock_guard lock(mutex_);
       completions_.emplace_back(data, data + data_length);
@@ -167,7 +169,7 @@ uint32_t usb_controller::vendor_read(uint8_t request, uint32_t address, uint8_t*
           data[i] = static_cast<uint8_t>((xdata_[at] & 0xC0) | (contents_.link_state_a & 0x3F));
         } else if (at == ezusb::xdata_link_status_b) {
           data[i] = static_cast<uint8_t>((xdata_[at] & 0xC0) | (contents_.link_state_b & 0x3F));
-        } else {
+        } else if (!scan_read(at, data[i])) {
           data[i] = xdata_[at];
         }
       }
@@ -196,7 +198,9 @@ uint32_t usb_controller::vendor_write(uint8_t request, uint32_t address, const u
     case ezusb::request_xdata:
       if (!inside(address, length, ezusb::xdata_size)) return stall;
       for (uint32_t i = 0; i < length; ++i) {
-        if (address + i != ezusb::xdata_mode_register) xdata_[address + i] = data[i];  // the FPGA owns the mode register
+        const uint32_t at = address + i;
+        if (at == ezusb::xdata_mode_register || scan_write(at, data[i])) continue;  // the FPGA's registers
+        xdata_[at] = data[i];
       }
       return success;
     case ezusb::request_idata:
@@ -230,6 +234,45 @@ uint32_t usb_controller::vendor_write(uint8_t request, uint32_t address, const u
   }
 }
 
+bool usb_controller::scan_read(uint32_t address, uint8_t& value) const {
+  for (int port = 0; port < 2; ++port) {
+    const uint32_t control = port == 0 ? ezusb::xdata_scan_control_a : ezusb::xdata_scan_control_b;
+    const uint32_t sample = (port == 0 ? ezusb::xdata_scan_block_a : ezusb::xdata_scan_block_b) + ezusb::xdata_scan_sample;
+    const int position = scan_position_[port];
+    if (address == control) {
+      // Steps complete at once; bit 0 marks either end of the range.
+      value = static_cast<uint8_t>(0x80 | (position == -ezusb::scan_range || position == ezusb::scan_range ? 1 : 0));
+      return true;
+    }
+    if (address == control + 3) {
+      value = static_cast<uint8_t>(position + ezusb::scan_range);  // the delay tap
+      return true;
+    }
+    if (address == sample) {
+      const bool good = contents_.scan_finds_window && position >= -ezusb::scan_window && position <= ezusb::scan_window;
+      value = good ? 0x02 : 0x00;
+      return true;
+    }
+  }
+  return false;
+}
+
+bool usb_controller::scan_write(uint32_t address, uint8_t value) {
+  for (int port = 0; port < 2; ++port) {
+    const uint32_t control = port == 0 ? ezusb::xdata_scan_control_a : ezusb::xdata_scan_control_b;
+    if (address == control + 1 || address == control + 2) {
+      int& position = scan_position_[port];
+      if (value == 1) {
+        if (address == control + 1 && position < ezusb::scan_range) ++position;
+        if (address == control + 2 && position > -ezusb::scan_range) --position;
+      }
+      return true;
+    }
+    if (address == control || address == control + 3) return true;  // read-only
+  }
+  return false;
+}
+
 void usb_controller::finish_fpga_download() {
   // An image is the "ZAM1" header followed by the size it states.
   if (fpga_download_.size() < ezusb::image_header_size || std::memcmp(fpga_download_.data(), "ZAM1", 4) != 0) return;
@@ -238,7 +281,7 @@ void usb_controller::finish_fpga_download() {
 }
 
 uint32_t usb_controller::bulk_read(uint32_t pipe, uint8_t* data, uint32_t length, uint32_t& returned,
-                                   uint32_t timeout_ms) {
+                                   uint32_t timeout_ms, const std::function<bool()>& caller_gone) {
   if (pipe != ezusb::pipe_requests) return stall;
   std::unique_lock lock(mutex_);
   const uint32_t cycles = card_.power_cycles();
@@ -246,13 +289,28 @@ uint32_t usb_controller::bulk_read(uint32_t pipe, uint8_t* data, uint32_t length
     return card_.power_cycles() != cycles || (card_.mode() == mode_topology && !requests_.empty());
   };
   ++waiting_reads_;
-  bool done = true;
-  if (timeout_ms == platform::infinite_timeout) {
-    pipe_changed_.wait(lock, ready);
-  } else {
-    done = pipe_changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), ready);
+  // Wait in slices, so that a read whose client has gone ends soon and leaves the request
+  // for the next reader.
+  constexpr auto slice = std::chrono::milliseconds(50);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  bool done = false;
+  bool gone = false;
+  for (;;) {
+    const auto now = std::chrono::steady_clock::now();
+    const bool endless = timeout_ms == platform::infinite_timeout;
+    if (!endless && now >= deadline) break;
+    const auto wait = endless ? slice : std::min<std::chrono::steady_clock::duration>(slice, deadline - now);
+    if (pipe_changed_.wait_for(lock, wait, ready)) {
+      done = true;
+      break;
+    }
+    if (caller_gone && caller_gone()) {
+      gone = true;
+      break;
+    }
   }
   --waiting_reads_;
+  if (gone) return platform::error::operation_aborted;
   if (!done) return platform::error::timeout;
   if (card_.power_cycles() != cycles) return platform::error::operation_aborted;
   std::vector<uint8_t> packet = std::move(requests_.front());

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -23,7 +24,8 @@ struct usb_card_contents {
   uint8_t version_build = 0;
   uint8_t dip_switches = 0;     // bits 2..0 = switches 3..1
   uint8_t link_state_a = 0x10;  // xdata 0xCF28 bits 5:0
-  uint8_t link_state_b = 0x10;  // xdata 0xC728 bits 5:0
+  uint8_t link_state_b = 0x11;  // xdata 0xC728 bits 5:0
+  bool scan_finds_window = true;  // the delay scan's samples are good around the centre
   bool factory_images = true;   // the three mode images in FLASH
 };
 
@@ -34,8 +36,10 @@ class usb_controller {
   // Serves one driver request; returns a Windows-style error code. A request the
   // controller cannot serve fails as a stalled transfer: an error, nothing written.
   // `data` is the request's data buffer (read into, or sent from).
+  // A waiting bulk read asks `caller_gone` now and then; once it answers true the read ends
+  // (error 995) without taking a request, so the next reader gets it.
   uint32_t serve(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* data, uint32_t data_length,
-                 uint32_t& returned, uint32_t timeout_ms);
+                 uint32_t& returned, uint32_t timeout_ms, const std::function<bool()>& caller_gone = {});
 
   // Loads the next-boot mode as a power cycle does, configures the FPGA from its image,
   // and aborts a bulk read that is waiting.
@@ -52,10 +56,14 @@ class usb_controller {
   uint32_t vendor(const uint8_t* record, uint8_t* data, uint32_t length, uint32_t& returned);
   uint32_t vendor_read(uint8_t request, uint32_t address, uint8_t* data, uint32_t length);
   uint32_t vendor_write(uint8_t request, uint32_t address, const uint8_t* data, uint32_t length);
-  uint32_t bulk_read(uint32_t pipe, uint8_t* data, uint32_t length, uint32_t& returned, uint32_t timeout_ms);
+  uint32_t bulk_read(uint32_t pipe, uint8_t* data, uint32_t length, uint32_t& returned, uint32_t timeout_ms,
+                     const std::function<bool()>& caller_gone);
   uint8_t i2c_register(uint8_t reg) const;
   void set_i2c_register(uint8_t reg, uint8_t value);
   bool image_valid(uint32_t offset) const;
+  // The delay scan registers: true when the address is one of them (read or written).
+  bool scan_read(uint32_t address, uint8_t& value) const;
+  bool scan_write(uint32_t address, uint8_t value);
   void finish_fpga_download();
 
   zam_card& card_;
@@ -76,6 +84,7 @@ class usb_controller {
   std::deque<std::vector<uint8_t>> requests_;
   std::vector<std::vector<uint8_t>> completions_;
   uint32_t waiting_reads_ = 0;
+  int scan_position_[2] = {0, 0};  // port A, port B
 };
 
 // The "ZAM1" header of a FLASH image.

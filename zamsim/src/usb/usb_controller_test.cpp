@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <thread>
 
@@ -195,6 +196,41 @@ TEST_F(UsbControllerTest, ResetRamAndFpgaDownloads) {
   EXPECT_EQ(read(ezusb::request_version, 3, 1)[0] & 0x40, 0);
 }
 
+TEST_F(UsbControllerTest, DelayScanFindsAWindowBetweenTheEndsOfItsRange) {
+  // Port B (status 0x11) scans: down to the end, then up to the other end.
+  const uint32_t control = ezusb::xdata_scan_control_b;
+  const auto step = [&](uint32_t direction) {
+    EXPECT_EQ(write(ezusb::request_xdata, control + direction, {1}), success);
+    return read(ezusb::request_xdata, control, 1)[0];
+  };
+  const auto good = [&] { return (read(ezusb::request_xdata, ezusb::xdata_scan_block_b + 0x20, 1)[0] & 2) != 0; };
+  EXPECT_TRUE(good());
+  int steps = 0;
+  while ((step(2) & 1) == 0) ++steps;
+  EXPECT_EQ(steps + 1, ezusb::scan_range);
+  EXPECT_EQ(read(ezusb::request_xdata, control + 3, 1)[0], 0);
+  EXPECT_FALSE(good());
+  int window = 0, positions = 1;
+  for (uint8_t status = 0; (status & 1) == 0; ++positions) {
+    status = step(1);
+    EXPECT_EQ(status & 0x80, 0x80);
+    if (good()) ++window;
+  }
+  EXPECT_EQ(positions - 1, 2 * ezusb::scan_range);
+  EXPECT_EQ(window, 2 * ezusb::scan_window + 1);
+  // Port A did not move; a station can make the scan find nothing.
+  EXPECT_EQ(read(ezusb::request_xdata, ezusb::xdata_scan_control_a + 3, 1)[0], ezusb::scan_range);
+  zam_card other_card{mode_add_in_card, mode_add_in_card};
+  usb_card_contents blind = contents;
+  blind.scan_finds_window = false;
+  usb_controller blind_usb{other_card, blind};
+  uint8_t record[10] = {1, 2, 0, 0, ezusb::request_xdata, 0, 0x20, 0xC7, 0, 0};
+  uint8_t sample = 0xFF;
+  uint32_t returned = 0;
+  EXPECT_EQ(blind_usb.serve(ezusb::ioctl_vendor, record, 10, &sample, 1, returned, 0), success);
+  EXPECT_EQ(sample, 0);
+}
+
 TEST_F(UsbControllerTest, BulkPipesInTopologyModeTimeOutAndAbort) {
   std::vector<uint8_t> buffer(64);
   uint32_t returned = 0;
@@ -229,6 +265,27 @@ TEST_F(UsbControllerTest, BulkPipesInTopologyModeTimeOutAndAbort) {
   waiter.join();
   EXPECT_EQ(aborted, platform::error::operation_aborted);
   EXPECT_EQ(other_returned, 0u);
+}
+
+TEST_F(UsbControllerTest, AReadWhoseClientLeftEndsAndLeavesTheRequestForTheNext) {
+  card.set_next_boot_mode(mode_topology);
+  usb.power_cycle();
+  std::atomic<bool> gone{false};
+  uint32_t ended = 0, returned = 0;
+  std::thread reader([&] {
+    std::vector<uint8_t> buffer(64);
+    uint8_t pipe[4] = {1, 0, 0, 0};
+    ended = usb.serve(ezusb::ioctl_bulk_read, pipe, 4, buffer.data(), 64, returned, platform::infinite_timeout,
+                      [&] { return gone.load(); });
+  });
+  while (usb.describe().find("1 read(s) waiting") == std::string::npos) std::this_thread::yield();
+  gone = true;
+  reader.join();
+  EXPECT_EQ(ended, platform::error::operation_aborted);
+  usb.inject_request(std::vector<uint8_t>(12, 7));
+  std::vector<uint8_t> buffer(64);
+  EXPECT_EQ(bulk(ezusb::ioctl_bulk_read, 1, buffer, 100, returned), success);
+  EXPECT_EQ(returned, 12u);
 }
 
 }  // namespace
