@@ -132,12 +132,20 @@ TEST_F(PellorOnLab, CardCommandsRoundTripAndTheTraceRecordsTraffic) {
   EXPECT_EQ(card_->SetMode(3, 0, 0, 0), 0x80000000u);  // no card owns bus 3
   uint32_t config = 0;
   ASSERT_EQ(card_->GetTraceConfig(1, 0, 0, &config), 0u);
-  ASSERT_EQ(card_->SetTraceConfig(1, 0, 0, (config & ~0x1E00u) | 0x1800u), 0u);
+  EXPECT_EQ(config, 0x1E00u);  // after a power cycle: TLPs and DLLPs, both directions
+  ASSERT_EQ(card_->SetTraceConfig(1, 0, 0, 0x1800u), 0u);  // TLPs only, upstream only
   ASSERT_EQ(card_->GetTraceConfig(1, 0, 0, &config), 0u);
-  EXPECT_EQ(config & 0x1E00u, 0x1800u);
+  EXPECT_EQ(config, 0x1800u);
+  ASSERT_EQ(card_->Arm(1, 0, 0), 0u);
+  read32(3, 0, 0, 0);
+  ASSERT_EQ(card_->Disarm(1, 0, 0), 0u);
+  uint32_t upstream_only = 0;
+  ASSERT_EQ(card_->GetTraceByteCount(1, 0, 0, &upstream_only), 0u);
+  EXPECT_EQ(upstream_only, 8u + 16);  // the CplD alone
+  ASSERT_EQ(card_->SetTraceConfig(1, 0, 0, 0x1E00u), 0u);
 
   uint8_t command[48] = {};
-  command[1] = 0x01;  // NAK
+  command[1] = 0x01;  // NAK, count 0: never acts
   command[8] = 0x04;  // CfgRd0
   command[24] = 0x7F;
   ASSERT_EQ(card_->ProgramCommand(1, 0, 0, command), 0u);

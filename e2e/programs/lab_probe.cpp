@@ -1,15 +1,23 @@
 // lab_probe: a small compliance-test-shaped program for the lab's end-to-end tests. It reads
 // its DAT file, opens the framework, finds the DUT and the card above it, checks add-in
-// card mode, arms the card around one configuration read of the DUT, reads the trace back
-// and asserts what the card recorded: one CfgRd0, one CplD, two Ack DLLPs.
+// card mode, asks the card to record TLPs and DLLPs in both directions, programs one card
+// command, arms the card around one configuration read of the DUT, reads the trace back
+// and asserts what the card recorded. The scenario is chosen with "-f":
+//   (none)          no action (count 0): one CfgRd0, one CplD, two Acks
+//   nak-completion  NAK on the DUT's completion, count 1: two CplD, one Nak
+//   corrupt-lcrc    CORRUPT_LCRC on the host's CfgRd0, count 1: the DUT's Nak, one CplD,
+//                   Bad TLP set in the DUT's AER correctable status
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "vexo.h"
 
 namespace {
 
 constexpr VEXO_STATUS_t failed_check = 0x80000006;
+const uint8_t cfg_rd0[4] = {0x04, 0x00, 0x00, 0x01};
+const uint8_t cpl_d[4] = {0x4A, 0x00, 0x00, 0x01};
 
 VEXO_TEST_NUM_t probe_number() {
   VEXO_TEST_NUM_t n{};
@@ -22,12 +30,39 @@ VEXO_TEST_NUM_t probe_number() {
   return n;
 }
 
+std::string scenario_of(int argc, char** argv) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], "-f") == 0) return argv[i + 1];
+  }
+  return "";
+}
+
+// The command record as the compliance programs fill it: code, count 1, match on header
+// bytes 0-3 with the usual mask.
+vexo_cmd_map_t command_for(const std::string& scenario) {
+  vexo_cmd_map_t command{};
+  command.command = 0x03;  // delay Ack/Nak within the legal limit; count 0: never acts
+  if (scenario == "nak-completion" || scenario == "corrupt-lcrc") {
+    command.command = scenario == "nak-completion" ? 0x01 : 0x05;
+    command.count_low = 1;
+    std::memcpy(command.match_value, scenario == "nak-completion" ? cpl_d : cfg_rd0, 4);
+    const uint8_t mask[4] = {0x7F, 0x30, 0xF3, 0xFF};
+    std::memcpy(command.match_mask, mask, 4);
+  }
+  return command;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   char dat_file[1000], log_file[1000];
   if (ParseCmdLineOptions(argc, argv, dat_file, log_file) || dat_file[0] == '\0' || log_file[0] == '\0') {
-    std::printf("Usage: lab_probe -d <DAT file> -l <log file>\n");
+    std::printf("Usage: lab_probe -d <DAT file> -l <log file> [-f nak-completion|corrupt-lcrc]\n");
+    return 2;
+  }
+  const std::string scenario = scenario_of(argc, argv);
+  if (!scenario.empty() && scenario != "nak-completion" && scenario != "corrupt-lcrc") {
+    std::printf("lab_probe: unknown scenario \"%s\"\n", scenario.c_str());
     return 2;
   }
   VEXO_DAT_INFO_t dat{};
@@ -55,8 +90,10 @@ int main(int argc, char** argv) {
   if (status == VEXO_STATUS_SUCCESS) status = QueryZAMMode(card, &mode);
   if (status == VEXO_STATUS_SUCCESS && mode != 0) status = failed_check;
   if (status == VEXO_STATUS_SUCCESS) {
-    vexo_cmd_map_t command{};
-    command.command = 0x03;  // delay Ack/Nak within the legal limit
+    status = SetConfigMaskTraceBuf(card, VEXO_TB_SET_BIT9 | VEXO_TB_SET_BITS10_11 | VEXO_TB_SET_BIT12);
+  }
+  if (status == VEXO_STATUS_SUCCESS) {
+    vexo_cmd_map_t command = command_for(scenario);
     status = ProgramZAMCmd(card, &command);
   }
   if (status == VEXO_STATUS_SUCCESS) status = ArmZAM(card, 0);
@@ -68,17 +105,26 @@ int main(int argc, char** argv) {
 
   VEXO_STATUS_t verdict = status;
   if (status == VEXO_STATUS_SUCCESS) {
-    const uint8_t cfg_rd0[4] = {0x04, 0x00, 0x00, 0x01};
-    const uint8_t cpl_d[4] = {0x4A, 0x00, 0x00, 0x01};
     const uint8_t ack[6] = {0x00};
-    unsigned int requests = 0, completions = 0, acks = 0;
+    const uint8_t nak[6] = {0x10};
+    unsigned int requests = 0, completions = 0, acks = 0, naks = 0;
     GetNumTLPMatches(card, cfg_rd0, 0x80000003u, &requests);
     GetNumTLPMatches(card, cpl_d, 0x80000003u, &completions);
     GetNumDLLPMatches(card, ack, 0, &acks);
-    const bool pass = requests == 1 && completions == 1 && acks == 2;
+    GetNumDLLPMatches(card, nak, 0, &naks);
+    bool pass = false;
+    if (scenario.empty()) {
+      pass = requests == 1 && completions == 1 && acks == 2;
+    } else if (scenario == "nak-completion") {
+      pass = completions == 2 && naks == 1;
+    } else {
+      pass = naks == 1 && completions == 1 &&
+             VEXO_ADVERR_Util_AssertBadTLPStatus(dut, log, VEXO_ADVERR_EXPECT_SET, 1) == VEXO_STATUS_SUCCESS;
+    }
     char message[200];
-    std::snprintf(message, sizeof message, "%s - card recorded %u CfgRd0, %u CplD, %u Ack for DUT ID 0x%08X",
-                  pass ? "SUCCESS" : "FAIL", requests, completions, acks, id);
+    std::snprintf(message, sizeof message,
+                  "%s - card recorded %u CfgRd0, %u CplD, %u Ack, %u Nak for DUT ID 0x%08X", pass ? "SUCCESS" : "FAIL",
+                  requests, completions, acks, naks, id);
     LogAssert(log, pass ? VEXO_LOG_SUCCESS : VEXO_LOG_FAIL, &number, message);
     LogTBContents(log, card, nullptr);
     verdict = pass ? VEXO_STATUS_SUCCESS : failed_check;

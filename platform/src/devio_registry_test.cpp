@@ -119,3 +119,40 @@ TEST(DevioSharedRegistryTest, LoadedLibrarySeesTheProgramsFakes) {
 }
 
 }  // namespace
+
+namespace {
+
+// A device opened by name whose requests receive their time-out and end three ways.
+TEST_F(DevioRegistryTest, NamedDeviceRequestsCarryTheirTimeOutAndEndDistinctly) {
+  auto fake = std::make_shared<platform::inprocess_provider>("usb");
+  std::vector<uint32_t> seen_timeouts;
+  fake->add_named_device("ezusb-0", [&](uint32_t code, const uint8_t*, uint32_t, uint8_t* out, uint32_t capacity,
+                                        uint32_t& returned, uint32_t timeout_ms) -> uint32_t {
+    seen_timeouts.push_back(timeout_ms);
+    if (code == 1) return platform::error::timeout;
+    if (code == 2) return platform::error::operation_aborted;
+    if (capacity < 1) return platform::error::insufficient_buffer;
+    out[0] = 0x5A;
+    returned = 1;
+    return platform::error::success;
+  });
+  platform::register_provider(fake);
+  // Opened by name only: no driver class lists it.
+  EXPECT_EQ(platform::active_provider_for(zam_card), nullptr);
+  const auto handle = platform::open_device("ezusb-0");
+  ASSERT_NE(handle, platform::invalid_handle);
+  uint8_t byte = 0;
+  uint32_t returned = 7;
+  EXPECT_TRUE(platform::device_control(handle, 0, nullptr, 0, &byte, 1, &returned, 250));
+  EXPECT_EQ(byte, 0x5A);
+  EXPECT_EQ(returned, 1u);
+  EXPECT_FALSE(platform::device_control(handle, 1, nullptr, 0, &byte, 1, &returned, 30000));
+  EXPECT_EQ(platform::last_error(), platform::error::timeout);
+  EXPECT_EQ(returned, 0u);
+  EXPECT_FALSE(platform::device_control(handle, 2, nullptr, 0, &byte, 1, &returned));
+  EXPECT_EQ(platform::last_error(), platform::error::operation_aborted);
+  EXPECT_EQ(seen_timeouts, (std::vector<uint32_t>{250, 30000, platform::infinite_timeout}));
+  platform::close_device(handle);
+}
+
+}  // namespace

@@ -25,7 +25,12 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
                           uint32_t in_length, void* out, uint32_t out_capacity,
                           uint32_t& returned, uint32_t timeout_ms) {
   returned = 0;
-  if (in_length > lab::max_input || out_capacity > lab::max_output) return error::invalid_parameter;
+  // A request whose data buffer goes to the driver carries that buffer after its input.
+  const bool data_buffer = op == lab::operation::control && lab::sends_data_buffer(code) && out_capacity > 0;
+  const uint32_t sent_length = in_length + (data_buffer ? out_capacity : 0);
+  if (in_length > lab::max_input || out_capacity > lab::max_output || sent_length > lab::max_input) {
+    return error::invalid_parameter;
+  }
   std::lock_guard lock(mutex_);
   if (broken_) return error::device_not_connected;
   if (!connection_.valid()) {
@@ -40,12 +45,13 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
   const uint32_t wait = timeout_ms == infinite_timeout || timeout_ms > 0xFFFFFFFFu - 1000
                             ? default_wait_ms()
                             : timeout_ms + 1000;
-  lab::request_header header{lab::magic, static_cast<uint32_t>(op), handle, code, in_length,
+  lab::request_header header{lab::magic, static_cast<uint32_t>(op), handle, code, sent_length,
                              out_capacity, timeout_ms};
   const auto head = lab::encode(header);
   uint8_t answer_bytes[lab::answer_header_size];
   if (connection_.write_all(head.data(), head.size(), wait) != io_status::ok ||
       (in_length > 0 && connection_.write_all(in, in_length, wait) != io_status::ok) ||
+      (data_buffer && connection_.write_all(out, out_capacity, wait) != io_status::ok) ||
       connection_.read_exact(answer_bytes, sizeof answer_bytes, wait) != io_status::ok) {
     connection_.close();
     broken_ = true;

@@ -7,6 +7,11 @@
 //   `out_capacity` bytes come back, `*returned` tells how many. It returns true when the
 //   driver accepted the request; on false, `last_error()` holds a Windows-style error code
 //   (see the `error` namespace). The same buffer may serve as `in` and `out`.
+// - A request carries its time-out into the provider, which ends it in one of three
+//   distinct ways: completed (true), timed out (false, error::timeout) or aborted by the
+//   device (false, error::operation_aborted, e.g. a reset while a read waited). A request
+//   that timed out is withdrawn by the provider before the call returns: nothing it would
+//   have read is consumed, and nothing arrives late into the caller's buffer.
 // - Providers serve the requests. Exactly one place chooses which provider serves a class
 //   (`active_provider_for`): providers registered in-process (unit tests) come first, in
 //   registration order; then the lab when `ZAMSIM_SOCKET` is set; else the sysfs provider
@@ -39,7 +44,10 @@ inline constexpr uint32_t invalid_parameter = 87;
 inline constexpr uint32_t sem_timeout = 121;
 inline constexpr uint32_t insufficient_buffer = 122;
 inline constexpr uint32_t no_more_items = 259;
+inline constexpr uint32_t operation_aborted = 995;
+inline constexpr uint32_t io_pending = 997;
 inline constexpr uint32_t device_not_connected = 1167;
+inline constexpr uint32_t timeout = 1460;
 }  // namespace error
 
 // A device interface class GUID, as {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.
@@ -115,8 +123,9 @@ std::vector<std::string> device_interfaces(const guid& interface_class);
 // with last_error() set.
 device_handle open_device(const std::string& path);
 
-// Sends one request. timeout_ms bounds how long the call may wait for the driver; a
-// request that takes longer fails with error::sem_timeout.
+// Sends one request. timeout_ms goes to the provider and bounds how long the request may
+// wait for the device (infinite_timeout: no bound of its own); a request that waits longer
+// ends with error::timeout, one the device aborts with error::operation_aborted.
 bool device_control(device_handle handle, uint32_t code, const void* in, uint32_t in_length,
                     void* out, uint32_t out_capacity, uint32_t* returned,
                     uint32_t timeout_ms = infinite_timeout);
@@ -132,10 +141,17 @@ class inprocess_provider : public device_provider {
  public:
   using handler = std::function<uint32_t(uint32_t code, const uint8_t* in, uint32_t in_length,
                                          uint8_t* out, uint32_t out_capacity, uint32_t& returned)>;
+  // A handler that also receives the request's time-out (a device that may wait, such as a
+  // bulk pipe); it returns error::timeout or error::operation_aborted as the device ends.
+  using timed_handler =
+      std::function<uint32_t(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out,
+                             uint32_t out_capacity, uint32_t& returned, uint32_t timeout_ms)>;
 
   explicit inprocess_provider(std::string name);
   // Adds an interface of the class, listed after those already added.
   void add_interface(const guid& interface_class, const std::string& path, handler on_request);
+  // Adds a device opened by name only (such as "ezusb-0"), listed under no class.
+  void add_named_device(const std::string& path, timed_handler on_request);
   // Makes open() of the path fail with the error code.
   void fail_open(const std::string& path, uint32_t error_code);
 
@@ -149,8 +165,9 @@ class inprocess_provider : public device_provider {
   struct entry {
     guid interface_class;
     std::string path;
-    handler on_request;
+    timed_handler on_request;
     uint32_t open_error = 0;
+    bool listed = true;  // false for devices opened by name only
   };
   std::string name_;
   mutable std::mutex mutex_;

@@ -25,6 +25,9 @@ std::string native_path(std::string path);
 // with one; an empty folder yields the name).
 std::string join_path(std::string_view folder, std::string_view name);
 
+// Creates a folder and any missing folders above it; true when the folder exists after.
+bool create_folders(const std::string& path);
+
 // Whether anything exists at the path.
 bool file_exists(const std::string& path);
 

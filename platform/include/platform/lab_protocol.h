@@ -30,7 +30,16 @@ enum class operation : uint32_t {
   stop = 8,             // the daemon stops after answering
   dialog = 9,           // input: dialog kind, caption length, caption, text; output: the
                         // answer as a script line, or "@auto" for the first choice/default
+  power_cycle_card = 10,  // the card loads its next-boot mode; a waiting bulk read is aborted
+  inject_request = 11,    // input: one request's wire bytes for the card's bulk pipe 1
+  take_completions = 12,  // output: the completions written to pipe 0 so far, each as a
+                          // 32-bit little-endian length and its bytes
 };
+
+// Control codes whose data buffer goes to the driver (METHOD_IN_DIRECT, the low two bits
+// 01): the client sends that buffer's bytes after the input bytes, and the daemon hands
+// them to the driver as the data buffer.
+inline bool sends_data_buffer(uint32_t code) { return (code & 3u) == 1u; }
 
 struct request_header {
   uint32_t magic = lab::magic;

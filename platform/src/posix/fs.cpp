@@ -30,6 +30,18 @@ std::string current_directory() {
   return buffer;
 }
 
+bool create_folders(const std::string& path) {
+  struct stat info {};
+  if (path.empty()) return false;
+  if (::stat(path.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+  const std::size_t parent_end = path.find_last_of(native_separator, path.size() - 2);
+  if (parent_end != std::string::npos && parent_end > 0 && !create_folders(path.substr(0, parent_end))) return false;
+  if (::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST) {
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+  }
+  return false;
+}
+
 std::string native_path(std::string path) {
   for (auto& c : path) {
     if (c == foreign_separator) c = native_separator;

@@ -65,3 +65,20 @@ TEST(FsTest, ListsOnlyMatchingRegularFiles) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FsTest, CreatesMissingFoldersAndRefusesAFileInTheWay) {
+  const fs::path base = fs::temp_directory_path() / ("fs_create_" + std::to_string(::getpid()));
+  fs::remove_all(base);
+  EXPECT_TRUE(platform::create_folders((base / "logs" / "deeper").string()));
+  EXPECT_TRUE(fs::is_directory(base / "logs" / "deeper"));
+  EXPECT_TRUE(platform::create_folders((base / "logs").string() + "/"));  // exists already
+  std::ofstream(base / "file") << "x";
+  EXPECT_FALSE(platform::create_folders((base / "file").string()));
+  EXPECT_FALSE(platform::create_folders((base / "file" / "below").string()));
+  EXPECT_FALSE(platform::create_folders(""));
+  fs::remove_all(base);
+}
+
+}  // namespace

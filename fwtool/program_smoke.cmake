@@ -1,0 +1,30 @@
+# Runs the real fwtool program in a fresh bench folder: without an ini file it ends with
+# exit status 2; with zamlib but no card it reports the case as not started (exit 128).
+set(bench ${WORK_DIR}/fwtool_smoke)
+file(REMOVE_RECURSE ${bench})
+file(MAKE_DIRECTORY ${bench}/Tests/Cases ${bench}/ini)
+file(COPY ${SCRIPT} DESTINATION ${bench}/Tests/Cases)
+set(ENV{ZAM_OPERATOR} auto)
+unset(ENV{ZAMSIM_SOCKET})
+
+execute_process(COMMAND ${PROGRAM} WORKING_DIRECTORY ${bench} RESULT_VARIABLE rc ERROR_VARIABLE err OUTPUT_QUIET)
+if(NOT rc EQUAL 2 OR NOT err MATCHES "Failed to find DLL file in INI. Exiting.")
+  message(FATAL_ERROR "without an ini file: exit ${rc}, standard error:\n${err}")
+endif()
+
+file(CREATE_LINK ${LIBRARY} ${bench}/libzamlib.so SYMBOLIC)
+file(WRITE ${bench}/ini/ORVENapp.ini "[DLL]\nDLLName=zamlib.dll\n[TimingParameters]\nDriverInitTimeout=0\n")
+execute_process(COMMAND ${PROGRAM} Tests/Cases/one_endpoint.test "Smoke Case" WORKING_DIRECTORY ${bench}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_QUIET)
+if(NOT rc EQUAL 128 OR NOT out STREQUAL "exiting with ORVENStatus = 0xc0000080\n")
+  message(FATAL_ERROR "without a card: exit ${rc}, standard output:\n${out}")
+endif()
+file(READ "${bench}/Logs/ORVENLog.txt" log)
+if(NOT log MATCHES "Error initializing test device driver.  Test could not be run\n")
+  message(FATAL_ERROR "main log:\n${log}")
+endif()
+execute_process(COMMAND ${PROGRAM} x.test ../escape WORKING_DIRECTORY ${bench} RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+if(NOT rc EQUAL 1)
+  message(FATAL_ERROR "a test name with .. : exit ${rc}")
+endif()
+file(REMOVE_RECURSE ${bench})

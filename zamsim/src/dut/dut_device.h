@@ -1,0 +1,44 @@
+// The device under test behind the card: it completes the configuration requests that
+// reach it over the link, and records the data link errors its link reports the way
+// hardware does (AER status, Device Status) and decides which error message to send.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "link/data_link.h"
+#include "station/hierarchy.h"
+
+namespace zamsim {
+
+class dut_device {
+ public:
+  // `script_device` is the DUT's device number in the topology script, `at` where its
+  // function 0 sits after the boot.
+  dut_device(hierarchy& tree, int script_device, bdf at);
+
+  // Executes a configuration request; the completion to send, or nothing when the
+  // function does not answer at all.
+  std::optional<std::vector<uint8_t>> complete(const std::vector<uint8_t>& request);
+
+  // Records a data link error; returns the message to send upstream, if the enables,
+  // masks and severities allow one.
+  std::optional<std::vector<uint8_t>> report(link_error error);
+
+  bdf id() const { return at_; }
+  uint16_t pcie_capability() const { return pcie_cap_; }
+  uint16_t aer_capability() const { return aer_cap_; }
+
+ private:
+  uint32_t read(uint16_t offset);
+  void set_bits(uint16_t offset, uint32_t bits);
+
+  hierarchy& tree_;
+  int script_device_;
+  bdf at_;
+  uint16_t pcie_cap_ = 0;
+  uint16_t aer_cap_ = 0;
+};
+
+}  // namespace zamsim

@@ -1,0 +1,40 @@
+// The virtual operator's answers.
+#include "operator/virtual_operator.h"
+
+#include <cstdio>
+
+namespace zamsim {
+
+platform::answer virtual_operator::answer(const std::string& caption, const std::string& text,
+                                          platform::buttons choice) {
+  // A person at the bench does what the prompt asks and confirms: the first button is OK,
+  // Yes, Retry or Abort, which is what each prompt of the suite expects for "done".
+  const platform::answer given = platform::answers_of(choice).front();
+  remember("operator: \"" + caption + "\": \"" + text + "\" -> " + std::string(platform::answer_label(given)));
+  return given;
+}
+
+std::string virtual_operator::answer_dialog(uint32_t kind, const std::string& caption, const std::string& text) {
+  static const char* const kinds[] = {"list", "multiple-selection list", "yes/no", "number", "text", "message"};
+  remember("operator: " + std::string(kind < 6 ? kinds[kind] : "unknown") + " dialog \"" + caption + "\": \"" +
+           text + "\" -> first choice / default");
+  return "@auto";
+}
+
+void virtual_operator::remember(std::string line) {
+  // Every prompt and answer goes to the daemon's log as well.
+  std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+  std::lock_guard lock(mutex_);
+  history_.push_back(std::move(line));
+  if (history_.size() > 32) history_.pop_front();
+}
+
+std::string virtual_operator::describe() const {
+  std::lock_guard lock(mutex_);
+  std::string text = "operator: " + std::to_string(history_.size()) + " recent prompts\n";
+  for (const auto& line : history_) text += "  " + line + "\n";
+  return text;
+}
+
+}  // namespace zamsim

@@ -1,0 +1,191 @@
+// zamsim's commands: start (in the background or the foreground), stop, status, show, run.
+#include "server/daemon.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "server/lab_server.h"
+#include "station/lattix_hierarchy.h"
+#include "platform/clock.h"
+#include "platform/fs.h"
+#include "platform/ipc.h"
+#include "platform/lab_client.h"
+#include "platform/process.h"
+
+namespace zamsim {
+namespace {
+
+namespace lab = platform::lab;
+
+std::string folder_of(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+// Builds and boots the station; nullptr with `error` set on failure.
+std::unique_ptr<lab_station> build_station(const std::string& station_file, std::string& error) {
+  const auto config = load_station(station_file, error);
+  if (!config) return nullptr;
+  auto tree = make_lattix_hierarchy(config->topology_path, error);
+  if (!tree) return nullptr;
+  auto station = std::make_unique<lab_station>(*config, std::move(tree));
+  if (!station->boot(error)) return nullptr;
+  return station;
+}
+
+// Serves until stopped; `ready` is called once the socket listens.
+int serve(lab_station& station, const std::string& socket, const std::function<void()>& ready) {
+  platform::catch_stop_signals();
+  lab_server server(station);
+  std::string error;
+  if (!server.listen(socket, error)) {
+    std::fprintf(stderr, "zamsim: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("zamsim: station %s booted (%d buses, %d functions, %d BARs); listening on %s\n",
+              station.config().name.c_str(), station.boot_report().buses, station.boot_report().functions,
+              station.boot_report().bars, socket.c_str());
+  for (const auto& warning : station.boot_report().warnings) std::printf("zamsim: firmware: %s\n", warning.c_str());
+  std::fflush(stdout);
+  ready();
+  server.serve();
+  std::printf("zamsim: stopped\n");
+  std::fflush(stdout);
+  return 0;
+}
+
+int start(const command_line& cl) {
+  std::string error;
+  if (!platform::make_private_folder(folder_of(cl.socket), &error)) {
+    std::fprintf(stderr, "zamsim: %s\n", error.c_str());
+    return 1;
+  }
+  if (platform::connect_local(cl.socket).valid()) {
+    std::fprintf(stderr, "zamsim: a lab is already running on %s (zamsim stop first)\n", cl.socket.c_str());
+    return 1;
+  }
+  // Build before going to the background, so that station errors reach the user.
+  auto station = build_station(cl.station, error);
+  if (!station) {
+    std::fprintf(stderr, "zamsim: %s\n", error.c_str());
+    return 1;
+  }
+  if (cl.foreground) return serve(*station, cl.socket, [] {});
+  const std::string log = cl.socket + ".log";
+  const int pid = platform::start_daemon(
+      [&](const std::function<void()>& ready) { return serve(*station, cl.socket, ready); }, log, 10000, &error);
+  if (pid < 0) {
+    std::fprintf(stderr, "zamsim: %s\n", error.c_str());
+    return 1;
+  }
+  std::printf("zamsim: lab started (pid %d), socket %s, log %s\n", pid, cl.socket.c_str(), log.c_str());
+  return 0;
+}
+
+int simple_request(const command_line& cl, lab::operation op) {
+  platform::lab_client client(cl.socket);
+  std::string text;
+  const uint32_t status = client.call_text(op, "", text);
+  if (status != 0) {
+    std::fprintf(stderr, "zamsim: no lab answers on %s\n", cl.socket.c_str());
+    return 1;
+  }
+  std::fputs(text.c_str(), stdout);
+  return 0;
+}
+
+int stop(const command_line& cl) {
+  const int result = simple_request(cl, lab::operation::stop);
+  if (result != 0) return result;
+  // Wait until the daemon has let go of its socket, so a new start can follow at once.
+  for (int i = 0; i < 100 && platform::connect_local(cl.socket).valid(); ++i) platform::sleep_ms(50);
+  return 0;
+}
+
+int run(const command_line& cl) {
+  const std::string folder = platform::make_temp_folder("zamsim-run-");
+  if (folder.empty()) {
+    std::fprintf(stderr, "zamsim: cannot create a private folder for the lab\n");
+    return 1;
+  }
+  command_line start_cl = cl;
+  // A run gets a lab of its own, so runs side by side never share one.
+  start_cl.socket = cl.socket_given ? cl.socket : folder + "/zamsim.sock";
+  start_cl.foreground = false;
+  if (start(start_cl) != 0) {
+    std::filesystem::remove_all(folder);
+    return 1;
+  }
+  std::string error;
+  const int code = platform::run_program(cl.program, {{"ZAMSIM_SOCKET", start_cl.socket}}, &error);
+  if (code < 0) std::fprintf(stderr, "zamsim: %s\n", error.c_str());
+  stop(start_cl);
+  std::filesystem::remove_all(folder);
+  return code < 0 ? 127 : code;
+}
+
+}  // namespace
+
+std::string default_socket_path() {
+  return platform::runtime_directory() + "/zamsim-" + std::to_string(platform::current_user_id()) + "/zamsim.sock";
+}
+
+bool parse_command_line(const std::vector<std::string>& args, command_line& out, std::string& error) {
+  out = command_line{};
+  out.command = args.at(0);
+  const bool takes_station = out.command == "start" || out.command == "run";
+  if (!takes_station && out.command != "stop" && out.command != "status" && out.command != "show" &&
+      out.command != "power-cycle-card") {
+    error = "unknown command \"" + out.command + "\"";
+    return false;
+  }
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (a == "--") {
+      if (out.command != "run") {
+        error = "\"--\" belongs to zamsim run";
+        return false;
+      }
+      out.program.assign(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      break;
+    }
+    if (a == "--socket") {
+      if (i + 1 >= args.size()) {
+        error = "--socket needs a path";
+        return false;
+      }
+      out.socket = args[++i];
+      out.socket_given = true;
+    } else if (a == "--foreground" && out.command == "start") {
+      out.foreground = true;
+    } else if (takes_station && out.station.empty() && a.rfind("--", 0) != 0) {
+      out.station = a;
+    } else {
+      error = "unexpected argument \"" + a + "\"";
+      return false;
+    }
+  }
+  if (takes_station && out.station.empty()) {
+    error = "zamsim " + out.command + " needs a station file";
+    return false;
+  }
+  if (out.command == "run" && out.program.empty()) {
+    error = "zamsim run needs a command after \"--\"";
+    return false;
+  }
+  if (out.socket.empty()) out.socket = platform::get_environment("ZAMSIM_SOCKET");
+  if (out.socket.empty()) out.socket = default_socket_path();
+  return true;
+}
+
+int run_command(const command_line& cl) {
+  if (cl.command == "start") return start(cl);
+  if (cl.command == "stop") return stop(cl);
+  if (cl.command == "status") return simple_request(cl, lab::operation::status);
+  if (cl.command == "show") return simple_request(cl, lab::operation::show);
+  if (cl.command == "power-cycle-card") return simple_request(cl, lab::operation::power_cycle_card);
+  return run(cl);
+}
+
+}  // namespace zamsim

@@ -1,0 +1,40 @@
+// zamsim's command line.
+#include "server/daemon.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+namespace zamsim {
+namespace {
+
+TEST(CommandLineTest, ParsesEveryCommand) {
+  ::unsetenv("ZAMSIM_SOCKET");
+  command_line cl;
+  std::string error;
+  ASSERT_TRUE(parse_command_line({"start", "a.station", "--socket", "/tmp/x/s", "--foreground"}, cl, error)) << error;
+  EXPECT_EQ(cl.station, "a.station");
+  EXPECT_EQ(cl.socket, "/tmp/x/s");
+  EXPECT_TRUE(cl.socket_given);
+  EXPECT_TRUE(cl.foreground);
+
+  ASSERT_TRUE(parse_command_line({"run", "a.station", "--", "vexoscan", "--flag"}, cl, error)) << error;
+  EXPECT_EQ(cl.program, (std::vector<std::string>{"vexoscan", "--flag"}));
+  EXPECT_FALSE(cl.socket_given);
+  EXPECT_EQ(cl.socket, default_socket_path());
+
+  ::setenv("ZAMSIM_SOCKET", "/tmp/env/s", 1);
+  ASSERT_TRUE(parse_command_line({"status"}, cl, error));
+  EXPECT_EQ(cl.socket, "/tmp/env/s");
+  ::unsetenv("ZAMSIM_SOCKET");
+
+  const std::vector<std::vector<std::string>> bad = {
+      {"launch"}, {"start"}, {"run", "a.station"}, {"run", "a.station", "--"}, {"stop", "--", "x"},
+      {"status", "--socket"}, {"stop", "extra"}, {"show", "--foreground"}};
+  for (const auto& args : bad) {
+    EXPECT_FALSE(parse_command_line(args, cl, error)) << args[0];
+    EXPECT_FALSE(error.empty());
+  }
+}
+
+}  // namespace
+}  // namespace zamsim

@@ -1,0 +1,54 @@
+// The lab daemon's socket server: frames in, answers out, one thread per client.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "drivers/drivers.h"
+#include "station/lab_station.h"
+#include "platform/ipc.h"
+
+namespace zamsim {
+
+class lab_server {
+ public:
+  explicit lab_server(lab_station& station);
+  ~lab_server();
+
+  // Listens on the socket path; false with `error` set when it cannot.
+  bool listen(const std::string& socket_path, std::string& error);
+  // Serves clients until a stop request or a stop signal.
+  void serve();
+  void request_stop() { stopping_ = true; }
+
+  // Answers one request (also used by tests without a socket). `output` is sized to the
+  // request's output capacity and cut to the bytes returned. A control request passes its
+  // time-out on to the driver.
+  uint32_t handle(uint32_t operation, uint32_t handle, uint32_t code, const std::vector<uint8_t>& input,
+                  uint32_t output_capacity, std::vector<uint8_t>& output,
+                  uint32_t timeout_ms = platform::infinite_timeout);
+
+  static constexpr std::size_t max_clients = 64;
+
+ private:
+  void serve_client(std::shared_ptr<platform::stream_connection> client);
+
+  lab_station& station_;
+  driver_set drivers_;
+  platform::stream_listener listener_;
+  std::atomic<bool> stopping_{false};
+  std::atomic<bool> stop_pending_{false};  // a stop request waits for its answer to go out
+  std::mutex handles_mutex_;
+  std::map<uint32_t, std::shared_ptr<driver_interface>> handles_;
+  uint32_t next_handle_ = 1;
+  std::mutex clients_mutex_;
+  std::vector<std::weak_ptr<platform::stream_connection>> clients_;
+  std::atomic<std::size_t> active_clients_{0};
+};
+
+}  // namespace zamsim

@@ -1,0 +1,43 @@
+// zamsim: the virtual lab daemon and its commands (start, stop, status, run, show).
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "server/daemon.h"
+
+namespace {
+
+void usage(std::FILE* to) {
+  std::fputs(
+      "Usage:\n"
+      "  zamsim start <station file> [--socket PATH] [--foreground]\n"
+      "  zamsim stop   [--socket PATH]\n"
+      "  zamsim status [--socket PATH]\n"
+      "  zamsim show   [--socket PATH]\n"
+      "  zamsim power-cycle-card [--socket PATH]   # the card loads its next-boot mode\n"
+      "  zamsim run <station file> [--socket PATH] -- <command...>\n"
+      "\n"
+      "The socket is PATH, else $ZAMSIM_SOCKET, else zamsim/zamsim.sock in the runtime folder.\n"
+      "`run` starts a lab in a private folder of its own, runs the command with ZAMSIM_SOCKET\n"
+      "set, stops the lab and exits with the command's exit code.\n",
+      to);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.empty() || args[0] == "-h" || args[0] == "--help" || args[0] == "help") {
+    usage(args.empty() ? stderr : stdout);
+    return args.empty() ? 2 : 0;
+  }
+  zamsim::command_line cl;
+  std::string error;
+  if (!zamsim::parse_command_line(args, cl, error)) {
+    std::fprintf(stderr, "zamsim: %s\n\n", error.c_str());
+    usage(stderr);
+    return 2;
+  }
+  return zamsim::run_command(cl);
+}

@@ -1,0 +1,195 @@
+// A running station: boot, roles and the recorded host configuration path.
+#include "station/lab_station.h"
+
+#include <cstdio>
+
+#include "station/pcie_regs.h"
+#include "link/tlp.h"
+
+namespace zamsim {
+
+// The host's view of the hierarchy: requests to the DUT's functions cross the link from
+// the card's port (Type 0 on the link, whatever the host sent); everything else goes
+// straight to the hierarchy. A write of Retrain Link to the card's port retrains the link.
+class lab_station::recording_access : public config_access {
+ public:
+  recording_access(lab_station& station) : station_(station) {}
+
+  completion read_dword(bdf target, uint16_t offset, uint32_t& value) override {
+    if (!over_link(target)) return station_.tree_->read_dword(target, offset, value);
+    return across_link(false, target, offset, 0x0F, 0, &value);
+  }
+
+  completion write_dword(bdf target, uint16_t offset, uint8_t byte_enables, uint32_t value) override {
+    if (!over_link(target)) {
+      const completion result = station_.tree_->write_dword(target, offset, byte_enables, value);
+      watch_card_port(target, offset, byte_enables, value);
+      return result;
+    }
+    return across_link(true, target, offset, byte_enables, value, nullptr);
+  }
+
+ private:
+  // The card's port passes on only requests for device 0 of its secondary bus (and Type 1
+  // requests for buses further below).
+  bool over_link(bdf target) const {
+    const station_roles& roles = station_.roles_;
+    if (!station_.link_ || target.bus < roles.port_secondary || target.bus > roles.port_subordinate) return false;
+    return target.bus != roles.port_secondary || target.device == 0;
+  }
+
+  completion across_link(bool write, bdf target, uint16_t offset, uint8_t byte_enables, uint32_t data,
+                         uint32_t* value) {
+    constexpr uint16_t root_complex = 0x0000;
+    const bool type1 = target.bus != station_.roles_.port_secondary;
+    const auto cpl = station_.link_->host_request(
+        config_request_tlp(write, type1, target, offset, byte_enables, data, root_complex, tag_++));
+    if (!cpl) return completion::none;
+    switch (completion_status(*cpl)) {
+      case 0:
+        if (value != nullptr) *value = completion_data(*cpl);
+        return completion::success;
+      case 1: return completion::unsupported;
+      case 2: return completion::retry;
+      default: return completion::abort;
+    }
+  }
+
+  void watch_card_port(bdf target, uint16_t offset, uint8_t byte_enables, uint32_t value) {
+    const station_roles& roles = station_.roles_;
+    if (!station_.link_ || !roles.card_port || !(target == *roles.card_port)) return;
+    const uint16_t cap = station_.tree_->pcie_capability(station_.config_.card_port_device);
+    // Link Control is the low half of the dword at capability offset 0x10.
+    if (cap == 0 || offset != cap + pcie::link_control || !(byte_enables & 1)) return;
+    if (value & pcie::link_control_retrain) station_.link_->retrain_link();
+  }
+
+  lab_station& station_;
+  uint8_t tag_ = 0;
+};
+
+lab_station::lab_station(station_config config, std::unique_ptr<hierarchy> tree)
+    : config_(std::move(config)),
+      tree_(std::move(tree)),
+      host_(std::make_unique<recording_access>(*this)),
+      card_(config_.card_mode, config_.card_next_boot_mode) {
+  usb_card_contents contents;
+  contents.version_major = static_cast<uint8_t>(config_.card_firmware_version >> 16);
+  contents.version_minor = static_cast<uint8_t>(config_.card_firmware_version >> 8);
+  contents.version_build = static_cast<uint8_t>(config_.card_firmware_version);
+  contents.dip_switches = static_cast<uint8_t>(config_.card_dip_switches);
+  contents.link_state_a = static_cast<uint8_t>(config_.card_link_state_a);
+  contents.link_state_b = static_cast<uint8_t>(config_.card_link_state_b);
+  usb_ = std::make_unique<usb_controller>(card_, contents);
+  if (config_.card_power_cycle_at_start) usb_->power_cycle();
+}
+
+lab_station::~lab_station() = default;
+
+void lab_station::apply_straps() {
+  using namespace pcie;
+  const auto link = [this](int device, uint32_t max_width, uint32_t negotiated) {
+    const uint16_t cap = tree_->pcie_capability(device);
+    if (cap == 0) return;
+    tree_->strap(device, cap + link_capabilities, max_width << 4, link_cap_max_width);
+    // Link Status sits in the upper half of the dword at Link Control.
+    tree_->strap(device, cap + link_control, (negotiated << 4) << 16, uint32_t{link_status_negotiated_width} << 16);
+  };
+  // The Device/Port Type and Slot Implemented fields sit in the PCI Express Capabilities
+  // register, the upper half of the capability's first dword.
+  const auto port_type = [this](int device, uint32_t type, bool slot) {
+    const uint16_t cap = tree_->pcie_capability(device);
+    if (cap == 0) return;
+    const uint32_t value = (type << 4) | (slot ? pcie_caps_slot_implemented : 0);
+    tree_->strap(device, cap, value << 16, uint32_t{pcie_caps_port_type | pcie_caps_slot_implemented} << 16);
+  };
+  for (const auto& port : config_.root_ports) {
+    const uint16_t cap = tree_->pcie_capability(port.device);
+    if (cap == 0) continue;
+    port_type(port.device, port_type_root_port, true);
+    tree_->strap(port.device, cap + slot_capabilities, port.slot << 19, slot_cap_physical_slot);
+    link(port.device, port.max_width, port.negotiated_width);
+  }
+  if (config_.card_port_device >= 0) port_type(config_.card_port_device, port_type_downstream_port, false);
+  if (config_.dut_device >= 0) link(config_.dut_device, config_.dut_max_width, config_.dut_negotiated_width);
+}
+
+bool lab_station::boot(std::string& error) {
+  std::lock_guard lock(mutex_);
+  apply_straps();
+  firmware_options options;
+  options.memory_base = static_cast<uint32_t>(config_.memory_base);
+  options.memory_limit = static_cast<uint32_t>(config_.memory_limit);
+  options.io_base = config_.io_base;
+  options.io_limit = config_.io_limit;
+  report_ = run_firmware(*tree_, options);
+  if (!report_.ok) {
+    error = "virtual firmware: " + report_.error;
+    return false;
+  }
+  const auto find = [&](int device, const char* role, std::optional<bdf>& out) {
+    if (device < 0) return true;
+    out = tree_->locate(device);
+    if (!out) error = std::string("the ") + role + " (script device " + std::to_string(device) + ") is not in the hierarchy";
+    return out.has_value();
+  };
+  if (!find(config_.card_device, "card", roles_.farrow) || !find(config_.card_port_device, "card's port", roles_.card_port) ||
+      !find(config_.dut_device, "device under test", roles_.dut) ||
+      !find(config_.known_endpoint_device, "known endpoint", roles_.known_endpoint)) {
+    return false;
+  }
+  if (roles_.farrow) roles_.card_secondary = read8(*tree_, *roles_.farrow, pcie::secondary_bus);
+  if (roles_.card_port) {
+    roles_.port_secondary = read8(*tree_, *roles_.card_port, pcie::secondary_bus);
+    roles_.port_subordinate = read8(*tree_, *roles_.card_port, pcie::subordinate_bus);
+  }
+  if (roles_.card_port && roles_.dut) {
+    dut_ = std::make_unique<dut_device>(*tree_, config_.dut_device, *roles_.dut);
+    link_ = std::make_unique<dut_link>(card_, *dut_, [this](bool training) { set_link_training(training); });
+  }
+  return true;
+}
+
+void lab_station::set_link_training(bool training) {
+  const uint16_t cap = tree_->pcie_capability(config_.card_port_device);
+  if (cap == 0) return;
+  // Link Status is the upper half of the dword at Link Control.
+  const uint32_t bit = uint32_t{pcie::link_status_training} << 16;
+  tree_->drive(config_.card_port_device, cap + pcie::link_control, training ? bit : 0, bit);
+}
+
+bool lab_station::host_read(bdf target, uint32_t offset, uint32_t length, uint8_t* out) {
+  std::lock_guard lock(mutex_);
+  read_config(*host_, target, offset, length, out);
+  return true;  // absent functions read as all ones, as on a real bus
+}
+
+bool lab_station::host_write(bdf target, uint32_t offset, uint32_t length, const uint8_t* in) {
+  std::lock_guard lock(mutex_);
+  write_config(*host_, target, offset, length, in);
+  return true;  // writes to absent functions are dropped, as on a real bus
+}
+
+std::string lab_station::describe() {
+  std::lock_guard lock(mutex_);
+  std::string text = "station " + config_.name + " (" + config_.path + ")\n";
+  const auto role = [&](const char* name, const std::optional<bdf>& at) {
+    text += std::string("  ") + name + ": " + (at ? at->to_string() : std::string("none")) + "\n";
+  };
+  role("card (Farrow port)", roles_.farrow);
+  role("card port", roles_.card_port);
+  role("device under test", roles_.dut);
+  role("known endpoint", roles_.known_endpoint);
+  char line[128];
+  std::snprintf(line, sizeof line, "  boot: %d buses, %d functions, %d BARs assigned\n", report_.buses,
+                report_.functions, report_.bars);
+  text += line;
+  text += tree_->describe();
+  text += card_.describe();
+  text += usb_->describe();
+  if (link_) text += link_->describe();
+  text += operator_.describe();
+  return text;
+}
+
+}  // namespace zamsim

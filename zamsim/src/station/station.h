@@ -1,0 +1,64 @@
+// Station files: which hierarchy the lab builds and which of its devices play which role.
+//
+// A station file is a profile (ini) file:
+//   [Station]   Name, Topology (a topology script, relative to the station file),
+//               ConfigBase, ConfigLength (what the MCFG query reports),
+//               MemoryBase, MemoryLimit, IOBase, IOLimit (what the firmware assigns from)
+//   [RootPortN] (N = 1, 2, ...) Device (script device number), Slot, MaxWidth, NegotiatedWidth
+//   [Card]      Device (the Farrow port: the bridge whose secondary bus holds the card's
+//               downstream port), Port (the card's downstream port, directly above the DUT),
+//               Mode, NextBootMode
+//   [DUT]       Device, MaxWidth, NegotiatedWidth
+//   [KnownEndpoint] Device (optional)
+// Numbers are decimal or 0x-prefixed hexadecimal.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zamsim {
+
+struct root_port_role {
+  int device = -1;
+  uint32_t slot = 0;
+  uint32_t max_width = 1;
+  uint32_t negotiated_width = 1;
+};
+
+struct station_config {
+  std::string path;
+  std::string name;
+  std::string topology_path;
+  uint64_t config_base = 0xE0000000ull;
+  uint64_t config_length = 0x10000000ull;
+  uint64_t memory_base = 0x80000000ull;
+  uint64_t memory_limit = 0xDFFFFFFFull;
+  uint32_t io_base = 0x2000;
+  uint32_t io_limit = 0xFFFF;
+  std::vector<root_port_role> root_ports;
+  int card_device = -1;
+  int card_port_device = -1;
+  uint32_t card_mode = 0;
+  uint32_t card_next_boot_mode = 0;
+  // The card's USB controller: DIP switches 3-1 (bits 2-0), firmware version 0xMMmmbb,
+  // link states of ports A and B, a power cycle when the lab starts.
+  uint32_t card_dip_switches = 0;
+  uint32_t card_firmware_version = 0x010200;
+  uint32_t card_link_state_a = 0x10;
+  uint32_t card_link_state_b = 0x10;
+  uint32_t card_power_cycle_at_start = 0;
+  int dut_device = -1;
+  uint32_t dut_max_width = 1;
+  uint32_t dut_negotiated_width = 1;
+  int known_endpoint_device = -1;
+};
+
+// Reads a station file; nullopt with `error` set when it is missing or inconsistent.
+std::optional<station_config> load_station(const std::string& path, std::string& error);
+
+// Parses a decimal or 0x-prefixed hexadecimal number; nullopt when malformed.
+std::optional<uint64_t> parse_number(const std::string& text);
+
+}  // namespace zamsim

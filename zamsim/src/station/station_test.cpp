@@ -1,0 +1,84 @@
+// Station files: roles, numbers, defaults and clear errors.
+#include "station/station.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace zamsim {
+namespace {
+
+namespace fs = std::filesystem;
+
+class StationFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("station_test_" + std::to_string(::getpid()));
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+  std::string write(const std::string& text) {
+    const auto path = (dir_ / "s.station").string();
+    std::ofstream(path) << text;
+    return path;
+  }
+  fs::path dir_;
+};
+
+TEST_F(StationFileTest, ReadsRolesAndRanges) {
+  std::string error;
+  const auto s = load_station(write("[Station]\nName = bench\nTopology = hier.test\nConfigBase = 0xB0000000\n"
+                                    "IOBase=0x3000\n"
+                                    "[RootPort1]\nDevice=1\nSlot=4\nMaxWidth=16\nNegotiatedWidth=8\n"
+                                    "[RootPort2]\nDevice=2\n"
+                                    "[Card]\nDevice=10\nPort=11\nMode=0\nNextBootMode=1\n"
+                                    "[DUT]\nDevice=20\nMaxWidth=4\nNegotiatedWidth=2\n"),
+                              error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_EQ(s->name, "bench");
+  EXPECT_EQ(s->topology_path, (dir_ / "hier.test").string());
+  EXPECT_EQ(s->config_base, 0xB0000000ull);
+  EXPECT_EQ(s->config_length, 0x10000000ull);  // default
+  EXPECT_EQ(s->io_base, 0x3000u);
+  ASSERT_EQ(s->root_ports.size(), 2u);
+  EXPECT_EQ(s->root_ports[0].slot, 4u);
+  EXPECT_EQ(s->root_ports[0].negotiated_width, 8u);
+  EXPECT_EQ(s->root_ports[1].max_width, 1u);
+  EXPECT_EQ(s->card_device, 10);
+  EXPECT_EQ(s->card_port_device, 11);
+  EXPECT_EQ(s->card_next_boot_mode, 1u);
+  EXPECT_EQ(s->dut_negotiated_width, 2u);
+  EXPECT_EQ(s->known_endpoint_device, -1);
+}
+
+TEST_F(StationFileTest, RefusesWhatCannotBeRight) {
+  std::string error;
+  EXPECT_FALSE(load_station((dir_ / "missing.station").string(), error));
+  EXPECT_NE(error.find("cannot read station file"), std::string::npos);
+  EXPECT_FALSE(load_station(write("[Station]\nName=x\n"), error));
+  EXPECT_NE(error.find("needs Topology"), std::string::npos);
+  EXPECT_FALSE(load_station(write("[Station]\nTopology=t\nIOBase=0x10000\n"), error));
+  EXPECT_NE(error.find("IOBase"), std::string::npos);
+  EXPECT_FALSE(load_station(write("[Station]\nTopology=t\n[Card]\nDevice=3\n"), error));
+  EXPECT_NE(error.find("Port"), std::string::npos);
+  EXPECT_FALSE(load_station(write("[Station]\nTopology=t\nMemoryBase=0x90000000\nMemoryLimit=0x8FFFFFFF\n"), error));
+  EXPECT_FALSE(load_station(write("[Station]\nTopology=t\n[DUT]\nDevice=twenty\n"), error));
+  const auto ok = load_station(write("[Station]\nTopology=/abs/t.test\n[Card]\nDevice=3\nPort=4\nMode=1\n"), error);
+  ASSERT_TRUE(ok) << error;
+  EXPECT_EQ(ok->topology_path, "/abs/t.test");
+  EXPECT_EQ(ok->card_next_boot_mode, 1u);  // follows Mode unless given
+}
+
+TEST(StationNumberTest, ParsesDecimalAndHex) {
+  EXPECT_EQ(parse_number("42"), 42u);
+  EXPECT_EQ(parse_number("0x1F"), 31u);
+  EXPECT_EQ(parse_number("0XffFFffFF"), 0xFFFFFFFFu);
+  for (const char* bad : {"", "0x", "-1", "12a", "0x1g", "+3", "99999999999999999999999"}) {
+    EXPECT_FALSE(parse_number(bad)) << bad;
+  }
+}
+
+}  // namespace
+}  // namespace zamsim

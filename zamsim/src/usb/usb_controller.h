@@ -1,0 +1,84 @@
+// The card's USB controller (EZ-USB style): vendor requests on its memories, EEPROM, FLASH,
+// I2C and FPGA, the CPU reset register, RAM download, and the bulk pipes that carry a
+// system under test's configuration requests in topology mode.
+#pragma once
+
+#include <array>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "card/card.h"
+#include "usb/flash_memory.h"
+
+namespace zamsim {
+
+// What a fresh card holds, from the station.
+struct usb_card_contents {
+  uint8_t version_major = 1;
+  uint8_t version_minor = 2;
+  uint8_t version_build = 0;
+  uint8_t dip_switches = 0;     // bits 2..0 = switches 3..1
+  uint8_t link_state_a = 0x10;  // xdata 0xCF28 bits 5:0
+  uint8_t link_state_b = 0x10;  // xdata 0xC728 bits 5:0
+  bool factory_images = true;   // the three mode images in FLASH
+};
+
+class usb_controller {
+ public:
+  usb_controller(zam_card& card, const usb_card_contents& contents);
+
+  // Serves one driver request; returns a Windows-style error code. A request the
+  // controller cannot serve fails as a stalled transfer: an error, nothing written.
+  // `data` is the request's data buffer (read into, or sent from).
+  uint32_t serve(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* data, uint32_t data_length,
+                 uint32_t& returned, uint32_t timeout_ms);
+
+  // Loads the next-boot mode as a power cycle does, configures the FPGA from its image,
+  // and aborts a bulk read that is waiting.
+  void power_cycle();
+
+  // Bulk pipe traffic of a system under test: a request (wire bytes) for pipe 1, and the
+  // completions the host wrote to pipe 0 so far (taken out).
+  void inject_request(const std::vector<uint8_t>& bytes);
+  std::vector<std::vector<uint8_t>> take_completions();
+
+  std::string describe() const;
+
+ private:
+  uint32_t vendor(const uint8_t* record, uint8_t* data, uint32_t length, uint32_t& returned);
+  uint32_t vendor_read(uint8_t request, uint32_t address, uint8_t* data, uint32_t length);
+  uint32_t vendor_write(uint8_t request, uint32_t address, const uint8_t* data, uint32_t length);
+  uint32_t bulk_read(uint32_t pipe, uint8_t* data, uint32_t length, uint32_t& returned, uint32_t timeout_ms);
+  uint8_t i2c_register(uint8_t reg) const;
+  void set_i2c_register(uint8_t reg, uint8_t value);
+  bool image_valid(uint32_t offset) const;
+  void finish_fpga_download();
+
+  zam_card& card_;
+  usb_card_contents contents_;
+  mutable std::mutex mutex_;
+  std::condition_variable pipe_changed_;
+  std::vector<uint8_t> xdata_;
+  std::array<uint8_t, 256> idata_{};
+  std::vector<uint8_t> eeprom_;
+  std::array<uint8_t, 256> i2c_registers_{};
+  uint8_t i2c_pointer_ = 0;
+  flash_memory flash_;
+  std::vector<uint8_t> ram_code_;
+  uint32_t ram_code_bytes_ = 0;
+  bool cpu_held_ = false;
+  bool fpga_configured_ = false;
+  std::vector<uint8_t> fpga_download_;
+  std::deque<std::vector<uint8_t>> requests_;
+  std::vector<std::vector<uint8_t>> completions_;
+  uint32_t waiting_reads_ = 0;
+};
+
+// The "ZAM1" header of a FLASH image.
+std::array<uint8_t, 256> image_header(uint32_t size, uint32_t time);
+
+}  // namespace zamsim
