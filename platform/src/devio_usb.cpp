@@ -59,7 +59,7 @@ class usb_channel : public device_channel {
       case ioctl_reset_control:
         return reset_control(in, in_length, timeout);
       case ioctl_anchor_download:
-        return anchor_download(in, in_length, timeout);
+        return anchor_download(in, in_length, out, out_capacity, returned, timeout);
       default:
         return error::invalid_function;
     }
@@ -67,67 +67,57 @@ class usb_channel : public device_channel {
 
  private:
   // Control record: direction, type, recipient, reserved, request, pad, value, index.
-  // A read fills the output; a write sends the bytes after the record.
+  // The data buffer (the output) is filled by a read and sent by a write.
   uint32_t vendor_request(const uint8_t* in, uint32_t in_length, uint8_t* out,
                           uint32_t out_capacity, uint32_t& returned, unsigned timeout) {
-    if (in_length < vendor_record_size) return error::invalid_parameter;
+    if (in_length != vendor_record_size || out_capacity > max_control_length) {
+      return error::invalid_parameter;
+    }
     const bool read = in[0] == 1;
     const auto request_type =
         static_cast<uint8_t>((read ? 0x80 : 0x00) | (in[1] & 0x03) << 5 | (in[2] & 0x1F));
     const uint8_t request = in[4];
     const uint16_t value = le16(in + 6), index = le16(in + 8);
-    if (read) {
-      if (out_capacity > max_control_length) return error::invalid_parameter;
-      const int done = link_->control(request_type, request, value, index, out,
-                                      static_cast<uint16_t>(out_capacity), timeout);
-      if (done < 0) return error_code_of(done);
-      returned = static_cast<uint32_t>(done);
-      return error::success;
-    }
-    const uint32_t length = in_length - vendor_record_size;
-    if (length > max_control_length) return error::invalid_parameter;
-    std::vector<uint8_t> data(in + vendor_record_size, in + in_length);
-    const int done = link_->control(request_type, request, value, index, data.data(),
-                                    static_cast<uint16_t>(length), timeout);
-    return done < 0 ? error_code_of(done) : error::success;
+    const int done = link_->control(request_type, request, value, index, out,
+                                    static_cast<uint16_t>(out_capacity), timeout);
+    if (done < 0) return error_code_of(done);
+    returned = static_cast<uint32_t>(done);
+    return error::success;
   }
 
-  // Pipe number (u32), then for a write the bytes to send.
+  // Pipe number (u32); the data buffer is filled by a read and sent by a write.
   uint32_t bulk(bool read, const uint8_t* in, uint32_t in_length, uint8_t* out,
                 uint32_t out_capacity, uint32_t& returned, unsigned timeout) {
-    if (in_length < 4) return error::invalid_parameter;
+    if (in_length != 4) return error::invalid_parameter;
     const uint32_t pipe = le32(in);
     if (pipe >= endpoints_.size()) return error::invalid_parameter;
     const uint8_t endpoint = endpoints_[pipe];
     if (((endpoint & 0x80) != 0) != read) return error::invalid_parameter;
-    if (read) {
-      const int done = link_->bulk(endpoint, out, static_cast<int>(out_capacity), timeout);
-      if (done < 0) return error_code_of(done);
-      returned = static_cast<uint32_t>(done);
-      return error::success;
-    }
-    std::vector<uint8_t> data(in + 4, in + in_length);
-    const int done = link_->bulk(endpoint, data.data(), static_cast<int>(data.size()), timeout);
+    const int done = link_->bulk(endpoint, out, static_cast<int>(out_capacity), timeout);
     if (done < 0) return error_code_of(done);
-    return static_cast<uint32_t>(done) == data.size() ? error::success : error::gen_failure;
+    if (!read && static_cast<uint32_t>(done) != out_capacity) return error::gen_failure;
+    returned = static_cast<uint32_t>(done);
+    return error::success;
   }
 
   // Reset record: request, pad, value, index, length, direction, data.
   uint32_t reset_control(const uint8_t* in, uint32_t in_length, unsigned timeout) {
-    if (in_length < reset_record_size) return error::invalid_parameter;
+    if (in_length != reset_record_size) return error::invalid_parameter;
     uint8_t data = in[9];
     const int done = link_->control(request_type_vendor_out, in[0], le16(in + 2), le16(in + 4),
                                     &data, 1, timeout);
     return done < 0 ? error_code_of(done) : error::success;
   }
 
-  // RAM address (u16), then the bytes to place there.
-  uint32_t anchor_download(const uint8_t* in, uint32_t in_length, unsigned timeout) {
-    if (in_length < 2 || in_length - 2 > max_control_length) return error::invalid_parameter;
-    std::vector<uint8_t> data(in + 2, in + in_length);
+  // RAM address (u16); the data buffer holds the bytes to place there.
+  uint32_t anchor_download(const uint8_t* in, uint32_t in_length, uint8_t* data,
+                           uint32_t length, uint32_t& returned, unsigned timeout) {
+    if (in_length != 2 || length > max_control_length) return error::invalid_parameter;
     const int done = link_->control(request_type_vendor_out, request_firmware_load, le16(in), 0,
-                                    data.data(), static_cast<uint16_t>(data.size()), timeout);
-    return done < 0 ? error_code_of(done) : error::success;
+                                    data, static_cast<uint16_t>(length), timeout);
+    if (done < 0) return error_code_of(done);
+    returned = static_cast<uint32_t>(done);
+    return error::success;
   }
 
   std::unique_ptr<device_link> link_;

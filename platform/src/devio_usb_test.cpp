@@ -130,17 +130,19 @@ TEST_F(UsbProviderTest, VendorResetAndRamRequestsBecomeControlTransfers) {
   EXPECT_EQ(returned, 3u);
   EXPECT_EQ(out[2], 0x33);
 
-  // Write two bytes with request 0xAD at 0x53.
-  const uint8_t write_record[] = {0, 2, 0, 0, 0xAD, 0, 0x53, 0x00, 0x00, 0x00, 0xF8, 0xFF};
-  ASSERT_TRUE(platform::device_control(handle, 0x222059, write_record, 12, nullptr, 0, &returned));
+  // Write two bytes with request 0xAD at 0x53: the data buffer is sent.
+  const uint8_t write_record[] = {0, 2, 0, 0, 0xAD, 0, 0x53, 0x00, 0x00, 0x00};
+  uint8_t i2c_bytes[] = {0xF8, 0xFF};
+  ASSERT_TRUE(platform::device_control(handle, 0x222059, write_record, 10, i2c_bytes, 2, &returned));
 
   // Hold the CPU in reset: request 0xA0 at 0xE600, one byte 1.
   const uint8_t reset_record[] = {0xA0, 0, 0x00, 0xE6, 0, 0, 1, 0, 0, 1};
   ASSERT_TRUE(platform::device_control(handle, 0x222014, reset_record, 10, nullptr, 0, &returned, 0));
 
   // Three bytes into RAM at 0x0100.
-  const uint8_t ram[] = {0x00, 0x01, 0x02, 0x75, 0x81};
-  ASSERT_TRUE(platform::device_control(handle, 0x22206D, ram, 5, nullptr, 0, &returned));
+  const uint8_t ram[] = {0x00, 0x01};
+  uint8_t code[] = {0x02, 0x75, 0x81};
+  ASSERT_TRUE(platform::device_control(handle, 0x22206D, ram, 2, code, 3, &returned));
 
   const std::vector<usb_call> expected = {
       {"control", 0xC0, 0xA3, 0xD800, 0x1234, 0, {0, 0, 0, 0}, 500},
@@ -154,8 +156,10 @@ TEST_F(UsbProviderTest, VendorResetAndRamRequestsBecomeControlTransfers) {
   EXPECT_FALSE(platform::device_control(handle, 0x222059, read_record, 9, out, 4, &returned));
   EXPECT_EQ(platform::last_error(), platform::error::invalid_parameter);
   EXPECT_FALSE(platform::device_control(handle, 0x222014, reset_record, 9, nullptr, 0, &returned));
-  EXPECT_FALSE(platform::device_control(handle, 0x22206D, ram, 1, nullptr, 0, &returned));
-  EXPECT_FALSE(platform::device_control(handle, 0x222000, ram, 5, nullptr, 0, &returned));
+  EXPECT_FALSE(platform::device_control(handle, 0x22206D, ram, 1, code, 3, &returned));
+  std::vector<uint8_t> too_long(0x10000);
+  EXPECT_FALSE(platform::device_control(handle, 0x222059, write_record, 10, too_long.data(), 0x10000, &returned));
+  EXPECT_FALSE(platform::device_control(handle, 0x222000, ram, 2, nullptr, 0, &returned));
   EXPECT_EQ(platform::last_error(), platform::error::invalid_function);
   EXPECT_EQ(state_->calls.size(), expected.size());
   platform::close_device(handle);
@@ -169,8 +173,10 @@ TEST_F(UsbProviderTest, PipesMapOntoBulkEndpointsAndErrorsKeepTheirMeaning) {
   uint8_t out[16] = {};
   ASSERT_TRUE(platform::device_control(handle, 0x22204E, pipe1, 4, out, 16, &returned, 250));
   EXPECT_EQ(returned, 3u);
-  const uint8_t pipe0_write[] = {0, 0, 0, 0, 0xAA, 0xBB};
-  ASSERT_TRUE(platform::device_control(handle, 0x222051, pipe0_write, 6, nullptr, 0, &returned));
+  const uint8_t pipe0[] = {0, 0, 0, 0};
+  uint8_t completion[] = {0xAA, 0xBB};
+  ASSERT_TRUE(platform::device_control(handle, 0x222051, pipe0, 4, completion, 2, &returned));
+  EXPECT_EQ(returned, 2u);
   const std::vector<usb_call> expected = {
       {"bulk", 0, 0, 0, 0, 0x86, std::vector<uint8_t>(16, 0), 250},
       {"bulk", 0, 0, 0, 0, 0x02, {0xAA, 0xBB}, 0},
@@ -180,7 +186,6 @@ TEST_F(UsbProviderTest, PipesMapOntoBulkEndpointsAndErrorsKeepTheirMeaning) {
   // A pipe that does not exist, or a read on the out pipe, never reaches the device.
   const uint8_t pipe2[] = {2, 0, 0, 0};
   EXPECT_FALSE(platform::device_control(handle, 0x22204E, pipe2, 4, out, 16, &returned));
-  const uint8_t pipe0[] = {0, 0, 0, 0};
   EXPECT_FALSE(platform::device_control(handle, 0x22204E, pipe0, 4, out, 16, &returned));
   EXPECT_EQ(platform::last_error(), platform::error::invalid_parameter);
   EXPECT_EQ(state_->calls.size(), 2u);

@@ -12,13 +12,6 @@ void put_le16(uint8_t* bytes, uint16_t value) {
   bytes[1] = static_cast<uint8_t>(value >> 8);
 }
 
-std::vector<uint8_t> joined(const uint8_t* head, std::size_t head_length, const uint8_t* data,
-                            uint32_t length) {
-  std::vector<uint8_t> bytes(head, head + head_length);
-  if (length > 0) bytes.insert(bytes.end(), data, data + length);
-  return bytes;
-}
-
 // The driver's u32 pipe number.
 std::array<uint8_t, 4> pipe_number(uint32_t pipe) {
   return {static_cast<uint8_t>(pipe), static_cast<uint8_t>(pipe >> 8), static_cast<uint8_t>(pipe >> 16),
@@ -53,21 +46,27 @@ std::array<uint8_t, 10> reset_record(bool hold) {
   return record;
 }
 
-bool card_port::control(uint32_t code, const std::vector<uint8_t>& in, uint8_t* out,
-                        uint32_t capacity, uint32_t& returned, uint32_t timeout_ms) {
-  return platform::device_control(handle_, code, in.data(), static_cast<uint32_t>(in.size()),
-                                  out, capacity, &returned, timeout_ms);
+bool card_port::control(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* data,
+                        uint32_t data_length, uint32_t& returned, uint32_t timeout_ms) {
+  return platform::device_control(handle_, code, in, in_length, data, data_length, &returned,
+                                  timeout_ms);
+}
+
+bool card_port::send(uint32_t code, const uint8_t* in, uint32_t in_length, const uint8_t* data,
+                     uint32_t length, uint32_t timeout_ms) {
+  // The driver reads the bytes to send from its data buffer; the device layer takes them
+  // from the output pointer, so they travel in a copy of their own.
+  std::vector<uint8_t> bytes(data, data + length);
+  uint32_t returned = 0;
+  return control(code, in, in_length, bytes.data(), length, returned, timeout_ms);
 }
 
 bool card_port::read(uint16_t request, uint32_t address, uint8_t* data, uint32_t length,
                      uint32_t& returned) {
   returned = 0;
-  bool ok;
   if (request == request_bulk) {
     const auto pipe = pipe_number(address);
-    ok = control(ioctl_bulk_read, joined(pipe.data(), pipe.size(), nullptr, 0), data, length, returned,
-                 request_timeout_ms);
-    if (!ok) {
+    if (!control(ioctl_bulk_read, pipe.data(), 4, data, length, returned, request_timeout_ms)) {
       const uint32_t why = platform::last_error();
       err_ << "ioctl failed\n";
       if (timed_out(why)) {
@@ -77,33 +76,27 @@ bool card_port::read(uint16_t request, uint32_t address, uint8_t* data, uint32_t
     }
   } else {
     const auto record = control_record(true, request, address);
-    ok = control(ioctl_vendor_request, joined(record.data(), record.size(), nullptr, 0), data,
-                 length, returned, request_timeout_ms);
-    if (!ok) err_ << "ioctl failed\n";
+    if (!control(ioctl_vendor_request, record.data(), 10, data, length, returned, request_timeout_ms)) {
+      err_ << "ioctl failed\n";
+      return false;
+    }
   }
   if (returned > length) returned = length;
-  return ok;
+  return true;
 }
 
 bool card_port::write(uint16_t request, uint32_t address, const uint8_t* data, uint32_t length,
                       uint32_t timeout_ms) {
-  uint32_t returned = 0;
-  std::vector<uint8_t> in;
-  uint32_t code;
+  bool ok;
   if (request == request_bulk) {
     const auto pipe = pipe_number(address);
-    in = joined(pipe.data(), pipe.size(), data, length);
-    code = ioctl_bulk_write;
+    ok = send(ioctl_bulk_write, pipe.data(), 4, data, length, timeout_ms);
   } else {
     const auto record = control_record(false, request, address);
-    in = joined(record.data(), record.size(), data, length);
-    code = ioctl_vendor_request;
+    ok = send(ioctl_vendor_request, record.data(), 10, data, length, timeout_ms);
   }
-  if (!control(code, in, nullptr, 0, returned, timeout_ms)) {
-    err_ << "ioctl failed\n";
-    return false;
-  }
-  return true;
+  if (!ok) err_ << "ioctl failed\n";
+  return ok;
 }
 
 bool card_port::read_exact(uint16_t request, uint32_t address, uint8_t* data, uint32_t length) {
@@ -125,8 +118,7 @@ std::optional<uint8_t> card_port::read_byte(uint16_t request, uint32_t address) 
 bool card_port::hold_reset(bool hold) {
   const auto record = reset_record(hold);
   uint32_t returned = 0;
-  if (!control(ioctl_reset_control, std::vector<uint8_t>(record.begin(), record.end()), nullptr,
-               0, returned, request_timeout_ms)) {
+  if (!control(ioctl_reset_control, record.data(), 10, nullptr, 0, returned, request_timeout_ms)) {
     err_ << "Reset Failed\n";
     return false;
   }
@@ -134,19 +126,17 @@ bool card_port::hold_reset(bool hold) {
 }
 
 bool card_port::write_code(uint32_t address, const uint8_t* data, uint32_t length) {
-  uint32_t returned = 0;
   if (address < ram_download_limit) {
-    const uint8_t head[2] = {static_cast<uint8_t>(address), static_cast<uint8_t>(address >> 8)};
-    if (!control(ioctl_anchor_download, joined(head, 2, data, length), nullptr, 0, returned,
-                 request_timeout_ms)) {
+    uint8_t head[2];
+    put_le16(head, static_cast<uint16_t>(address));
+    if (!send(ioctl_anchor_download, head, 2, data, length, request_timeout_ms)) {
       err_ << "ioctl error\n";
       return false;
     }
     return true;
   }
   const auto record = control_record(false, request_xdata, address);
-  if (!control(ioctl_vendor_request, joined(record.data(), record.size(), data, length), nullptr,
-               0, returned, request_timeout_ms)) {
+  if (!send(ioctl_vendor_request, record.data(), 10, data, length, request_timeout_ms)) {
     err_ << "Vendor Request failed\n";
     return false;
   }

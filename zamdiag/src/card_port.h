@@ -1,10 +1,10 @@
 // The card's USB controller reached through the EZ-USB driver: vendor requests, bulk pipes,
 // the CPU reset and code downloads, each failure reported with the driver's message.
 //
-// Request framing on the device layer: the driver's first buffer goes first in the input;
-// data sent to the card follows it in the same input (a vendor write: the 10-byte control
-// record, then the bytes; a bulk write: the u32 pipe, then the bytes; a RAM download: the
-// u16 address, then the bytes). Data read from the card comes back in the output.
+// Requests pass the driver's two buffers: the first (control record, reset record, pipe
+// number or RAM address) as the input, the data buffer as the output. The driver fills the
+// data buffer on a read and sends it on a write (vendor writes, bulk writes and RAM
+// downloads), as a Windows driver does with direct I/O.
 #pragma once
 
 #include <array>
@@ -48,8 +48,10 @@ class card_port {
   bool write_code(uint32_t address, const uint8_t* data, uint32_t length);
 
  private:
-  bool control(uint32_t code, const std::vector<uint8_t>& in, uint8_t* out, uint32_t capacity,
-               uint32_t& returned, uint32_t timeout_ms);
+  bool control(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* data,
+               uint32_t data_length, uint32_t& returned, uint32_t timeout_ms);
+  bool send(uint32_t code, const uint8_t* in, uint32_t in_length, const uint8_t* data,
+            uint32_t length, uint32_t timeout_ms);
 
   platform::device_handle handle_;
   std::ostream& err_;

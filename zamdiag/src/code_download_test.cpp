@@ -37,8 +37,10 @@ TEST_F(ZamdiagTest, IntelHexWritesRamAndXdataBetweenResetHoldAndRelease) {
   EXPECT_EQ(card_.requests[0].code, 0x222014u);
   EXPECT_EQ(card_.requests[0].in, (std::vector<uint8_t>{0xA0, 0, 0x00, 0xE6, 0, 0, 1, 0, 0, 1}));
   EXPECT_EQ(card_.requests[1].code, 0x22206Du);
-  EXPECT_EQ(card_.requests[1].in, (std::vector<uint8_t>{0x00, 0x00, 0x02, 0x01, 0x00}));
-  EXPECT_EQ(card_.requests[2].in, (std::vector<uint8_t>{0, 2, 0, 0, 0xA3, 0, 0x00, 0x21, 0, 0, 0xAA, 0xBB}));
+  EXPECT_EQ(card_.requests[1].in, (std::vector<uint8_t>{0x00, 0x00}));
+  EXPECT_EQ(card_.requests[1].sent, (std::vector<uint8_t>{0x02, 0x01, 0x00}));
+  EXPECT_EQ(card_.requests[2].in, (std::vector<uint8_t>{0, 2, 0, 0, 0xA3, 0, 0x00, 0x21, 0, 0}));
+  EXPECT_EQ(card_.requests[2].sent, (std::vector<uint8_t>{0xAA, 0xBB}));
   EXPECT_EQ(card_.requests[3].in, (std::vector<uint8_t>{0xA0, 0, 0x00, 0xE6, 0, 0, 1, 0, 0, 0}));
   EXPECT_FALSE(card_.cpu_held);
 }

@@ -46,9 +46,10 @@ TEST_F(FlashImageTest, ProgramThenVerifyAnImageWithHeader) {
   EXPECT_EQ(out_.str(), "erasing...\nprogramming.......done\n");
   EXPECT_EQ(err_.str(), "");
   // The erase names the offset and the length with the header; program writes go to 0.
-  EXPECT_EQ(card_.requests[0].in,
-            (std::vector<uint8_t>{0, 2, 0, 0, 0xAA, 0, 0x00, 0x00, 0x61, 0x00, 0x00, 0x04, 0xB1, 0x00}));
-  EXPECT_EQ(card_.requests[1].in.size(), 10u + 256u);
+  EXPECT_EQ(card_.requests[0].in, (std::vector<uint8_t>{0, 2, 0, 0, 0xAA, 0, 0x00, 0x00, 0x61, 0x00}));
+  EXPECT_EQ(card_.requests[0].sent, (std::vector<uint8_t>{0x00, 0x04, 0xB1, 0x00}));
+  EXPECT_EQ(card_.requests[0].timeout_ms, 60000u);
+  EXPECT_EQ(card_.requests[1].sent.size(), 256u);
   EXPECT_EQ(card_.requests.size(), 2u + 300u);
   for (std::size_t i = 1; i < card_.requests.size(); ++i) {
     EXPECT_EQ(fake_ezusb::vendor_code(card_.requests[i]), 0xAB);

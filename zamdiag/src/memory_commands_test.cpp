@@ -40,8 +40,9 @@ TEST_F(ZamdiagTest, WriteSendsAllValuesInOneRequest) {
   EXPECT_EQ(zamdiag({"-w", "0x1234", "1", "0x22", "033"}), 0);
   EXPECT_EQ(out_.str(), "");
   ASSERT_EQ(card_.requests.size(), 1u);
-  EXPECT_EQ(card_.requests[0].in,
-            (std::vector<uint8_t>{0, 2, 0, 0, 0xA3, 0, 0x34, 0x12, 0, 0, 1, 0x22, 033}));
+  EXPECT_EQ(card_.requests[0].in, (std::vector<uint8_t>{0, 2, 0, 0, 0xA3, 0, 0x34, 0x12, 0, 0}));
+  EXPECT_EQ(card_.requests[0].out_capacity, 3u);
+  EXPECT_EQ(card_.requests[0].sent, (std::vector<uint8_t>{1, 0x22, 033}));
   EXPECT_EQ(card_.xdata[0x1236], 033);
   EXPECT_EQ(zamdiag({"-D", "0x10", "9"}), 0);
   EXPECT_EQ(card_.idata[0x10], 9);
@@ -76,7 +77,8 @@ TEST_F(ZamdiagTest, BulkPipesUseTheirPipeNumberAndABoundedWait) {
 
   EXPECT_EQ(zamdiag({"-B", "0", "1", "2", "3"}), 0);
   EXPECT_EQ(card_.requests[0].code, 0x222051u);
-  EXPECT_EQ(card_.requests[0].in, (std::vector<uint8_t>{0, 0, 0, 0, 1, 2, 3}));
+  EXPECT_EQ(card_.requests[0].in, (std::vector<uint8_t>{0, 0, 0, 0}));
+  EXPECT_EQ(card_.requests[0].sent, (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(card_.pipe_out[0], (std::vector<std::vector<uint8_t>>{{1, 2, 3}}));
 }
 

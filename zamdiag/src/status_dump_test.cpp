@@ -68,7 +68,7 @@ TEST_F(ZamdiagTest, StatusDumpOfAFreshCard) {
   std::vector<std::pair<uint8_t, uint32_t>> i2c;
   for (const auto& r : card_.requests) {
     if (fake_ezusb::vendor_code(r) == 0xAD) {
-      i2c.emplace_back(fake_ezusb::vendor_read(r) ? 0 : r.in.at(10), fake_ezusb::vendor_address(r));
+      i2c.emplace_back(fake_ezusb::vendor_read(r) ? 0 : r.sent.at(0), fake_ezusb::vendor_address(r));
     }
   }
   EXPECT_EQ(i2c, (std::vector<std::pair<uint8_t, uint32_t>>{{0xF9, 0x53}, {0, 0x53}, {0xF8, 0x53}, {0, 0x53}}));
@@ -115,8 +115,10 @@ TEST_F(ZamdiagTest, StatusDumpNeverShowsValuesThatFailedToRead) {
 TEST_F(ZamdiagTest, NextBootModeIsWrittenBitByBit) {
   EXPECT_EQ(zamdiag({"-M", "k"}), 0);
   ASSERT_EQ(card_.requests.size(), 2u);
-  EXPECT_EQ(card_.requests[0].in, (std::vector<uint8_t>{0, 2, 0, 0, 0xAD, 0, 0x53, 0, 0, 0, 0xF8, 0xFF}));
-  EXPECT_EQ(card_.requests[1].in, (std::vector<uint8_t>{0, 2, 0, 0, 0xAD, 0, 0x53, 0, 0, 0, 0xF9, 0x00}));
+  EXPECT_EQ(card_.requests[0].in, (std::vector<uint8_t>{0, 2, 0, 0, 0xAD, 0, 0x53, 0, 0, 0}));
+  EXPECT_EQ(card_.requests[0].sent, (std::vector<uint8_t>{0xF8, 0xFF}));
+  EXPECT_EQ(card_.requests[1].in, (std::vector<uint8_t>{0, 2, 0, 0, 0xAD, 0, 0x53, 0, 0, 0}));
+  EXPECT_EQ(card_.requests[1].sent, (std::vector<uint8_t>{0xF9, 0x00}));
   EXPECT_EQ(zamdiag({"-M", "1"}), 0);
   EXPECT_EQ(card_.boot_mode_registers[0], 0xFF);
   EXPECT_EQ(card_.boot_mode_registers[1], 0x00);

@@ -14,6 +14,12 @@ constexpr uint32_t ioctl_reset_control = 0x222014;
 constexpr uint32_t ioctl_anchor_download = 0x22206D;
 constexpr uint32_t error_timeout = 1460;
 
+// Vendor writes, bulk writes and RAM downloads send their data buffer (direct I/O).
+bool sends_data(const request_seen& r) {
+  if (r.code == ioctl_vendor_request) return !r.in.empty() && r.in[0] == 0;
+  return r.code == ioctl_bulk_write || r.code == ioctl_anchor_download;
+}
+
 uint16_t le16(const uint8_t* b) { return static_cast<uint16_t>(b[0] | b[1] << 8); }
 uint32_t be32(const uint8_t* b) {
   return static_cast<uint32_t>(b[0]) << 24 | static_cast<uint32_t>(b[1]) << 16 |
@@ -42,7 +48,11 @@ class fake_ezusb::provider : public platform::device_provider {
     uint32_t control(uint32_t code, const void* in, uint32_t in_length, void* out,
                      uint32_t out_capacity, uint32_t& returned, uint32_t timeout_ms) override {
       const auto* bytes = static_cast<const uint8_t*>(in);
-      request_seen r{code, std::vector<uint8_t>(bytes, bytes + in_length), out_capacity, timeout_ms};
+      request_seen r{code, std::vector<uint8_t>(bytes, bytes + in_length), out_capacity, timeout_ms, {}};
+      if (sends_data(r)) {
+        const auto* data = static_cast<const uint8_t*>(out);
+        r.sent.assign(data, data + out_capacity);
+      }
       card_.requests.push_back(r);
       returned = 0;
       if (card_.fail_when && card_.fail_when(r)) return card_.fail_error;
@@ -91,8 +101,9 @@ uint32_t fake_ezusb::serve(const request_seen& r, uint8_t* out, uint32_t& return
       return platform::error::success;
     }
     case ioctl_bulk_write: {
-      if (r.in.size() < 4) return platform::error::invalid_parameter;
-      pipe_out[r.in[0]].emplace_back(r.in.begin() + 4, r.in.end());
+      if (r.in.size() != 4) return platform::error::invalid_parameter;
+      pipe_out[r.in[0]].push_back(r.sent);
+      returned = static_cast<uint32_t>(r.sent.size());
       return platform::error::success;
     }
     case ioctl_reset_control: {
@@ -104,8 +115,9 @@ uint32_t fake_ezusb::serve(const request_seen& r, uint8_t* out, uint32_t& return
       return platform::error::success;
     }
     case ioctl_anchor_download: {
-      if (r.in.size() < 2) return platform::error::invalid_parameter;
-      ram_writes.emplace_back(le16(r.in.data()), std::vector<uint8_t>(r.in.begin() + 2, r.in.end()));
+      if (r.in.size() != 2) return platform::error::invalid_parameter;
+      ram_writes.emplace_back(le16(r.in.data()), r.sent);
+      returned = static_cast<uint32_t>(r.sent.size());
       return platform::error::success;
     }
     default:
@@ -128,12 +140,12 @@ uint32_t fake_ezusb::memory(std::vector<uint8_t>& bytes, bool read, uint32_t add
 }
 
 uint32_t fake_ezusb::vendor(const request_seen& r, uint8_t* out, uint32_t& returned) {
-  if (r.in.size() < 10 || r.in[1] != 2 || r.in[2] != 0) return platform::error::invalid_parameter;
+  if (r.in.size() != 10 || r.in[1] != 2 || r.in[2] != 0) return platform::error::invalid_parameter;
   const bool read = r.in[0] == 1;
   const uint8_t code = r.in[4];
   const uint32_t address = vendor_address(r);
-  const uint8_t* data = r.in.data() + 10;
-  const auto length = static_cast<uint32_t>(r.in.size() - 10);
+  const uint8_t* data = r.sent.data();
+  const auto length = static_cast<uint32_t>(r.sent.size());
   uint32_t status = platform::error::success;
   switch (code) {
     case 0xA1:

@@ -22,6 +22,7 @@ struct request_seen {
   std::vector<uint8_t> in;
   uint32_t out_capacity = 0;
   uint32_t timeout_ms = 0;
+  std::vector<uint8_t> sent;  // the data buffer of a request that sends it
 };
 
 class fake_ezusb {
