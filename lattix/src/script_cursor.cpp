@@ -28,10 +28,13 @@ scriptCursor::scriptCursor(std::string text) {
 }
 
 int scriptCursor::lineNumber() const {
-  int line = 1;
-  for (size_t i = 0; i < pos_ && i < text_.size(); ++i)
-    if (text_[i] == '\n') ++line;
-  return line;
+  if (pos_ < countedTo_) {
+    countedTo_ = 0;
+    countedLines_ = 1;
+  }
+  for (; countedTo_ < pos_ && countedTo_ < text_.size(); ++countedTo_)
+    if (text_[countedTo_] == '\n') ++countedLines_;
+  return countedLines_;
 }
 
 void scriptCursor::skipWhitespace() {

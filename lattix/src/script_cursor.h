@@ -40,6 +40,10 @@ class scriptCursor {
  private:
   std::string text_;
   size_t pos_ = 0;
+  // The line count up to a position already looked at, so that asking again after moving
+  // on counts only the new text.
+  mutable size_t countedTo_ = 0;
+  mutable int countedLines_ = 1;
 };
 
 // Whole-string conversions of fields.

@@ -101,3 +101,17 @@ TEST(ScriptLenientReadingTest, WhatFollowsAnIdIsTheNextStatement) {
   parseText("[Device 1 Function 0]\nVENDORID = 1234\n", bare);
   EXPECT_FALSE(bare.ok);
 }
+
+TEST(ScriptLenientReadingTest, AScriptFullOfOddValuesGivesAHundredWarnings) {
+  std::string text = "[Device 1 Function 0]\n";
+  for (int i = 0; i < 20000; ++i) text += "ASPM_CONTROL = 1x\n";
+  parsedScript s;
+  const std::string warnings = parseWithWarnings(text, s);
+  ASSERT_TRUE(s.ok) << s.output;
+  EXPECT_EQ(warnings.rfind("Warning: line 2: ASPM_CONTROL value \"1x\" read as 1\n", 0), 0u);
+  EXPECT_NE(warnings.find("Warning: line 101: ASPM_CONTROL"), std::string::npos);
+  EXPECT_EQ(warnings.find("Warning: line 102: "), std::string::npos);
+  const std::string last = "Warning: more than 100 warnings; the rest are not shown\n";
+  ASSERT_GE(warnings.size(), last.size());
+  EXPECT_EQ(warnings.substr(warnings.size() - last.size()), last);
+}

@@ -134,8 +134,16 @@ class statementReader {
     return false;
   }
 
-  // Something odd that the statement is read past: one warning line, parsing goes on.
+  // Something odd that the statement is read past: one warning line, parsing goes on. A
+  // script full of them gets the first kMaxWarnings and a note.
+  static constexpr int kMaxWarnings = 100;
   __attribute__((format(printf, 2, 3))) void warn(const char* format, ...) {
+    if (++warningCount_ > kMaxWarnings) {
+      if (warningCount_ == kMaxWarnings + 1)
+        appendMessage(warnings_, "Warning: more than %d warnings; the rest are not shown\n",
+                      kMaxWarnings);
+      return;
+    }
     char text[512];
     va_list args;
     va_start(args, format);
@@ -569,6 +577,7 @@ class statementReader {
   scriptModel& model_;
   std::string& messages_;
   std::string& warnings_;
+  int warningCount_ = 0;
   std::string command_;
   int device_ = -1;
   int function_ = 0;
