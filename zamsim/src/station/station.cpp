@@ -110,6 +110,7 @@ std::optional<station_config> load_station(const std::string& path, std::string&
   }
   s.card_next_boot_mode = s.card_mode;  // unless the station says otherwise
   if (!r.number("Card", "NextBootMode", s.card_next_boot_mode, 0xFFFFFFFFull) ||
+      !r.number("Card", "MaxWidth", s.card_max_width, 32) ||
       !r.number("DUT", "MaxWidth", s.dut_max_width, 32) ||
       !r.number("DUT", "NegotiatedWidth", s.dut_negotiated_width, 32)) {
     return std::nullopt;
