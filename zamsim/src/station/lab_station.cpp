@@ -180,6 +180,17 @@ bool lab_station::boot(std::string& error) {
     roles_.port_secondary = read8(*tree_, *roles_.card_port, pcie::secondary_bus);
     roles_.port_subordinate = read8(*tree_, *roles_.card_port, pcie::subordinate_bus);
   }
+  // The roles must make sense in the hierarchy the script built.
+  const auto header_type = [this](bdf at) { return read8(*tree_, at, pcie::header_type) & pcie::header_type_mask; };
+  if (roles_.dut && header_type(*roles_.dut) != 0) {
+    error = config_.path + ": [DUT] Device = " + std::to_string(config_.dut_device) + " is not an endpoint";
+    return false;
+  }
+  if (roles_.card_port && (header_type(*roles_.card_port) != 1 || (roles_.dut && roles_.dut->bus != roles_.port_secondary))) {
+    error = config_.path + ": [Card] Port = " + std::to_string(config_.card_port_device) +
+            " is not the bridge directly above the DUT";
+    return false;
+  }
   if (roles_.card_port && roles_.dut) {
     dut_ = std::make_unique<dut_device>(*tree_, config_.dut_device, *roles_.dut, config_.faults);
     link_ = std::make_unique<dut_link>(card_, *dut_, [this](bool training) { set_link_training(training); },

@@ -85,3 +85,28 @@ TEST(PlacementStationTest, TheDutSitsDirectlyBelowItsSlotAtTheNarrowerWidth) {
 
 }  // namespace
 }  // namespace zamsim
+
+namespace zamsim {
+namespace {
+
+// Roles the hierarchy contradicts are refused at boot, naming the key.
+TEST(StationRoleTest, TheDutIsAnEndpointAndTheCardPortSitsDirectlyAboveIt) {
+  const auto boot_with = [](int dut, int port, std::string& error) {
+    auto config = load_station(std::string(ZAMSIM_STATIONS) + "/default.station", error);
+    if (!config) return false;
+    config->dut_device = dut;
+    config->card_port_device = port;
+    auto tree = make_lattix_hierarchy(config->topology_path, error);
+    lab_station station(*config, std::move(tree));
+    return station.boot(error);
+  };
+  std::string error;
+  EXPECT_FALSE(boot_with(40, 11, error));
+  EXPECT_NE(error.find("[DUT] Device = 40 is not an endpoint"), std::string::npos) << error;
+  EXPECT_FALSE(boot_with(30, 11, error));
+  EXPECT_NE(error.find("[Card] Port = 11 is not the bridge directly above the DUT"), std::string::npos) << error;
+  EXPECT_TRUE(boot_with(20, 11, error)) << error;
+}
+
+}  // namespace
+}  // namespace zamsim

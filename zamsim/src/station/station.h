@@ -50,6 +50,8 @@ struct station_config {
   uint32_t dut_max_width = 1;
   uint32_t dut_negotiated_width = 0;  // 0: as wide as both ends allow
   dut_faults faults;
+  // Unknown sections and keys, one line each, for standard error.
+  std::vector<std::string> warnings;
   int known_endpoint_device = -1;
 };
 
