@@ -73,7 +73,8 @@ lab_station::lab_station(station_config config, std::unique_ptr<hierarchy> tree)
     : config_(std::move(config)),
       tree_(std::move(tree)),
       host_(std::make_unique<recording_access>(*this)),
-      card_(config_.card_mode, config_.card_next_boot_mode) {}
+      card_(config_.card_mode, config_.card_next_boot_mode),
+      operator_(config_.operator_answers) {}
 
 lab_station::~lab_station() = default;
 
