@@ -220,6 +220,26 @@ bool lab_station::host_write(bdf target, uint32_t offset, uint32_t length, const
   return true;  // writes to absent functions are dropped, as on a real bus
 }
 
+void lab_station::card_armed() {
+  std::lock_guard lock(mutex_);
+  if (link_) link_->application_round();
+}
+
+platform::answer lab_station::operator_prompt(const std::string& caption, const std::string& text,
+                                              platform::buttons choice) {
+  const platform::answer given = operator_.answer(caption, text, choice);
+  if (given != platform::answer::ok && given != platform::answer::yes) return given;
+  const auto has = [&](const char* word) { return text.find(word) != std::string::npos; };
+  std::lock_guard lock(mutex_);
+  if (!link_ || !has("application")) return given;
+  if (has("stop")) {
+    link_->stop_application();
+  } else if (has("start")) {
+    link_->start_application();  // idempotent; each start plays one round
+  }
+  return given;
+}
+
 std::string lab_station::describe() {
   std::lock_guard lock(mutex_);
   std::string text = "station " + config_.name + " (" + config_.path + ")\n";
