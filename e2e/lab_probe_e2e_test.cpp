@@ -25,7 +25,7 @@ class LabProbe : public LabTest {
                                           << "  <DUT vendorid=\"ABCD\" deviceid=\"0020\"/>\n</VexoDat>\n";
     const std::string bin = std::filesystem::path(LAB_PROBE_EXE).parent_path().string();
     // Test programs load the driver library from the current folder.
-    output_ = capture("cd " + bin + " && ZAMSIM_SOCKET=" + socket_ + " " + LAB_PROBE_EXE + " -d " + folder_ +
+    output_ = capture("cd " + bin + " && ZAM_OPERATOR=lab ZAMSIM_SOCKET=" + socket_ + " " + LAB_PROBE_EXE + " -d " + folder_ +
                           "/probe.dat -l " + folder_ + "/probe.xml" + (scenario.empty() ? "" : " -f " + scenario) +
                           " 2>&1",
                       code);
@@ -64,6 +64,27 @@ TEST_F(LabProbe, CorruptLcrcOnTheRequestIsNakedAndReportedAsBadTlp) {
   EXPECT_NE(log.find("SUCCESS - card recorded 2 CfgRd0, 1 CplD"), std::string::npos) << log;
   EXPECT_NE(log.find("1 Nak for DUT ID 0x0020ABCD"), std::string::npos) << log;
   EXPECT_NE(log.find("Bad TLP Status bit ) (Expected : SET) Actual value (SET)"), std::string::npos) << log;
+}
+
+TEST_F(LabProbe, AnArmedWindowHoldsTheApplicationsReadsAndTheirCompletions) {
+  int code = -1;
+  const std::string log = probe("application", &code);
+  EXPECT_EQ(code, 0) << output_ << log;
+  EXPECT_NE(log.find("SUCCESS - card recorded"), std::string::npos) << log;
+}
+
+TEST_F(LabProbe, DelayingTheDutsReadBy60MsBringsACompletionTimeout) {
+  int code = -1;
+  const std::string log = probe("completion-timeout", &code);
+  EXPECT_EQ(code, 0) << output_ << log;
+  EXPECT_NE(log.find("Completion Timeout Status bit ) (Expected : SET) Actual value (SET)"), std::string::npos) << log;
+}
+
+TEST_F(LabProbe, FunctionsTheDutLacksGiveUnsupportedRequestCompletions) {
+  int code = -1;
+  const std::string log = probe("unsupported-functions", &code);
+  EXPECT_EQ(code, 0) << output_ << log;
+  EXPECT_NE(log.find("SUCCESS - card recorded 8 CfgRd0, 1 CplD"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -7,10 +7,17 @@
 //   nak-completion  NAK on the DUT's completion, count 1: two CplD, one Nak
 //   corrupt-lcrc    CORRUPT_LCRC on the host's CfgRd0, count 1: the DUT's Nak, one CplD,
 //                   Bad TLP set in the DUT's AER correctable status
+//   application     the operator starts the DUT's application while armed: the DUT's
+//                   memory reads and their completions in the trace
+//   completion-timeout  DELAY_TLP of 60.5 ms on the DUT's first TLP (its read) while the
+//                   application runs: the DUT reports Completion Timeout
+//   unsupported-functions  reads of functions 1-7 of the DUT: seven UR completions, and
+//                   Unsupported Request Detected set
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "platform/operator.h"
 #include "vexo.h"
 
 namespace {
@@ -39,9 +46,17 @@ std::string scenario_of(int argc, char** argv) {
 
 // The command record as the compliance programs fill it: code, count 1, match on header
 // bytes 0-3 with the usual mask.
+const char* const scenarios[] = {"",           "nak-completion",     "corrupt-lcrc",
+                                 "application", "completion-timeout", "unsupported-functions"};
+
 vexo_cmd_map_t command_for(const std::string& scenario) {
   vexo_cmd_map_t command{};
   command.command = 0x03;  // delay Ack/Nak within the legal limit; count 0: never acts
+  if (scenario == "completion-timeout") {
+    command.command = 0x0C;  // DELAY_TLP, no match value and no mask: the first TLP from the DUT
+    command.count_low = 1;
+    command.parameter = 60500u * 1000u / 8u;  // 60.5 ms in 8 ns units
+  }
   if (scenario == "nak-completion" || scenario == "corrupt-lcrc") {
     command.command = scenario == "nak-completion" ? 0x01 : 0x05;
     command.count_low = 1;
@@ -57,11 +72,14 @@ vexo_cmd_map_t command_for(const std::string& scenario) {
 int main(int argc, char** argv) {
   char dat_file[1000], log_file[1000];
   if (ParseCmdLineOptions(argc, argv, dat_file, log_file) || dat_file[0] == '\0' || log_file[0] == '\0') {
-    std::printf("Usage: lab_probe -d <DAT file> -l <log file> [-f nak-completion|corrupt-lcrc]\n");
+    std::printf("Usage: lab_probe -d <DAT file> -l <log file> [-f nak-completion|corrupt-lcrc|application|"
+                "completion-timeout|unsupported-functions]\n");
     return 2;
   }
   const std::string scenario = scenario_of(argc, argv);
-  if (!scenario.empty() && scenario != "nak-completion" && scenario != "corrupt-lcrc") {
+  bool known = false;
+  for (const char* name : scenarios) known = known || scenario == name;
+  if (!known) {
     std::printf("lab_probe: unknown scenario \"%s\"\n", scenario.c_str());
     return 2;
   }
@@ -99,8 +117,29 @@ int main(int argc, char** argv) {
   if (status == VEXO_STATUS_SUCCESS) status = ArmZAM(card, 0);
   uint32_t id = 0;
   unsigned int length = 4;
+  const bool with_application = scenario == "application" || scenario == "completion-timeout";
+  if (status == VEXO_STATUS_SUCCESS && with_application &&
+      platform::ask_operator("LabProbe", "Please start an application the DUT supports, then press OK to continue",
+                             platform::buttons::ok_cancel) != platform::answer::ok) {
+    status = 0x80000003;
+  }
   if (status == VEXO_STATUS_SUCCESS) status = ReadConfigSpace(dut, &id, 0, &length);
+  unsigned int unsupported_reads = 0;
+  if (status == VEXO_STATUS_SUCCESS && scenario == "unsupported-functions") {
+    unsigned char bus = 0, device = 0;
+    GetBusNumber(dut, &bus);
+    GetDeviceNumber(dut, &device);
+    for (unsigned int function = 1; function < 8; ++function) {
+      uint8_t value[4] = {};
+      VEXO_ReadConfigSpace_Ex(bus, device, function, 0, 4, value);
+      if (value[0] == 0xFF && value[1] == 0xFF) ++unsupported_reads;
+    }
+  }
   if (status == VEXO_STATUS_SUCCESS) status = DisarmZAM(card);
+  if (status == VEXO_STATUS_SUCCESS && with_application) {
+    platform::ask_operator("LabProbe", "Please stop the application you started before, then press OK to continue",
+                           platform::buttons::ok_cancel);
+  }
   if (status == VEXO_STATUS_SUCCESS) status = ZAMGetTraceBuffer(card);
 
   VEXO_STATUS_t verdict = status;
@@ -117,9 +156,24 @@ int main(int argc, char** argv) {
       pass = requests == 1 && completions == 1 && acks == 2;
     } else if (scenario == "nak-completion") {
       pass = completions == 2 && naks == 1;
-    } else {
+    } else if (scenario == "corrupt-lcrc") {
       pass = naks == 1 && completions == 1 &&
              VEXO_ADVERR_Util_AssertBadTLPStatus(dut, log, VEXO_ADVERR_EXPECT_SET, 1) == VEXO_STATUS_SUCCESS;
+    } else if (scenario == "application") {
+      const uint8_t memory_read[4] = {0x00, 0x00, 0x00, 0x01};
+      unsigned int reads = 0;
+      GetNumTLPMatches(card, memory_read, 0x80000003u, &reads);
+      pass = reads >= 1 && completions >= reads + 1;  // each read completed, and the host's own read
+    } else if (scenario == "completion-timeout") {
+      pass = VEXO_ADVERR_Util_AssertCompletionTimeoutStatus(dut, log, VEXO_ADVERR_EXPECT_SET, 1) == VEXO_STATUS_SUCCESS;
+    } else {
+      const uint8_t cpl[4] = {0x0A, 0x00, 0x00, 0x00};
+      unsigned int ur = 0;
+      GetNumTLPMatches(card, cpl, 0x80000003u, &ur);
+      uint16_t device_status = 0;
+      unsigned int two = 2;
+      ReadConfigSpace(dut, &device_status, 0x4A, &two);  // Device Status: the lab's DUT has its PCIe capability at 0x40
+      pass = ur == 7 && unsupported_reads == 7 && (device_status & 0x8) != 0;
     }
     char message[200];
     std::snprintf(message, sizeof message,

@@ -164,8 +164,8 @@ std::string data_link_end::describe() const {
   std::string text = line;
   if (retry_buffer_.empty()) text += " empty";
   for (const link_packet& p : retry_buffer_) {
-    std::snprintf(line, sizeof line, " [%u: %02X%s]", p.sequence, p.bytes.empty() ? 0 : p.bytes[0],
-                  p.bytes.size() > 7 ? "" : "");
+    // Sequence number and the Fmt/Type byte of each TLP waiting for its Ack.
+    std::snprintf(line, sizeof line, " [%u: %02X]", p.sequence, p.bytes.empty() ? 0 : p.bytes[0]);
     text += line;
   }
   return text;
