@@ -1,0 +1,68 @@
+// The transaction-layer card programs against the lab with a scripted operator: Cancel at
+// each prompt that ends a run, with its log entry and exit status.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "lab_fixture.h"
+
+namespace e2e {
+namespace {
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class TransactionPrograms : public LabTest {
+ protected:
+  // Runs the program on the default station with the operator's answers, one per line.
+  int run(const std::string& program, const std::string& answers) {
+    start_lab("default.station");
+    std::ofstream(folder_ + "/answers") << answers;
+    const std::string bin = std::filesystem::path(REXMIT_EXE).parent_path().string();
+    int code = -1;
+    output_ = capture("cd " + bin + " && ZAM_TIME_SCALE=0.01 ZAM_OPERATOR=script:" + folder_ +
+                          "/answers ZAMSIM_SOCKET=" + socket_ + " ./" + program + " -d " + SAMPLE_DAT + " -l " +
+                          folder_ + "/run.xml 2>&1",
+                      &code);
+    log_ = slurp(folder_ + "/run.xml");
+    return code;
+  }
+  std::string output_, log_;
+};
+
+TEST_F(TransactionPrograms, CancelAtTheCompletionTimeoutPromptsEndsWithInvalidParameter) {
+  EXPECT_EQ(run("TXN_BFT_CompletionTimeout_EP", "Cancel\n"), 3) << output_;
+  EXPECT_NE(log_.find("status = \"ABORT\">\nFAIL- User did not start an application the DUT supports</ASSERTTAG>"),
+            std::string::npos)
+      << log_;
+  EXPECT_EQ(log_.find("START - Reading VendorID and DeviceID"), std::string::npos);
+  TearDown();
+  socket_.clear();
+
+  EXPECT_EQ(run("TXN_BFT_CompletionTimeout_EP", "OK\nCancel\n"), 3) << output_;
+  EXPECT_NE(log_.find("<INFO>\nSUCCESS - DISARMing ZAM\n</INFO>\n\n<ASSERTTAG assertion = \"TXN.5.3#2.0\" "
+                      "status = \"ABORT\">\nFAIL- User did not stop the application the DUT supports</ASSERTTAG>"),
+            std::string::npos)
+      << log_;
+  EXPECT_NE(log_.find("</VEXOTest>"), std::string::npos);
+}
+
+TEST_F(TransactionPrograms, CancelAtTheRequesterPromptFailsPhaseThree) {
+  EXPECT_EQ(run("TXN_BFT_RequestCompletion_EP", "Cancel\n"), 6) << output_;
+  EXPECT_NE(log_.find("SUCCESS - Phase 1. TXN_BFT_RequestCompletion_EP."), std::string::npos) << log_;
+  EXPECT_NE(log_.find("<INFO>\nTXN_BFT_RequestCompletion. No app has been started. Exiting\n</INFO>"),
+            std::string::npos)
+      << log_;
+  EXPECT_NE(log_.find("status = \"FAILED\">\nFAILURE - TXN_BFT_RequestCompletion. At least one of the  3 phases "
+                      "of the test failed. \n"),
+            std::string::npos);
+}
+
+}  // namespace
+}  // namespace e2e
