@@ -37,7 +37,6 @@ struct placement {
   int slot = 3;                 // the root port (1-3) the DUT is plugged into; 0: below the card
   std::string dut_max = "4", dut_negotiated = "4";
   std::string port_negotiated;  // the root port's trained width; empty: as the station says
-  std::string fault;
   std::string device_id = "0x0020";
 
   placement& dut_widths(std::string max, std::string negotiated) {
@@ -45,7 +44,6 @@ struct placement {
     return *this;
   }
   placement& port_trained(std::string width) { port_negotiated = std::move(width); return *this; }
-  placement& with_fault(std::string name) { fault = std::move(name); return *this; }
   placement& with_device_id(std::string id) { device_id = std::move(id); return *this; }
 };
 
@@ -97,7 +95,6 @@ class LinkWidthCampaign : public LabTest {
     if (!p.port_negotiated.empty()) {
       set_value(station, "[RootPort" + std::to_string(p.slot) + "]", "NegotiatedWidth", p.port_negotiated);
     }
-    if (!p.fault.empty()) station.replace(station.find("[DUT]\n"), 6, "[DUT]\nFault = " + p.fault + "\n");
     std::ofstream(stations + "/placed.station") << station;
     start_lab(stations + "/placed.station");
 
