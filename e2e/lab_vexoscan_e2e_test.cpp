@@ -24,12 +24,15 @@ TEST_F(LabVexoscan, ListsTheDefaultStation) {
             0u)
       << out;
   const char* rows[] = {
-      "00:00.0  8086:7a38  81   root-port", "00:01.0  8086:7a39  81   root-port", "00:02.0  8086:7a3a  81   root-port",
-      "01:00.0  1a2b:5a01  81   switch-upstream", "02:00.0  1a2b:5a02  81   switch-downstream",
-      "03:00.0  abcd:0020  80   endpoint            02:00.0  0x40:10(36) 0x54:01(8) 0x70:05(20) 0x100:0001(60) "
+      // Single-function devices: no multi-function bit in the header type.
+      "00:00.0  8086:7a38  01   root-port", "00:01.0  8086:7a39  01   root-port", "00:02.0  8086:7a3a  01   root-port",
+      "01:00.0  1a2b:5a01  01   switch-upstream", "02:00.0  1a2b:5a02  01   switch-downstream",
+      "03:00.0  abcd:0020  00   endpoint            02:00.0  0x40:10(36) 0x54:01(8) 0x70:05(20) 0x100:0001(60) "
       "0x140:0003(12)",
-      "06:00.0  1b36:0041  80   endpoint            05:00.0", "07:00.0  1b36:0042  80   endpoint            05:01.0",
-      "08:00.0  1a2b:5a30  80   endpoint            00:02.0"};
+      "04:00.0  10b5:8732  01   switch-upstream", "05:00.0  10b5:8732  01   switch-downstream",
+      "05:01.0  10b5:8732  01   switch-downstream",
+      "06:00.0  1b36:0041  00   endpoint            05:00.0", "07:00.0  1b36:0042  00   endpoint            05:01.0",
+      "08:00.0  1a2b:5a30  00   endpoint            00:02.0"};
   for (const char* row : rows) EXPECT_NE(out.find(std::string("\n") + row), std::string::npos) << row << "\n" << out;
   EXPECT_NE(out.find("\n12 function(s)\n"), std::string::npos) << out;
 }

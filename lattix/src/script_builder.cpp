@@ -9,6 +9,7 @@
 #include "lattix/bus.h"
 #include "lattix/device.h"
 #include "lattix/packet_handler.h"
+#include "lattix/pci_regs.h"
 #include "lattix/status.h"
 #include "lattix/topology.h"
 #include "lattix/topology_iterator.h"
@@ -226,6 +227,36 @@ void applyModifier(device* dev, uint8_t fn, const modifier& m) {
   }
 }
 
+// The PCI Express port type each function's DeviceType names (PCIe Capabilities register
+// bits 7:4), and the multi-function bit of the header type only where the device has
+// several functions (PCIe Base 4.0 sec 7.5.1.1.9 and 7.5.3.2).
+void markPortTypes(device* dev, const deviceRecord& record) {
+  for (const functionRecord& fn : record.functions) {
+    configSpace* space = dev->getFunction(fn.function);
+    if (space == nullptr) continue;
+    int portType = 0;  // endpoint
+    switch (fn.type) {
+      case kLegacyEndPoint: portType = 1; break;
+      case kUpstreamSwitchPort:
+      case kSwitch:
+      case kSwitchSlots:
+      case kSwitchHotPlugSlots: portType = 5; break;
+      case kDownstreamSwitchPort:
+      case kDownstreamSwitchPortSlot:
+      case kDownstreamSwitchPortHotPlugSlot: portType = 6; break;
+      default: break;
+    }
+    const uint16_t pcie = dev->findCapability(fn.function, 0x10);
+    if (pcie != 0) {
+      const uint32_t caps = space->rawValue(pcie + 2u, 1);
+      space->statusWrite(pcie + 2u, 1, (caps & 0x0F) | static_cast<uint32_t>(portType << 4));
+    }
+    const uint32_t header = space->rawValue(LX_HEADER_TYPE, 1);
+    space->statusWrite(LX_HEADER_TYPE, 1, record.functions.size() > 1 ? header | 0x80 : header & 0x7F);
+    space->takeResetSnapshot();
+  }
+}
+
 // Entries of a connection-table row up to the first -1.
 bus* busFromRow(const int* row, int columns, device* const* devices) {
   device* slots[bus::kSlots] = {};
@@ -298,6 +329,7 @@ bool buildScript(scriptModel& model, topology*& result, packetHandler*& handler,
   hierarchy->setRootBus(root);
   auto requests = std::make_unique<packetHandler>(root);
 
+  for (int i = 0; i < count; ++i) markPortTypes(devices[i], model.devices[i]);
   for (int i = 0; i < count; ++i)
     for (const functionRecord& fn : model.devices[i].functions)
       for (const modifier& m : fn.modifiers) applyModifier(devices[i], fn.function, m);

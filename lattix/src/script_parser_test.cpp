@@ -357,3 +357,26 @@ TEST(ScriptParserTest, CloneAndCapabilities) {
   parseText("[Device 2 Function 0]\nDeviceType = Toaster\n", badType);
   EXPECT_EQ(badType.output, failureOf(badType, "Unknown device type: Toaster\n"));
 }
+
+TEST(ScriptParserTest, PortTypesFollowDeviceTypeAndOnlyMultiFunctionDevicesSayMultiFunction) {
+  parsedScript s;
+  parseText(std::string(kExample) +
+                "[Device 5 Function 0]\nDeviceType = PCIExpressLegacyEndPoint\n"
+                "[Device 5 Function 1]\n",
+            s);
+  ASSERT_TRUE(s.ok) << s.output;
+  const auto port_type = [&](int index, uint8_t fn) { return (s.devices[index]->read1(fn, 0x42) >> 4) & 0xF; };
+  const auto header_type = [&](int index, uint8_t fn) { return s.devices[index]->read1(fn, 0x0E); };
+  EXPECT_EQ(port_type(0, 0), 5);  // the switch: upstream port
+  EXPECT_EQ(port_type(1, 0), 6);  // its ports: downstream ports
+  EXPECT_EQ(port_type(2, 0), 6);
+  EXPECT_EQ(port_type(3, 0), 0);  // endpoint
+  EXPECT_EQ(port_type(4, 0), 1);  // legacy endpoint
+  EXPECT_EQ(header_type(0, 0), 0x01);
+  EXPECT_EQ(header_type(1, 0), 0x01);
+  EXPECT_EQ(header_type(3, 0), 0x00);
+  EXPECT_EQ(header_type(4, 0), 0x80);
+  EXPECT_EQ(header_type(4, 1), 0x80);
+  s.devices[1]->hotReset();  // wiring, not state: resets keep it
+  EXPECT_EQ(port_type(1, 0), 6);
+}

@@ -27,6 +27,7 @@ std::string folder_of(const std::string& path) {
 std::unique_ptr<lab_station> build_station(const std::string& station_file, std::string& error) {
   const auto config = load_station(station_file, error);
   if (!config) return nullptr;
+  for (const auto& warning : config->warnings) std::fprintf(stderr, "zamsim: warning: %s\n", warning.c_str());
   auto tree = make_lattix_hierarchy(config->topology_path, error);
   if (!tree) return nullptr;
   auto station = std::make_unique<lab_station>(*config, std::move(tree));

@@ -13,6 +13,8 @@ class hierarchy : public config_access {
  public:
   // Where function 0 of a script device sits now (bus numbers as the firmware gave them).
   virtual std::optional<bdf> locate(int script_device) = 0;
+  // The script device whose function 0 sits at `at` now, if any.
+  virtual std::optional<int> script_device_at(bdf at) = 0;
   // Sets a register's value directly, past its write masks: the station's wiring (slot
   // numbers, link widths) that hardware strapping fixes and software cannot change.
   virtual bool strap(int script_device, uint16_t offset, uint32_t value, uint32_t mask) = 0;

@@ -1,6 +1,7 @@
 // A running station: boot, roles and the recorded host configuration path.
 #include "station/lab_station.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "station/pcie_regs.h"
@@ -78,12 +79,9 @@ lab_station::~lab_station() = default;
 
 void lab_station::apply_straps() {
   using namespace pcie;
-  const auto link = [this](int device, uint32_t max_width, uint32_t negotiated) {
+  const auto max_width = [this](int device, uint32_t width) {
     const uint16_t cap = tree_->pcie_capability(device);
-    if (cap == 0) return;
-    tree_->strap(device, cap + link_capabilities, max_width << 4, link_cap_max_width);
-    // Link Status sits in the upper half of the dword at Link Control.
-    tree_->strap(device, cap + link_control, (negotiated << 4) << 16, uint32_t{link_status_negotiated_width} << 16);
+    if (cap != 0) tree_->strap(device, cap + link_capabilities, width << 4, link_cap_max_width);
   };
   // The Device/Port Type and Slot Implemented fields sit in the PCI Express Capabilities
   // register, the upper half of the capability's first dword.
@@ -98,10 +96,58 @@ void lab_station::apply_straps() {
     if (cap == 0) continue;
     port_type(port.device, port_type_root_port, true);
     tree_->strap(port.device, cap + slot_capabilities, port.slot << 19, slot_cap_physical_slot);
-    link(port.device, port.max_width, port.negotiated_width);
+    max_width(port.device, port.max_width);
   }
   if (config_.card_port_device >= 0) port_type(config_.card_port_device, port_type_downstream_port, false);
-  if (config_.dut_device >= 0) link(config_.dut_device, config_.dut_max_width, config_.dut_negotiated_width);
+  if (config_.card_device >= 0) max_width(config_.card_device, config_.card_max_width);
+  if (config_.card_port_device >= 0) max_width(config_.card_port_device, config_.card_max_width);
+  if (config_.dut_device >= 0) max_width(config_.dut_device, config_.dut_max_width);
+}
+
+namespace {
+
+// The PCI Express capability of a function, found by walking its capability list.
+uint16_t find_pcie_capability(config_access& access, bdf at) {
+  if (read16(access, at, pcie::vendor_id) == 0xFFFF) return 0;
+  uint8_t offset = read8(access, at, pcie::capabilities_pointer) & 0xFC;
+  for (int guard = 0; guard < 48 && offset >= 0x40; ++guard) {
+    if (read8(access, at, offset) == pcie::capability_id_pcie) return offset;
+    offset = read8(access, at, offset + 1) & 0xFC;
+  }
+  return 0;
+}
+
+}  // namespace
+
+// Each link below a root port, and the DUT's link, trains to the smaller of its two ends'
+// maximum widths (narrower when the station says so, or half the DUT's width when it
+// trains narrow); both ends' Link Status report it. A port with nothing below reads 0.
+void lab_station::train_links() {
+  using namespace pcie;
+  const auto width_of = [this](bdf at, uint16_t cap) { return (read32(*tree_, at, cap + link_capabilities) >> 4) & 0x3F; };
+  const auto train = [&](int upstream_device, uint32_t forced) {
+    const auto up = tree_->locate(upstream_device);
+    const uint16_t up_cap = tree_->pcie_capability(upstream_device);
+    if (!up || up_cap == 0) return;
+    const bdf down{read8(*tree_, *up, secondary_bus), 0, 0};
+    const uint16_t down_cap = find_pcie_capability(*tree_, down);
+    uint32_t width = 0;
+    int down_device = -1;
+    if (down_cap != 0) {
+      width = std::min(width_of(*up, up_cap), width_of(down, down_cap));
+      if (forced != 0) width = std::min(width, forced);
+      down_device = tree_->script_device_at(down).value_or(-1);
+      if (down_device >= 0 && down_device == config_.dut_device) {
+        if (config_.dut_negotiated_width != 0) width = std::min(width, config_.dut_negotiated_width);
+        if (config_.faults.trains_narrow) width = std::min(width, std::max(1u, config_.dut_max_width / 2));
+      }
+    }
+    const uint32_t field = uint32_t{link_status_negotiated_width} << 16;
+    tree_->drive(upstream_device, up_cap + link_control, (width << 4) << 16, field);
+    if (down_device >= 0) tree_->drive(down_device, down_cap + link_control, (width << 4) << 16, field);
+  };
+  for (const auto& port : config_.root_ports) train(port.device, port.negotiated_width);
+  if (config_.card_port_device >= 0) train(config_.card_port_device, 0);
 }
 
 bool lab_station::boot(std::string& error) {
@@ -117,6 +163,7 @@ bool lab_station::boot(std::string& error) {
     error = "virtual firmware: " + report_.error;
     return false;
   }
+  train_links();
   const auto find = [&](int device, const char* role, std::optional<bdf>& out) {
     if (device < 0) return true;
     out = tree_->locate(device);
@@ -132,6 +179,17 @@ bool lab_station::boot(std::string& error) {
   if (roles_.card_port) {
     roles_.port_secondary = read8(*tree_, *roles_.card_port, pcie::secondary_bus);
     roles_.port_subordinate = read8(*tree_, *roles_.card_port, pcie::subordinate_bus);
+  }
+  // The roles must make sense in the hierarchy the script built.
+  const auto header_type = [this](bdf at) { return read8(*tree_, at, pcie::header_type) & pcie::header_type_mask; };
+  if (roles_.dut && header_type(*roles_.dut) != 0) {
+    error = config_.path + ": [DUT] Device = " + std::to_string(config_.dut_device) + " is not an endpoint";
+    return false;
+  }
+  if (roles_.card_port && (header_type(*roles_.card_port) != 1 || (roles_.dut && roles_.dut->bus != roles_.port_secondary))) {
+    error = config_.path + ": [Card] Port = " + std::to_string(config_.card_port_device) +
+            " is not the bridge directly above the DUT";
+    return false;
   }
   if (roles_.card_port && roles_.dut) {
     dut_ = std::make_unique<dut_device>(*tree_, config_.dut_device, *roles_.dut, config_.faults);

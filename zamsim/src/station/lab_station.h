@@ -55,6 +55,7 @@ class lab_station {
  private:
   class recording_access;
   void apply_straps();
+  void train_links();
   void set_link_training(bool training);
 
   station_config config_;

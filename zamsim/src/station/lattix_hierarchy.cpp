@@ -43,6 +43,16 @@ class lattix_hierarchy : public hierarchy {
     return bdf{static_cast<uint8_t>(d->GetBusNum()), d->GetDevNum(), 0};
   }
 
+  std::optional<int> script_device_at(bdf at) override {
+    for (int i = 0; i < count_; ++i) {
+      device* d = devices_[i];
+      if ((d->GetBusNum() & 0xFF) != at.bus || d->GetDevNum() != at.device) continue;
+      int number = -1;
+      if (std::sscanf(d->GetDevScriptString(), "Script Device %d", &number) == 1) return number;
+    }
+    return std::nullopt;
+  }
+
   bool strap(int script_device, uint16_t offset, uint32_t value, uint32_t mask) override {
     if (!drive(script_device, offset, value, mask)) return false;
     find(script_device)->getFunction(0)->takeResetSnapshot();  // wiring survives resets

@@ -1,8 +1,14 @@
 // Station file reading and validation.
 #include "station/station.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
 
 #include "platform/fs.h"
 #include "platform/profile.h"
@@ -45,6 +51,83 @@ struct reader {
   }
 };
 
+std::string lower(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
+  return text;
+}
+
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// Sections and keys a station may have (lower case; root port sections by prefix).
+const std::map<std::string, std::set<std::string>>& known_keys() {
+  static const std::map<std::string, std::set<std::string>> keys = {
+      {"station", {"name", "topology", "configbase", "configlength", "memorybase", "memorylimit", "iobase", "iolimit"}},
+      {"rootport", {"device", "slot", "maxwidth", "negotiatedwidth"}},
+      {"card", {"device", "port", "mode", "nextbootmode", "maxwidth"}},
+      {"dut", {"device", "maxwidth", "negotiatedwidth", "fault"}},
+      {"knownendpoint", {"device"}},
+      {"operator", {"answers"}},
+  };
+  return keys;
+}
+
+// One warning per section or key the lab does not know; the station still loads.
+std::vector<std::string> unknown_names(const std::string& path) {
+  std::vector<std::string> warnings;
+  std::ifstream in(path);
+  std::string line, section;
+  const std::set<std::string>* keys = nullptr;
+  for (int number = 1; std::getline(in, line); ++number) {
+    line = trimmed(line);
+    if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    if (line[0] == '[') {
+      section = trimmed(line.substr(1, line.find(']') == std::string::npos ? std::string::npos : line.find(']') - 1));
+      std::string kind = lower(section);
+      if (kind.rfind("rootport", 0) == 0 && kind.size() > 8 &&
+          kind.find_first_not_of("0123456789", 8) == std::string::npos) {
+        kind = "rootport";
+      }
+      const auto found = known_keys().find(kind);
+      keys = found == known_keys().end() ? nullptr : &found->second;
+      if (keys == nullptr) warnings.push_back(path + ":" + std::to_string(number) + ": unknown section [" + section + "]");
+      continue;
+    }
+    const auto equals = line.find('=');
+    if (keys == nullptr || equals == std::string::npos) continue;
+    const std::string key = trimmed(line.substr(0, equals));
+    if (!keys->count(lower(key))) {
+      warnings.push_back(path + ":" + std::to_string(number) + ": unknown key [" + section + "] " + key);
+    }
+  }
+  return warnings;
+}
+
+// Two roles on one script device make no sense; the first clash is named.
+bool roles_distinct(const station_config& s, std::string& error) {
+  std::vector<std::pair<int, std::string>> roles;
+  for (std::size_t i = 0; i < s.root_ports.size(); ++i) {
+    roles.emplace_back(s.root_ports[i].device, "[RootPort" + std::to_string(i + 1) + "] Device");
+  }
+  roles.emplace_back(s.card_device, "[Card] Device");
+  roles.emplace_back(s.card_port_device, "[Card] Port");
+  roles.emplace_back(s.dut_device, "[DUT] Device");
+  roles.emplace_back(s.known_endpoint_device, "[KnownEndpoint] Device");
+  for (std::size_t a = 0; a < roles.size(); ++a) {
+    for (std::size_t b = a + 1; b < roles.size(); ++b) {
+      if (roles[a].first >= 0 && roles[a].first == roles[b].first) {
+        error = s.path + ": " + roles[b].second + " = " + std::to_string(roles[b].first) + " is also " + roles[a].second +
+                ": one device plays one role";
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<uint64_t> parse_number(const std::string& text) {
@@ -77,6 +160,11 @@ std::optional<station_config> load_station(const std::string& path, std::string&
   s.topology_path = topology.front() == '/' || slash == std::string::npos
                         ? topology
                         : platform::join_path(path.substr(0, slash), topology);
+  std::error_code ignored;
+  if (std::filesystem::is_directory(s.topology_path, ignored)) {
+    error = path + ": [Station] Topology = " + topology + " is a folder, not a topology script";
+    return std::nullopt;
+  }
   if (!r.number("Station", "ConfigBase", s.config_base, ~0ull) ||
       !r.number("Station", "ConfigLength", s.config_length, ~0ull) ||
       !r.number("Station", "MemoryBase", s.memory_base, 0xFFFFFFFFull) ||
@@ -110,6 +198,7 @@ std::optional<station_config> load_station(const std::string& path, std::string&
   }
   s.card_next_boot_mode = s.card_mode;  // unless the station says otherwise
   if (!r.number("Card", "NextBootMode", s.card_next_boot_mode, 0xFFFFFFFFull) ||
+      !r.number("Card", "MaxWidth", s.card_max_width, 32) ||
       !r.number("DUT", "MaxWidth", s.dut_max_width, 32) ||
       !r.number("DUT", "NegotiatedWidth", s.dut_negotiated_width, 32)) {
     return std::nullopt;
@@ -124,6 +213,15 @@ std::optional<station_config> load_station(const std::string& path, std::string&
     error = path + ": [Card] needs both Device (the Farrow port) and Port (the card's downstream port)";
     return std::nullopt;
   }
+  for (const auto& [key, mode] : {std::pair{"Mode", s.card_mode}, std::pair{"NextBootMode", s.card_next_boot_mode}}) {
+    if (mode > 2) {
+      error = path + ": [Card] " + key + " = " + std::to_string(mode) +
+              " is not a card mode (0 add-in card, 1 topology, 2 known endpoint)";
+      return std::nullopt;
+    }
+  }
+  if (!roles_distinct(s, error)) return std::nullopt;
+  s.warnings = unknown_names(path);
   return s;
 }
 

@@ -5,9 +5,10 @@
 //               ConfigBase, ConfigLength (what the MCFG query reports),
 //               MemoryBase, MemoryLimit, IOBase, IOLimit (what the firmware assigns from)
 //   [RootPortN] (N = 1, 2, ...) Device (script device number), Slot, MaxWidth, NegotiatedWidth
+//               (optional: trains the link no wider than this)
 //   [Card]      Device (the Farrow port: the bridge whose secondary bus holds the card's
 //               downstream port), Port (the card's downstream port, directly above the DUT),
-//               Mode, NextBootMode
+//               Mode, NextBootMode, MaxWidth (both card ports, default 16)
 //   [DUT]       Device, MaxWidth, NegotiatedWidth, Fault (comma-separated fault names)
 //   [KnownEndpoint] Device (optional)
 // Numbers are decimal or 0x-prefixed hexadecimal.
@@ -26,7 +27,7 @@ struct root_port_role {
   int device = -1;
   uint32_t slot = 0;
   uint32_t max_width = 1;
-  uint32_t negotiated_width = 1;
+  uint32_t negotiated_width = 0;  // 0: as wide as both ends allow
 };
 
 struct station_config {
@@ -44,10 +45,13 @@ struct station_config {
   int card_port_device = -1;
   uint32_t card_mode = 0;
   uint32_t card_next_boot_mode = 0;
+  uint32_t card_max_width = 16;
   int dut_device = -1;
   uint32_t dut_max_width = 1;
-  uint32_t dut_negotiated_width = 1;
+  uint32_t dut_negotiated_width = 0;  // 0: as wide as both ends allow
   dut_faults faults;
+  // Unknown sections and keys, one line each, for standard error.
+  std::vector<std::string> warnings;
   int known_endpoint_device = -1;
 };
 

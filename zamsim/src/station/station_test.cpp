@@ -71,6 +71,37 @@ TEST_F(StationFileTest, RefusesWhatCannotBeRight) {
   EXPECT_EQ(ok->card_next_boot_mode, 1u);  // follows Mode unless given
 }
 
+TEST_F(StationFileTest, RefusesRolesThatMakeNoSenseNamingTheKey) {
+  std::string error;
+  EXPECT_FALSE(load_station(write("[Station]\nTopology=t\n[Card]\nDevice=3\nPort=4\nMode=3\n"), error));
+  EXPECT_NE(error.find("[Card] Mode = 3 is not a card mode"), std::string::npos) << error;
+  EXPECT_FALSE(load_station(write("[Station]\nTopology=t\n[Card]\nDevice=3\nPort=4\nNextBootMode=7\n"), error));
+  EXPECT_NE(error.find("[Card] NextBootMode = 7"), std::string::npos) << error;
+  EXPECT_FALSE(load_station(write("[Station]\nTopology=t\n[Card]\nDevice=3\nPort=4\n[DUT]\nDevice=4\n"), error));
+  EXPECT_NE(error.find("[DUT] Device = 4 is also [Card] Port"), std::string::npos) << error;
+  EXPECT_FALSE(load_station(write("[Station]\nTopology=t\n[RootPort1]\nDevice=1\n[KnownEndpoint]\nDevice=1\n"), error));
+  EXPECT_NE(error.find("[KnownEndpoint] Device = 1 is also [RootPort1] Device"), std::string::npos) << error;
+  EXPECT_FALSE(load_station(write("[Station]\nTopology=t\n[DUT]\nDevice=2\nFault=no-replay-timer, slow\n"), error));
+  EXPECT_NE(error.find("[DUT] Fault: unknown fault \"slow\""), std::string::npos) << error;
+  fs::create_directories(dir_ / "folder.test");
+  EXPECT_FALSE(load_station(write("[Station]\nTopology=folder.test\n"), error));
+  EXPECT_NE(error.find("[Station] Topology = folder.test is a folder"), std::string::npos) << error;
+}
+
+TEST_F(StationFileTest, WarnsOfUnknownSectionsAndKeys) {
+  std::string error;
+  const auto s = load_station(write("; comment\n[Station]\nTopology=t\nColour=blue\n[RootPort2]\nDevice=1\nWidth=3\n"
+                                    "[Extra]\nA=1\n[dut]\nfault = trains-narrow\n[RootPortX]\n"),
+                              error);
+  ASSERT_TRUE(s) << error;
+  ASSERT_EQ(s->warnings.size(), 4u);
+  EXPECT_NE(s->warnings[0].find(":4: unknown key [Station] Colour"), std::string::npos) << s->warnings[0];
+  EXPECT_NE(s->warnings[1].find(":7: unknown key [RootPort2] Width"), std::string::npos) << s->warnings[1];
+  EXPECT_NE(s->warnings[2].find(":8: unknown section [Extra]"), std::string::npos) << s->warnings[2];
+  EXPECT_NE(s->warnings[3].find("unknown section [RootPortX]"), std::string::npos) << s->warnings[3];
+  EXPECT_TRUE(s->faults.trains_narrow);  // sections and keys in any case
+}
+
 TEST(StationNumberTest, ParsesDecimalAndHex) {
   EXPECT_EQ(parse_number("42"), 42u);
   EXPECT_EQ(parse_number("0x1F"), 31u);
