@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "lab_fixture.h"
+#include "station_files.h"
 
 namespace e2e {
 namespace {
@@ -54,17 +55,6 @@ const std::map<std::string, std::vector<std::string>> expected_failures = {
     {"trains-narrow", {}},
 };
 
-// The default station with the DUT given a fault; the topology named by absolute path.
-std::string station_with_fault(const std::string& fault, const std::string& folder) {
-  std::string station = slurp(std::string(ZAMSIM_STATIONS) + "/default.station");
-  station.replace(station.find("Topology = default.test"), 23,
-                  "Topology = " + std::string(ZAMSIM_STATIONS) + "/default.test");
-  station.replace(station.find("[DUT]\n"), 6, "[DUT]\nFault = " + fault + "\n");
-  const std::string path = folder + "/" + fault + ".station";
-  std::ofstream(path) << station;
-  return path;
-}
-
 class ComplianceFaultMatrix : public LabTest, public ::testing::WithParamInterface<std::string> {};
 
 TEST_P(ComplianceFaultMatrix, FailsExactlyTheProgramsThatShouldCatchTheFault) {
@@ -72,7 +62,7 @@ TEST_P(ComplianceFaultMatrix, FailsExactlyTheProgramsThatShouldCatchTheFault) {
   const std::vector<std::string>& failures = expected_failures.at(fault);
   const std::string stations = std::filesystem::temp_directory_path() / ("fault_matrix_" + std::to_string(::getpid()));
   std::filesystem::create_directories(stations);
-  const std::string station = station_with_fault(fault, stations);
+  const std::string station = station_with_fault("default", fault, stations);
   const std::string bin = std::filesystem::path(REXMIT_EXE).parent_path().string();
   for (const char* program : programs) {
     start_lab(station);

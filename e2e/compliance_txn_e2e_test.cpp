@@ -2,11 +2,14 @@
 // each prompt that ends a run, with its log entry and exit status.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "lab_fixture.h"
+#include "station_files.h"
 
 namespace e2e {
 namespace {
@@ -20,9 +23,17 @@ std::string slurp(const std::string& path) {
 
 class TransactionPrograms : public LabTest {
  protected:
-  // Runs the program on the default station with the operator's answers, one per line.
-  int run(const std::string& program, const std::string& answers) {
-    start_lab("default.station");
+  // Runs the program on the default station (its DUT with a fault, when given) with the
+  // operator's answers, one per line.
+  int run(const std::string& program, const std::string& answers, const std::string& fault = "") {
+    if (fault.empty()) {
+      start_lab("default.station");
+    } else {
+      const std::string stations = std::filesystem::temp_directory_path() / ("txn_faults_" + std::to_string(::getpid()));
+      std::filesystem::create_directories(stations);
+      start_lab(station_with_fault("default", fault, stations));
+      std::filesystem::remove_all(stations);
+    }
     std::ofstream(folder_ + "/answers") << answers;
     const std::string bin = std::filesystem::path(REXMIT_EXE).parent_path().string();
     int code = -1;
@@ -62,6 +73,31 @@ TEST_F(TransactionPrograms, CancelAtTheRequesterPromptFailsPhaseThree) {
   EXPECT_NE(log_.find("status = \"FAILED\">\nFAILURE - TXN_BFT_RequestCompletion. At least one of the  3 phases "
                       "of the test failed. \n"),
             std::string::npos);
+}
+
+TEST_F(TransactionPrograms, AWrongCompleterFailsPhaseOne) {
+  EXPECT_EQ(run("TXN_BFT_RequestCompletion_EP", "OK\nOK\n", "wrong-completer-id"), 6) << output_;
+  EXPECT_NE(log_.find("status = \"FAILED\">\nFAILED - Phase 1. TXN_BFT_RequestCompletion_EP. DUT BDF in "
+                      "Completion Header does not match the values in the request\n"),
+            std::string::npos)
+      << log_;
+}
+
+TEST_F(TransactionPrograms, ADutAnsweringEveryFunctionFailsPhaseTwo) {
+  EXPECT_EQ(run("TXN_BFT_RequestCompletion_EP", "OK\nOK\n", "answers-missing-functions"), 6) << output_;
+  EXPECT_NE(log_.find("SUCCESS - Phase 1."), std::string::npos) << log_;
+  EXPECT_EQ(log_.find("SUCCESS - Phase 2."), std::string::npos) << log_;
+  EXPECT_NE(log_.find("<FAIL>\nFAIL- Expecting UnsupportedRequest bit to be set. \t\tValue of Device Status "
+                      "Register(16-bit)[0x"),
+            std::string::npos)
+      << log_;
+
+  // The compliant DUT passes the same two phases.
+  TearDown();
+  socket_.clear();
+  run("TXN_BFT_RequestCompletion_EP", "OK\nOK\n");
+  EXPECT_NE(log_.find("SUCCESS - Phase 1."), std::string::npos) << log_;
+  EXPECT_NE(log_.find("SUCCESS - Phase 2."), std::string::npos) << log_;
 }
 
 }  // namespace
