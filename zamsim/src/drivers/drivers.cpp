@@ -199,7 +199,11 @@ class card_driver : public driver_interface {
     }
     if (code == ioctl::card_command) {
       if (!is_card_) return invalid_function;  // a known endpoint takes no card commands
-      return station_.card().serve(in, in_length, out, out_capacity, returned);
+      const uint32_t status = station_.card().serve(in, in_length, out, out_capacity, returned);
+      if (status == success && in_length >= 4 && in[0] == card_command::arm && in[1] == 0 && in[2] == 0 && in[3] == 0) {
+        station_.card_armed();
+      }
+      return status;
     }
     return invalid_function;
   }

@@ -106,6 +106,17 @@ void dut_device::record_unsupported_request() {
 
 std::optional<std::vector<uint8_t>> dut_device::report(link_error error) {
   const error_bits bits = bits_of(error);
+  return signal(bits.correctable, bits.aer_bit);
+}
+
+std::optional<std::vector<uint8_t>> dut_device::report_completion_timeout() {
+  constexpr uint32_t aer_completion_timeout = 1u << 14, aer_advisory_non_fatal = 1u << 13;
+  if (aer_cap_ != 0) set_bits(aer_cap_ + aer_uncorrectable_status, aer_completion_timeout);
+  return signal(true, aer_advisory_non_fatal);
+}
+
+std::optional<std::vector<uint8_t>> dut_device::signal(bool correctable, uint32_t aer_bit) {
+  const error_bits bits{correctable, aer_bit};
   bool masked = false;
   bool fatal = false;
   if (aer_cap_ != 0) {

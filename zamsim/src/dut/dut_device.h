@@ -28,6 +28,11 @@ class dut_device {
   // masks and severities allow one.
   std::optional<std::vector<uint8_t>> report(link_error error);
 
+  // A request of the device timed out and was reissued: Completion Timeout (uncorrectable
+  // bit 14) handled as an Advisory Non-Fatal Error (correctable bit 13, Correctable Error
+  // Detected, ERR_COR when enabled). Returns the message to send, if any.
+  std::optional<std::vector<uint8_t>> report_completion_timeout();
+
   bdf id() const { return at_; }
   const dut_faults& faults() const { return faults_; }
   uint16_t pcie_capability() const { return pcie_cap_; }
@@ -37,6 +42,7 @@ class dut_device {
   uint32_t read(uint16_t offset);
   void set_bits(uint16_t offset, uint32_t bits);
   void record_unsupported_request();
+  std::optional<std::vector<uint8_t>> signal(bool correctable, uint32_t aer_bit);
 
   hierarchy& tree_;
   int script_device_;

@@ -82,6 +82,10 @@ class dut_link::dut_side : public link_port {
   tick send(const link_packet& packet) override { return link_.wire(true, packet); }
 
   void deliver(const std::vector<uint8_t>& tlp) override {
+    if (is_completion(tlp)) {
+      link_.dut_completion(tlp);
+      return;
+    }
     link_.queue_.schedule_once(link_.queue_.now() + completion_latency, [this, tlp] {
       if (auto cpl = link_.dut_.complete(tlp)) link_.dut_end_.transmit_tlp(std::move(*cpl));
     });
@@ -166,6 +170,15 @@ void dut_link::card_receives(const link_packet& packet) {
 }
 
 void dut_link::forward_to_host(const std::vector<uint8_t>& tlp) {
+  if (tlp.size() >= 12 && (tlp[0] & 0x5F) == 0x00) {
+    // A memory read of the DUT: host memory completes it.
+    const uint16_t requester = static_cast<uint16_t>(tlp[4] << 8 | tlp[5]);
+    const uint8_t tag = tlp[6];
+    queue_.schedule_once(queue_.now() + host_latency, [this, requester, tag] {
+      card_end_.transmit_tlp(config_completion_tlp(bdf{0, 0, 0}, 0, true, 0x5A5A5A5A, requester, tag));
+    });
+    return;
+  }
   if (is_completion(tlp)) {
     if (completion_tag(tlp) == host_tag_ && !host_completion_) host_completion_ = tlp;
     return;
@@ -174,6 +187,54 @@ void dut_link::forward_to_host(const std::vector<uint8_t>& tlp) {
 }
 
 void dut_link::settle() { queue_.settle(settle_bound); }
+
+void dut_link::start_application() {
+  if (!application_running_) {
+    application_running_ = true;
+    application_started_ = queue_.now();
+  }
+  application_round();
+}
+
+void dut_link::application_round() {
+  if (application_running_ && queue_.now() - application_started_ >= application_bound) application_running_ = false;
+  if (!application_running_) return;
+  const uint16_t requester = requester_id(dut_.id());
+  const uint8_t a[4] = {uint8_t(host_memory >> 24), uint8_t(host_memory >> 16), uint8_t(host_memory >> 8), 0};
+  // MRd (3-dword header, 32-bit address), one dword, all byte enables.
+  const uint8_t tag = dut_tag_++;
+  dut_end_.transmit_tlp({0x00, 0, 0, 1, uint8_t(requester >> 8), uint8_t(requester), tag, 0x0F, a[0], a[1], a[2], a[3]});
+  dut_request(tag);
+  // MWr of one dword (posted: no completion, no timer).
+  dut_end_.transmit_tlp({0x40, 0, 0, 1, uint8_t(requester >> 8), uint8_t(requester), 0, 0x0F, a[0], a[1], a[2], 0x04,
+                         0xA5, 0xA5, 0xA5, 0xA5});
+  settle();
+}
+
+// The completion timer of one read starts when the DUT sends it; without its completion in
+// time the DUT reports the timeout and reissues the read.
+void dut_link::dut_request(uint8_t tag) {
+  const dut_faults& faults = dut_.faults();
+  const uint64_t serial = ++request_serial_;
+  outstanding_[tag] = serial;
+  if (faults.no_completion_timeout) return;
+  const tick limit = faults.short_completion_timeout ? short_completion_timeout : completion_timeout;
+  queue_.schedule_once(queue_.now() + limit, [this, tag, serial] {
+    const auto found = outstanding_.find(tag);
+    if (found == outstanding_.end() || found->second != serial) return;  // completed in time
+    outstanding_.erase(found);
+    if (auto message = dut_.report_completion_timeout()) dut_end_.transmit_tlp(std::move(*message));
+    const uint16_t requester = requester_id(dut_.id());
+    const uint8_t retry_tag = dut_tag_++;
+    dut_end_.transmit_tlp({0x00, 0, 0, 1, uint8_t(requester >> 8), uint8_t(requester), retry_tag, 0x0F,
+                           uint8_t(host_memory >> 24), uint8_t(host_memory >> 16), uint8_t(host_memory >> 8), 0});
+    dut_request(retry_tag);
+  });
+}
+
+// A completion for one of the DUT's reads; one that comes after its timeout finds nothing
+// outstanding under its tag and is dropped.
+void dut_link::dut_completion(const std::vector<uint8_t>& tlp) { outstanding_.erase(completion_tag(tlp)); }
 
 std::optional<std::vector<uint8_t>> dut_link::host_request(std::vector<uint8_t> request) {
   if (!card_.armed()) card_end_.release_withheld_ack();  // disarming stops every action
@@ -193,6 +254,8 @@ std::string dut_link::describe() const {
   std::string text = "link: card port   " + card_end_.describe() + "\n";
   text += "link: DUT         " + dut_end_.describe() + "\n";
   char line[200];
+  text += std::string("link: DUT application ") + (application_running_ ? "running" : "stopped") + ", " +
+          std::to_string(outstanding_.size()) + " read(s) waiting for completion\n";
   std::snprintf(line, sizeof line, "link: virtual time %llu ns, %s; error messages from the DUT: ERR_COR %u, ERR_NONFATAL %u, ERR_FATAL %u\n",
                 static_cast<unsigned long long>(queue_.now()), training_ ? "training" : "up",
                 messages_.count(message_err_cor) ? messages_.at(message_err_cor) : 0u,

@@ -32,6 +32,15 @@ class dut_link {
   // Retrain Link written in the card port's Link Control; settles the link.
   void retrain_link();
 
+  // The DUT's application (started and stopped by the operator). While it runs, each
+  // round it plays (when it is started, and each time the card is armed) sends a memory
+  // read and a memory write to host memory; the host completes the read. An application
+  // nobody stops ends by itself after application_bound of virtual time.
+  void start_application();
+  void stop_application() { application_running_ = false; }
+  bool application_running() const { return application_running_; }
+  void application_round();
+
   // Plays out every pending event (bounded, so a faulty device cannot hang the lab).
   void settle();
 
@@ -48,6 +57,11 @@ class dut_link {
   static constexpr tick training_time = 10'000;    // 10 us of virtual time
   static constexpr tick completion_latency = 300;  // the device's time to complete a request
   static constexpr uint64_t settle_bound = 1'000'000;
+  static constexpr tick host_latency = 500;                    // host memory completing a read
+  static constexpr tick application_bound = 10'000'000'000;    // 10 s of virtual time
+  static constexpr tick completion_timeout = 55'000'000;       // range B, as the firmware sets it
+  static constexpr tick short_completion_timeout = 5'000'000;  // the short-completion-timeout fault
+  static constexpr uint32_t host_memory = 0x10000000;          // where the application reads and writes
 
  private:
   class card_side;
@@ -58,6 +72,8 @@ class dut_link {
   void arrive(bool upstream, const link_packet& packet);
   void card_receives(const link_packet& packet);
   void forward_to_host(const std::vector<uint8_t>& tlp);
+  void dut_request(uint8_t tag);
+  void dut_completion(const std::vector<uint8_t>& tlp);
 
   event_queue queue_;
   zam_card& card_;
@@ -77,6 +93,11 @@ class dut_link {
   uint8_t host_tag_ = 0;
   std::optional<std::vector<uint8_t>> host_completion_;
   std::map<uint8_t, uint32_t> messages_;
+  bool application_running_ = false;
+  tick application_started_ = 0;
+  uint8_t dut_tag_ = 0;
+  std::map<uint8_t, uint64_t> outstanding_;  // the DUT's reads waiting for a completion, by tag
+  uint64_t request_serial_ = 0;
 };
 
 }  // namespace zamsim

@@ -5,8 +5,38 @@
 
 namespace zamsim {
 
+virtual_operator::virtual_operator(std::vector<std::string> script) : script_(script.begin(), script.end()) {}
+
+bool virtual_operator::next_scripted(std::string& answer) {
+  std::lock_guard lock(mutex_);
+  if (script_.empty()) return false;
+  answer = script_.front();
+  script_.pop_front();
+  return true;
+}
+
 platform::answer virtual_operator::answer(const std::string& caption, const std::string& text,
                                           platform::buttons choice) {
+  std::string scripted;
+  if (next_scripted(scripted)) {
+    // A button label or its number among the prompt's buttons; anything else does not fit
+    // and answers nothing, which programs take as a cancel.
+    const auto buttons = platform::answers_of(choice);
+    platform::answer given = platform::answer::none;
+    if (!scripted.empty() && scripted.find_first_not_of("0123456789") == std::string::npos) {
+      const unsigned long n = std::stoul(scripted.substr(0, 3));
+      if (n >= 1 && n <= buttons.size()) given = buttons[n - 1];
+    } else {
+      const platform::answer label = platform::parse_answer(scripted);
+      for (platform::answer b : buttons) {
+        if (b == label) given = b;
+      }
+    }
+    remember("operator: \"" + caption + "\": \"" + text + "\" -> " +
+             (given == platform::answer::none ? std::string("no fitting answer") : std::string(platform::answer_label(given))) +
+             " (scripted \"" + scripted + "\")");
+    return given;
+  }
   // A person at the bench does what the prompt asks and confirms: the first button is OK,
   // Yes, Retry or Abort, which is what each prompt of the suite expects for "done".
   const platform::answer given = platform::answers_of(choice).front();
@@ -16,6 +46,12 @@ platform::answer virtual_operator::answer(const std::string& caption, const std:
 
 std::string virtual_operator::answer_dialog(uint32_t kind, const std::string& caption, const std::string& text) {
   static const char* const kinds[] = {"list", "multiple-selection list", "yes/no", "number", "text", "message"};
+  std::string scripted;
+  if (next_scripted(scripted)) {
+    remember("operator: " + std::string(kind < 6 ? kinds[kind] : "unknown") + " dialog \"" + caption + "\": \"" +
+             text + "\" -> scripted \"" + scripted + "\"");
+    return scripted;
+  }
   remember("operator: " + std::string(kind < 6 ? kinds[kind] : "unknown") + " dialog \"" + caption + "\": \"" +
            text + "\" -> first choice / default");
   return "@auto";

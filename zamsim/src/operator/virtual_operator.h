@@ -1,10 +1,12 @@
-// The virtual operator: answers each prompt as a person at the bench would, and logs it.
+// The virtual operator: answers each prompt as a person at the bench would, or as its
+// station's script says, and logs it.
 #pragma once
 
 #include <cstdint>
 #include <deque>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "platform/operator.h"
 
@@ -12,6 +14,11 @@ namespace zamsim {
 
 class virtual_operator {
  public:
+  // `script`: answers to give first, one per prompt or dialog, in the syntax of answer
+  // script files (a button label or its number, "@cancel", "@timeout", a dialog reply);
+  // once they are used up, the operator answers as a person at the bench would.
+  explicit virtual_operator(std::vector<std::string> script = {});
+
   // Answers a prompt: OK, Continue, Yes, the first choice. Returns the answer.
   platform::answer answer(const std::string& caption, const std::string& text, platform::buttons choice);
   // Answers a dialog of the dialog library (kind as platform::dialog_kind numbers it):
@@ -24,8 +31,10 @@ class virtual_operator {
  private:
   mutable std::mutex mutex_;
   void remember(std::string line);
+  bool next_scripted(std::string& answer);
 
   std::deque<std::string> history_;
+  std::deque<std::string> script_;
 };
 
 }  // namespace zamsim

@@ -102,7 +102,7 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
       }
       const std::string caption(input.begin() + 8, input.begin() + 8 + caption_length);
       const std::string text(input.begin() + 8 + caption_length, input.end());
-      const auto answer = station_.bench_operator().answer(caption, text, static_cast<platform::buttons>(buttons));
+      const auto answer = station_.operator_prompt(caption, text, static_cast<platform::buttons>(buttons));
       lab::put_le32(output.data(), static_cast<uint32_t>(answer));
       returned = 4;
       break;

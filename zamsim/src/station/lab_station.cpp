@@ -73,7 +73,8 @@ lab_station::lab_station(station_config config, std::unique_ptr<hierarchy> tree)
     : config_(std::move(config)),
       tree_(std::move(tree)),
       host_(std::make_unique<recording_access>(*this)),
-      card_(config_.card_mode, config_.card_next_boot_mode) {}
+      card_(config_.card_mode, config_.card_next_boot_mode),
+      operator_(config_.operator_answers) {}
 
 lab_station::~lab_station() = default;
 
@@ -217,6 +218,26 @@ bool lab_station::host_write(bdf target, uint32_t offset, uint32_t length, const
   std::lock_guard lock(mutex_);
   write_config(*host_, target, offset, length, in);
   return true;  // writes to absent functions are dropped, as on a real bus
+}
+
+void lab_station::card_armed() {
+  std::lock_guard lock(mutex_);
+  if (link_) link_->application_round();
+}
+
+platform::answer lab_station::operator_prompt(const std::string& caption, const std::string& text,
+                                              platform::buttons choice) {
+  const platform::answer given = operator_.answer(caption, text, choice);
+  if (given != platform::answer::ok && given != platform::answer::yes) return given;
+  const auto has = [&](const char* word) { return text.find(word) != std::string::npos; };
+  std::lock_guard lock(mutex_);
+  if (!link_ || !has("application")) return given;
+  if (has("stop")) {
+    link_->stop_application();
+  } else if (has("start")) {
+    link_->start_application();  // idempotent; each start plays one round
+  }
+  return given;
 }
 
 std::string lab_station::describe() {

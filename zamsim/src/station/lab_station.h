@@ -40,6 +40,12 @@ class lab_station {
   bool host_read(bdf target, uint32_t offset, uint32_t length, uint8_t* out);
   bool host_write(bdf target, uint32_t offset, uint32_t length, const uint8_t* in);
 
+  // The card was armed: a running DUT application plays a round of traffic for it.
+  void card_armed();
+  // An operator prompt, answered by the virtual operator; a prompt to start or stop an
+  // application on the DUT, confirmed, starts or stops it.
+  platform::answer operator_prompt(const std::string& caption, const std::string& text, platform::buttons choice);
+
   const station_config& config() const { return config_; }
   const station_roles& roles() const { return roles_; }
   const firmware_report& boot_report() const { return report_; }

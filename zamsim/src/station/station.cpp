@@ -221,6 +221,13 @@ std::optional<station_config> load_station(const std::string& path, std::string&
     }
   }
   if (!roles_distinct(s, error)) return std::nullopt;
+  const std::string answers = r.text("Operator", "Answers");
+  for (std::size_t start = 0; start <= answers.size();) {
+    const std::size_t comma = std::min(answers.find(',', start), answers.size());
+    const std::string answer = trimmed(answers.substr(start, comma - start));
+    if (!answer.empty()) s.operator_answers.push_back(answer);
+    start = comma + 1;
+  }
   s.warnings = unknown_names(path);
   return s;
 }

@@ -11,6 +11,7 @@
 //               Mode, NextBootMode, MaxWidth (both card ports, default 16)
 //   [DUT]       Device, MaxWidth, NegotiatedWidth, Fault (comma-separated fault names)
 //   [KnownEndpoint] Device (optional)
+//   [Operator]  Answers (comma-separated answers the virtual operator gives first)
 // Numbers are decimal or 0x-prefixed hexadecimal.
 #pragma once
 
@@ -50,6 +51,8 @@ struct station_config {
   uint32_t dut_max_width = 1;
   uint32_t dut_negotiated_width = 0;  // 0: as wide as both ends allow
   dut_faults faults;
+  // [Operator] Answers: the virtual operator's scripted answers, in order.
+  std::vector<std::string> operator_answers;
   // Unknown sections and keys, one line each, for standard error.
   std::vector<std::string> warnings;
   int known_endpoint_device = -1;

@@ -102,6 +102,14 @@ TEST_F(StationFileTest, WarnsOfUnknownSectionsAndKeys) {
   EXPECT_TRUE(s->faults.trains_narrow);  // sections and keys in any case
 }
 
+TEST_F(StationFileTest, OperatorAnswersAreCommaSeparated) {
+  std::string error;
+  const auto s = load_station(write("[Station]\nTopology=t\n[Operator]\nAnswers = OK, Cancel ,, 2,@cancel\n"), error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_EQ(s->operator_answers, (std::vector<std::string>{"OK", "Cancel", "2", "@cancel"}));
+  EXPECT_TRUE(s->warnings.empty());
+}
+
 TEST(StationNumberTest, ParsesDecimalAndHex) {
   EXPECT_EQ(parse_number("42"), 42u);
   EXPECT_EQ(parse_number("0x1F"), 31u);
