@@ -1,5 +1,5 @@
-// The transaction-layer card programs against the lab with a scripted operator: Cancel at
-// each prompt that ends a run, with its log entry and exit status.
+// The transaction-layer card programs against the lab: Cancel at each prompt that ends a run
+// (scripted operator), and the DUT faults each program must catch.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -24,7 +24,7 @@ std::string slurp(const std::string& path) {
 class TransactionPrograms : public LabTest {
  protected:
   // Runs the program on the default station (its DUT with a fault, when given) with the
-  // operator's answers, one per line.
+  // operator's answers, one per line (none: the lab's virtual operator answers).
   int run(const std::string& program, const std::string& answers, const std::string& fault = "") {
     if (fault.empty()) {
       start_lab("default.station");
@@ -37,9 +37,9 @@ class TransactionPrograms : public LabTest {
     std::ofstream(folder_ + "/answers") << answers;
     const std::string bin = std::filesystem::path(REXMIT_EXE).parent_path().string();
     int code = -1;
-    output_ = capture("cd " + bin + " && ZAM_TIME_SCALE=0.01 ZAM_OPERATOR=script:" + folder_ +
-                          "/answers ZAMSIM_SOCKET=" + socket_ + " ./" + program + " -d " + SAMPLE_DAT + " -l " +
-                          folder_ + "/run.xml 2>&1",
+    const std::string answerer = answers.empty() ? "lab" : "script:" + folder_ + "/answers";
+    output_ = capture("cd " + bin + " && ZAM_TIME_SCALE=0.01 ZAM_OPERATOR=" + answerer + " ZAMSIM_SOCKET=" + socket_ +
+                          " ./" + program + " -d " + SAMPLE_DAT + " -l " + folder_ + "/run.xml 2>&1",
                       &code);
     log_ = slurp(folder_ + "/run.xml");
     return code;
@@ -98,6 +98,27 @@ TEST_F(TransactionPrograms, ADutAnsweringEveryFunctionFailsPhaseTwo) {
   run("TXN_BFT_RequestCompletion_EP", "OK\nOK\n");
   EXPECT_NE(log_.find("SUCCESS - Phase 1."), std::string::npos) << log_;
   EXPECT_NE(log_.find("SUCCESS - Phase 2."), std::string::npos) << log_;
+}
+
+TEST_F(TransactionPrograms, CompletionTimeoutsTooEarlyOrNeverFailTheRun) {
+  // A DUT that times out after 5 ms fails at the 10 ms pass, and the passes after it are not run.
+  EXPECT_EQ(run("TXN_BFT_CompletionTimeout_EP", "", "short-completion-timeout"), 6) << output_;
+  // The lab's DUT reports the timeout as an advisory non-fatal error, so Correctable Error
+  // Detected is what the pass sees first.
+  EXPECT_NE(log_.find("status = \"WARNING\">\nFAIL - TXN_BFT_CompletionTimeout. Device Status Register[Correctable "
+                      "Error detected set] ::for delay of [10000 us]\n"),
+            std::string::npos)
+      << log_;
+  EXPECT_EQ(log_.find("[20000(ms)]"), std::string::npos);
+  TearDown();
+  socket_.clear();
+
+  // A DUT that never times out fails the last pass.
+  EXPECT_EQ(run("TXN_BFT_CompletionTimeout_EP", "", "no-completion-timeout"), 6) << output_;
+  EXPECT_NE(log_.find("status = \"FAILED\">\nFAIL-TXN_BFT_CompletionTimeout. For timeout of[60000(ms)], completion "
+                      "timeout status was not set\n"),
+            std::string::npos)
+      << log_;
 }
 
 }  // namespace
