@@ -33,25 +33,21 @@ void set_value(std::string& text, const std::string& section, const std::string&
   text.replace(start, text.find('\n', start) - start, value);
 }
 
+// A station of the lab, optionally changed: the DUT's maximum width, a fault, its device ID.
 struct placement {
-  int slot = 3;                 // the root port (1-3) the DUT is plugged into; 0: below the card
-  std::string dut_max = "4", dut_negotiated = "4";
-  std::string port_negotiated;  // the root port's trained width; empty: as the station says
+  std::string station;  // a file of zamsim/stations, without ".station"
+  std::string dut_max;
   std::string fault;
   std::string device_id = "0x0020";
 
-  placement& dut_widths(std::string max, std::string negotiated) {
-    dut_max = std::move(max), dut_negotiated = std::move(negotiated);
-    return *this;
-  }
-  placement& port_trained(std::string width) { port_negotiated = std::move(width); return *this; }
+  placement& dut_max_width(std::string width) { dut_max = std::move(width); return *this; }
   placement& with_fault(std::string name) { fault = std::move(name); return *this; }
   placement& with_device_id(std::string id) { device_id = std::move(id); return *this; }
 };
 
-placement in_slot(int slot) {
+placement at(std::string station) {
   placement p;
-  p.slot = slot;
+  p.station = std::move(station);
   return p;
 }
 
@@ -79,24 +75,14 @@ class LinkWidthCampaign : public LabTest {
   // Runs the program once on a fresh lab with the DUT placed as given; returns the exit code.
   int run_in(const placement& p) {
     stop();
-    std::string topology = slurp(std::string(ZAMSIM_STATIONS) + "/default.test");
-    std::string station = slurp(std::string(ZAMSIM_STATIONS) + "/default.station");
-    if (p.slot != 0) {
-      // Swap the DUT with what the slot held: that moves below the card's port.
-      const std::string held[] = {"", "10", "40", "30"};
-      set_value(topology, "[Device " + std::to_string(p.slot) + " Function 0]", "Bridge", "20,");
-      set_value(topology, "[Device 11 Function 0]", "Bridge", held[p.slot] + ",");
-    }
+    std::string station = slurp(std::string(ZAMSIM_STATIONS) + "/" + p.station + ".station");
+    std::string topology = slurp(std::string(ZAMSIM_STATIONS) + "/" + p.station + ".test");
     set_value(topology, "[Device 20 Function 0]", "DEVICEID", p.device_id);
     const std::string stations = work_ + "/stations";
     std::filesystem::create_directories(stations);
     std::ofstream(stations + "/placed.test") << topology;
     set_value(station, "[Station]", "Topology", stations + "/placed.test");
-    set_value(station, "[DUT]", "MaxWidth", p.dut_max);
-    set_value(station, "[DUT]", "NegotiatedWidth", p.dut_negotiated);
-    if (!p.port_negotiated.empty()) {
-      set_value(station, "[RootPort" + std::to_string(p.slot) + "]", "NegotiatedWidth", p.port_negotiated);
-    }
+    if (!p.dut_max.empty()) set_value(station, "[DUT]", "MaxWidth", p.dut_max);
     if (!p.fault.empty()) station.replace(station.find("[DUT]\n"), 6, "[DUT]\nFault = " + p.fault + "\n");
     std::ofstream(stations + "/placed.station") << station;
     start_lab(stations + "/placed.station");
@@ -123,7 +109,7 @@ class LinkWidthCampaign : public LabTest {
 };
 
 TEST_F(LinkWidthCampaign, IncompleteAfterTheFirstSlotCompleteAfterTheSecond) {
-  EXPECT_EQ(run_in(in_slot(3)), 0) << output_ << log_;
+  EXPECT_EQ(run_in(at("dut-slot3")), 0) << output_ << log_;
   EXPECT_NE(output_.find("Try testing on next root port slot \n"), std::string::npos) << output_;
   EXPECT_EQ(value("RootPort2", "Slot_Status"), "Success");
   EXPECT_EQ(value("RootPort2", "EqualPluggingStatus"), "Passed");
@@ -139,8 +125,8 @@ TEST_F(LinkWidthCampaign, IncompleteAfterTheFirstSlotCompleteAfterTheSecond) {
   EXPECT_EQ(value("RESULT", "Status"), "INCOMPLETE");
   EXPECT_NE(log_.find("status = \"SUCCESS\">\nSUCCESS - TXN_BFT_NegotiatedLinkWidth</ASSERTTAG>"), std::string::npos);
 
-  // Slot 2 is x8; the x4 DUT trains at x4 with it.
-  EXPECT_EQ(run_in(in_slot(2).port_trained("4")), 0) << log_;
+  // Slot 2 is x8; the x4 DUT trains at x4 in it.
+  EXPECT_EQ(run_in(at("dut-slot2")), 0) << log_;
   EXPECT_EQ(value("RootPort1", "Slot_Status"), "Success");
   EXPECT_EQ(value("RootPort1", "UpPluggingStatus"), "Passed");
   EXPECT_EQ(value("RootPort2", "Slot_Status"), "Success");  // kept from the first run
@@ -151,25 +137,24 @@ TEST_F(LinkWidthCampaign, IncompleteAfterTheFirstSlotCompleteAfterTheSecond) {
 }
 
 TEST_F(LinkWidthCampaign, AWiderDutPassesAsDownShiftAndANarrowTrainingFails) {
-  EXPECT_EQ(run_in(in_slot(3).dut_widths("8", "4")), 0) << log_;
+  EXPECT_EQ(run_in(at("dut-x8-in-x4")), 0) << log_;
   EXPECT_EQ(value("RootPort2", "DownShiftingStatus"), "Passed");
   EXPECT_EQ(value("RootPort2", "Slot_Status"), "Success");
   EXPECT_NE(log_.find("DUT IS 8X and RP is 4X. DUT \t\t\t\tNEGOTIATED LINK WIDTH IS 4X"), std::string::npos);
 
   // An x16 DUT in the x8 slot, trained at x8.
-  EXPECT_EQ(run_in(in_slot(2).dut_widths("16", "8")), 0) << log_;
+  EXPECT_EQ(run_in(at("dut-slot2").dut_max_width("16")), 0) << log_;
   EXPECT_EQ(value("RootPort1", "DownShiftingStatus"), "Passed");
 
-  // A DUT that trains at x1 in the x4 slot whose port trained at x4.
-  EXPECT_EQ(run_in(in_slot(3).dut_widths("4", "1")), 6) << log_;
+  EXPECT_EQ(run_in(at("dut-slot3").with_fault("trains-narrow")), 6) << log_;
   EXPECT_EQ(value("RootPort2", "Slot_Status"), "Failed");
   EXPECT_NE(log_.find("status = \"FAILED\">\nFAIL - TXN_BFT_NegotiatedLinkWdith</ASSERTTAG>"), std::string::npos);
 }
 
 TEST_F(LinkWidthCampaign, ADutBelowTheCardFailsAndStartsTheCampaignOver) {
-  EXPECT_EQ(run_in(in_slot(3)), 0) << log_;
+  EXPECT_EQ(run_in(at("dut-slot3")), 0) << log_;
   ASSERT_TRUE(std::filesystem::exists(file()));
-  EXPECT_EQ(run_in(in_slot(0)), 6) << log_;
+  EXPECT_EQ(run_in(at("default")), 6) << log_;
   EXPECT_NE(log_.find("<FAIL>\nTXN_BFT_NegotiatedLinkWidth. DUT is not plugged directly into Root Port\n</FAIL>"),
             std::string::npos)
       << log_;
@@ -177,8 +162,8 @@ TEST_F(LinkWidthCampaign, ADutBelowTheCardFailsAndStartsTheCampaignOver) {
 }
 
 TEST_F(LinkWidthCampaign, ASecondDutStartsANewFile) {
-  EXPECT_EQ(run_in(in_slot(3)), 0) << log_;
-  EXPECT_EQ(run_in(in_slot(2).port_trained("4").with_device_id("0x0021")), 0) << log_;
+  EXPECT_EQ(run_in(at("dut-slot3")), 0) << log_;
+  EXPECT_EQ(run_in(at("dut-slot2").with_device_id("0x0021")), 0) << log_;
   EXPECT_NE(log_.find("belongs to another DUT (VendorId[0xABCD] DeviceID[0x20]): starting a new campaign"),
             std::string::npos)
       << log_;

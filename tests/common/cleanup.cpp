@@ -1,6 +1,8 @@
 // The fixed clean-up at the end of every compliance test.
 #include "cleanup.h"
 
+#include <cstdlib>
+
 #include "shared_routines.h"
 
 namespace zam {
@@ -34,6 +36,9 @@ void clean_up(test_run& run, bool restore) {
     CloseVEXO(run.framework);
     run.framework = nullptr;
   }
+  // The DAT reader's heap copy of the user name is the program's to free.
+  std::free(run.dat.user_name);
+  run.dat.user_name = nullptr;
 }
 
 }  // namespace zam

@@ -6,7 +6,8 @@
 namespace zam {
 
 // Restores the DUT's error registers when the set-up saved them (and `restore`), stops the
-// test and closes the log, then closes every record the run opened and the framework.
+// test and closes the log, then closes every record the run opened and the framework, and
+// frees what the DAT reader allocated.
 void clean_up(test_run& run, bool restore);
 
 // Closes a device record and the parent record OpenDevice made for it; clears the handle.
