@@ -147,9 +147,9 @@ TEST_F(LabServerTest, AClientLeavingDuringAWaitingBulkReadLosesNothing) {
     const uint8_t pipe[4] = {1, 0, 0, 0};
     ASSERT_EQ(raw.write_all(head.data(), head.size(), 1000), platform::io_status::ok);
     ASSERT_EQ(raw.write_all(pipe, 4, 1000), platform::io_status::ok);
-    while (station_->describe().find("1 read(s) waiting") == std::string::npos) std::this_thread::yield();
+    while (station_->describe().find("bulk: 0 request(s) queued, 1 read(s) waiting") == std::string::npos) std::this_thread::yield();
     raw.close();
-    while (station_->describe().find("0 read(s) waiting") == std::string::npos) std::this_thread::yield();
+    while (station_->describe().find("bulk: 0 request(s) queued, 0 read(s) waiting") == std::string::npos) std::this_thread::yield();
   }
   platform::lab_client next(socket);
   std::vector<uint8_t> out(64);

@@ -313,6 +313,8 @@ uint32_t usb_controller::bulk_read(uint32_t pipe, uint8_t* data, uint32_t length
   if (gone) return platform::error::operation_aborted;
   if (!done) return platform::error::timeout;
   if (card_.power_cycles() != cycles) return platform::error::operation_aborted;
+  // A caller that left while the request arrived would lose it: leave it for the next reader.
+  if (caller_gone && caller_gone()) return platform::error::operation_aborted;
   std::vector<uint8_t> packet = std::move(requests_.front());
   requests_.pop_front();
   if (packet.size() > length) return platform::error::insufficient_buffer;  // the packet is dropped, as on the wire
