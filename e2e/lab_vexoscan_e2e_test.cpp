@@ -50,12 +50,12 @@ TEST_F(LabVexoscan, ListsWholeCapabilityChains) {
   EXPECT_EQ(code, 0) << out;
   const std::string listing =
       "BDF      IDS        HDR  PORT                PARENT   CAPABILITIES\n"
-      "00:00.0  8086:7a38  81   root-port           -        0x40:10(36) 0x54:01(8)\n"
-      "01:00.0  1a2b:5a01  81   switch-upstream     00:00.0  0x40:10(36) 0x54:01(8)\n"
-      "02:00.0  1a2b:5a02  81   switch-downstream   01:00.0  0x40:10(36) 0x54:01(8)\n"
-      "03:00.0  abcd:0020  80   endpoint            02:00.0  0x40:10(36) 0x54:01(8) 0x100:0001(60) 0x148:000d(?) "
+      "00:00.0  8086:7a38  01   root-port           -        0x40:10(36) 0x54:01(8)\n"
+      "01:00.0  1a2b:5a01  01   switch-upstream     00:00.0  0x40:10(36) 0x54:01(8)\n"
+      "02:00.0  1a2b:5a02  01   switch-downstream   01:00.0  0x40:10(36) 0x54:01(8)\n"
+      "03:00.0  abcd:0020  00   endpoint            02:00.0  0x40:10(36) 0x54:01(8) 0x100:0001(60) 0x148:000d(?) "
       "0x160:0003(?)\n"
-      "03:01.0  abcd:0021  80   endpoint            02:00.0  0x40:10(36) 0x54:01(8) 0x60:03(?) 0x100:0001(60) "
+      "03:01.0  abcd:0021  00   endpoint            02:00.0  0x40:10(36) 0x54:01(8) 0x60:03(?) 0x100:0001(60) "
       "0x140:0003(12) [list loops at 0x100]\n"
       "5 function(s)\n";
   ASSERT_GE(out.size(), listing.size()) << out;
