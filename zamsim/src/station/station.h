@@ -10,6 +10,10 @@
 //               Mode, NextBootMode
 //   [DUT]       Device, MaxWidth, NegotiatedWidth, Fault (comma-separated fault names)
 //   [KnownEndpoint] Device (optional)
+//   [SUT]       RootComplex (a topology script whose first device is the root port whose
+//               slot holds the card; makes the station a system under test), MemoryBase,
+//               MemoryLimit, IOBase, IOLimit (what its firmware assigns from)
+//   [Firmware]  Fault (comma-separated fault names of the system under test's firmware)
 // Numbers are decimal or 0x-prefixed hexadecimal.
 #pragma once
 
@@ -19,6 +23,7 @@
 #include <vector>
 
 #include "dut/dut_faults.h"
+#include "firmware/firmware_faults.h"
 
 namespace zamsim {
 
@@ -56,6 +61,12 @@ struct station_config {
   uint32_t dut_negotiated_width = 1;
   dut_faults faults;
   int known_endpoint_device = -1;
+  std::string sut_root_complex;  // empty: no system under test
+  uint64_t sut_memory_base = 0x80000000ull;
+  uint64_t sut_memory_limit = 0xFEBFFFFFull;
+  uint32_t sut_io_base = 0x1000;
+  uint32_t sut_io_limit = 0xFFFF;
+  firmware_faults firmware;
 };
 
 // Reads a station file; nullopt with `error` set when it is missing or inconsistent.
