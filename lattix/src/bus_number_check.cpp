@@ -27,6 +27,8 @@ busEnumerationError subFindBusEnumerationError(bus* onBus, int parentBus, int su
   // a fixed table covers every range; recursion is bounded because each level's primary
   // must be below its secondary.
   bool claimed[kBusNumbers] = {};
+  busEnumerationError firstGapBelow;
+  bool gapBelow = false;
   for (int slot = 0; onBus && slot < bus::kSlots; ++slot) {
     device* dev = onBus->getDevice(slot);
     if (!dev) continue;
@@ -40,10 +42,17 @@ busEnumerationError subFindBusEnumerationError(bus* onBus, int parentBus, int su
       for (int n = s; n <= u; ++n)
         if (claimed[n]) return bridgeError(parentBus, slot, p, s, u);
       for (int n = s; n <= u; ++n) claimed[n] = true;
+      // An unused bus number below is remembered, not returned: the bridges after this
+      // one must still be checked, or a gap would hide their errors.
       const busEnumerationError below = subFindBusEnumerationError(dev->getDownstreamBus(fn), s, u);
-      if (below.busResult >= 0) return below;
+      if (below.errorFound) return below;
+      if (below.busResult >= 0 && !gapBelow) {
+        firstGapBelow = below;
+        gapBelow = true;
+      }
     }
   }
+  if (gapBelow) return firstGapBelow;
   busEnumerationError result;
   result.parentBus = parentBus;
   result.belowRoot = parentBus > 0;

@@ -87,6 +87,29 @@ TEST(BusNumberCheckTest, OverlappingRangesGapsAndWrongPrimary) {
   EXPECT_EQ(findBusEnumerationError(nullptr).busResult, -1);
 }
 
+TEST(BusNumberCheckTest, GapBelowOneBridgeDoesNotHideALaterSiblingsError) {
+  // Two sibling bridges left with subordinate 0xFF: the first has nothing below it (bus
+  // numbers 2..0xFF unused there), the second claims numbers the first already holds.
+  bridge first, second;
+  setBusNumbers(first, 0, 0, 1, 0xFF);
+  setBusNumbers(second, 0, 0, 2, 0xFF);
+  bus root;
+  root.setDevice(0, &first);
+  root.setDevice(1, &second);
+  packetHandler handler(&root);
+  busEnumerationError e = findBusEnumerationError(&handler);
+  EXPECT_EQ(e.errorFound, 1);
+  EXPECT_EQ(e.device, 1);
+  EXPECT_EQ(e.secondary, 2);
+  EXPECT_EQ(e.subordinate, 0xFF);
+  // Fixed up, the first gap below is still the one reported.
+  setBusNumbers(first, 0, 0, 1, 2);
+  setBusNumbers(second, 0, 0, 3, 3);
+  e = findBusEnumerationError(&handler);
+  EXPECT_EQ(e.errorFound, 0);
+  EXPECT_EQ(e.busResult, 2);
+}
+
 TEST(BarOverlapTest, DetectsOnlyRegionsThatShareAddresses) {
   overlap same = detectBarOverlap(bar(20, 0x1000), bar(20, 0x1000));
   EXPECT_EQ(same.size, 20);

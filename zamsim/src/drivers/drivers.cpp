@@ -224,7 +224,10 @@ constexpr const char* usb_path = "ezusb-0";
 // The EZ-USB driver of the card's controller; its requests may wait (bulk reads).
 class usb_driver : public driver_interface {
  public:
-  explicit usb_driver(usb_controller& usb) : usb_(usb) {}
+  // Opening the card powers the system under test on (when the station has one); closing
+  // it powers the system off.
+  explicit usb_driver(lab_station& station) : station_(station), usb_(station.usb()) { station_.sut_power(true); }
+  ~usb_driver() override { station_.sut_power(false); }
   uint32_t control(uint32_t code, const uint8_t* in, uint32_t in_length, uint8_t* out, uint32_t out_capacity,
                    uint32_t& returned) override {
     return usb_.serve(code, in, in_length, out, out_capacity, returned, platform::infinite_timeout);
@@ -235,6 +238,7 @@ class usb_driver : public driver_interface {
   }
 
  private:
+  lab_station& station_;
   usb_controller& usb_;
 };
 
@@ -264,7 +268,7 @@ std::unique_ptr<driver_interface> driver_set::open(const std::string& path, uint
   if (path == kep_path && roles.known_endpoint) return std::make_unique<known_endpoint_driver>(station_);
   if (path == card_path && roles.farrow) return std::make_unique<card_driver>(station_, true);
   if (path == kep_zam_path && roles.known_endpoint) return std::make_unique<card_driver>(station_, false);
-  if (path == usb_path) return std::make_unique<usb_driver>(station_.usb());
+  if (path == usb_path) return std::make_unique<usb_driver>(station_);
   error = platform::error::file_not_found;
   return nullptr;
 }

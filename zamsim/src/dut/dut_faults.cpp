@@ -3,6 +3,8 @@
 
 #include <utility>
 
+#include "station/name_list.h"
+
 namespace zamsim {
 namespace {
 
@@ -29,13 +31,6 @@ const std::vector<std::pair<std::string, flag_of>>& table() {
   return names;
 }
 
-std::string trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t");
-  if (first == std::string::npos) return "";
-  const auto last = text.find_last_not_of(" \t");
-  return text.substr(first, last - first + 1);
-}
-
 }  // namespace
 
 const std::vector<std::string>& dut_fault_names() {
@@ -48,25 +43,18 @@ const std::vector<std::string>& dut_fault_names() {
 }
 
 bool parse_dut_faults(const std::string& text, dut_faults& out, std::string& error) {
-  std::size_t start = 0;
-  while (start <= text.size()) {
-    const std::size_t comma = text.find(',', start);
-    const std::string name = trimmed(text.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
-    if (!name.empty()) {
-      bool known = false;
-      for (const auto& [candidate, flag] : table()) {
-        if (candidate == name) {
-          flag(out) = true;
-          known = true;
-        }
-      }
-      if (!known) {
-        error = "unknown fault \"" + name + "\"";
-        return false;
+  for (const std::string& name : split_names(text)) {
+    bool known = false;
+    for (const auto& [candidate, flag] : table()) {
+      if (candidate == name) {
+        flag(out) = true;
+        known = true;
       }
     }
-    if (comma == std::string::npos) break;
-    start = comma + 1;
+    if (!known) {
+      error = "unknown fault \"" + name + "\"";
+      return false;
+    }
   }
   return true;
 }

@@ -29,6 +29,7 @@ struct request {
   space child_window = space::memory;  // which of the child's windows
   uint64_t size = 0;
   uint64_t alignment = 0;
+  uint64_t advance = 0;  // how far the pointer moves past it; 0 means its size
 };
 
 struct window {
@@ -84,6 +85,7 @@ class enumerator {
       uint32_t id = 0;
       const completion c = access_.read_dword(at, pcie::vendor_id, id);
       const bool retry = c == completion::retry || (c == completion::success && (id & 0xFFFF) == 0x0001);
+      if (retry && options_.faults.no_crs_retry) return false;
       if (!retry) {
         return c == completion::success && id != 0xFFFFFFFFu && id != 0 && id != 0x0000FFFFu && id != 0xFFFF0000u;
       }
@@ -91,13 +93,18 @@ class enumerator {
         report_.warnings.push_back("function " + at.to_string() + " kept answering with retry status");
         return false;
       }
-      platform::sleep_ms(pause);
+      if (options_.pause) {
+        options_.pause(pause);
+      } else {
+        platform::sleep_ms(pause);
+      }
       waited += pause;
       pause = std::min<uint32_t>(pause * 2, 64);
     }
   }
 
   void scan_bus(uint8_t bus, std::vector<std::unique_ptr<function_node>>& out) {
+    int first_secondary = -1;  // of the first bridge on this bus
     for (uint8_t device = 0; device < 32 && report_.ok; ++device) {
       if (!present(bdf{bus, device, 0})) continue;
       const bool multi = (read8(access_, bdf{bus, device, 0}, pcie::header_type) & pcie::header_type_multifunction) != 0;
@@ -108,7 +115,11 @@ class enumerator {
         node->at = at;
         node->bridge = (read8(access_, at, pcie::header_type) & pcie::header_type_mask) == 1;
         ++report_.functions;
-        if (node->bridge) number_bridge(*node);
+        if (node->bridge) {
+          const bool reuse = options_.faults.reuse_secondary_bus && first_secondary >= 0;
+          number_bridge(*node, reuse ? first_secondary : -1);
+          if (first_secondary < 0) first_secondary = next_bus_secondary_;
+        }
         out.push_back(std::move(node));
       }
     }
@@ -116,17 +127,19 @@ class enumerator {
 
   // Bus numbers depth first: primary, the next free secondary, subordinate open while the
   // bus below is scanned, then fixed to the highest number used below.
-  void number_bridge(function_node& node) {
-    if (next_bus_ == 0xFF) {
+  // `reused` >= 0 is the secondary bus a faulty firmware gives out a second time.
+  void number_bridge(function_node& node, int reused) {
+    if (reused < 0 && next_bus_ == 0xFF) {
       report_.ok = false;
       report_.error = "out of bus numbers at bridge " + node.at.to_string();
       return;
     }
-    const uint8_t secondary = ++next_bus_;
+    const uint8_t secondary = reused >= 0 ? static_cast<uint8_t>(reused) : ++next_bus_;
+    next_bus_secondary_ = secondary;
     const uint32_t latency = read32(access_, node.at, pcie::primary_bus) & 0xFF000000u;
     write32(access_, node.at, pcie::primary_bus, latency | 0x00FF0000u | uint32_t{secondary} << 8 | node.at.bus);
     scan_bus(secondary, node.children);
-    write8(access_, node.at, pcie::subordinate_bus, next_bus_);
+    if (!options_.faults.no_subordinate_fixup) write8(access_, node.at, pcie::subordinate_bus, next_bus_);
   }
 
   // Sizes BARs with decoding off: save, write all ones, read back, restore.
@@ -168,6 +181,13 @@ class enumerator {
       }
       if (r.size == 0) continue;
       r.alignment = r.size;
+      if (r.kind != space::io && options_.faults.bars_4k_aligned) r.alignment = 4096;
+      if (r.is64 && options_.faults.mem64_as_two_mem32) {
+        // Taken for two 32-bit BARs: the upper half reads back all ones, which as a 32-bit
+        // memory BAR asks for 16 bytes, so the pointer moves on by 16 bytes only.
+        r.is64 = false;
+        r.advance = 16;
+      }
       node.bars.push_back(r);
     }
     const uint16_t rom = node.bridge ? pcie::bridge_rom_address : pcie::rom_address;
@@ -208,9 +228,13 @@ class enumerator {
     write32(access_, at, pcie::prefetch_limit_upper, 0);
   }
 
-  static void sort_requests(std::vector<request>& list) {
-    std::stable_sort(list.begin(), list.end(), [](const request& a, const request& b) {
-      return a.alignment != b.alignment ? a.alignment > b.alignment : a.size > b.size;
+  // Largest alignment first. A firmware that aligns to 4 KB only keeps the order it found
+  // the BARs in among equal alignments.
+  void sort_requests(std::vector<request>& list) const {
+    const bool by_size = !options_.faults.bars_4k_aligned;
+    std::stable_sort(list.begin(), list.end(), [by_size](const request& a, const request& b) {
+      if (a.alignment != b.alignment) return a.alignment > b.alignment;
+      return by_size && a.size > b.size;
     });
   }
 
@@ -276,14 +300,21 @@ class enumerator {
 
   // Assignment top down: every request aligned to its own size inside [next, limit].
   uint64_t assign_list(std::vector<request>& list, uint64_t next, uint64_t limit, const char* what) {
+    const function_node* last_owner = nullptr;
+    uint64_t last_at = 0;
     for (request& r : list) {
+      if (options_.faults.no_pointer_advance && r.window_of == nullptr) {
+        if (last_owner != nullptr && r.owner != last_owner) next = last_at;  // not moved past the last function
+        last_owner = r.owner;
+      }
       const uint64_t at = align_up(next, r.alignment);
+      if (r.window_of == nullptr) last_at = at;
       if (at + r.size - 1 > limit || at + r.size < at) {
         report_.warnings.push_back(std::string("no room for ") + what + " resource of " + r.owner->at.to_string() +
                                    " (" + std::to_string(r.size) + " bytes)");
         continue;
       }
-      next = at + r.size;
+      next = at + (r.advance != 0 ? r.advance : r.size);
       if (r.window_of != nullptr) {
         window& w = r.window_of->windows[int(r.child_window)];
         w.base = at;
@@ -297,26 +328,28 @@ class enumerator {
   }
 
   void program_window(function_node& node, space kind, uint64_t base, uint64_t limit) {
-    const bdf at = node.at;
+    if (kind != space::io && options_.faults.window_one_short) limit -= memory_granularity;
+    write_window(node.at, kind, base, limit);
+    (kind == space::io ? node.io_used : node.memory_used) = true;
+  }
+
+  void write_window(bdf at, space kind, uint64_t base, uint64_t limit) {
     switch (kind) {
       case space::io:
         write8(access_, at, pcie::io_base, static_cast<uint8_t>((base >> 8) & 0xF0));
         write8(access_, at, pcie::io_limit, static_cast<uint8_t>((limit >> 8) & 0xF0));
         write16(access_, at, pcie::io_base_upper, static_cast<uint16_t>(base >> 16));
         write16(access_, at, pcie::io_limit_upper, static_cast<uint16_t>(limit >> 16));
-        node.io_used = true;
         break;
       case space::memory:
         write16(access_, at, pcie::memory_base, static_cast<uint16_t>((base >> 16) & 0xFFF0));
         write16(access_, at, pcie::memory_limit, static_cast<uint16_t>((limit >> 16) & 0xFFF0));
-        node.memory_used = true;
         break;
       case space::prefetch:
         write16(access_, at, pcie::prefetch_base, static_cast<uint16_t>((base >> 16) & 0xFFF0));
         write16(access_, at, pcie::prefetch_limit, static_cast<uint16_t>((limit >> 16) & 0xFFF0));
         write32(access_, at, pcie::prefetch_base_upper, static_cast<uint32_t>(base >> 32));
         write32(access_, at, pcie::prefetch_limit_upper, static_cast<uint32_t>(limit >> 32));
-        node.memory_used = true;
         break;
     }
   }
@@ -342,14 +375,25 @@ class enumerator {
     uint16_t command = read16(access_, node.at, pcie::command);
     command &= ~(pcie::command_io | pcie::command_memory);
     if (node.io_used) command |= pcie::command_io;
-    if (node.memory_used) command |= pcie::command_memory;
+    if (node.memory_used && !options_.faults.memory_enable_off) command |= pcie::command_memory;
     if (node.bridge) {
       command |= pcie::command_bus_master | pcie::command_serr;
       write16(access_, node.at, pcie::bridge_control,
               read16(access_, node.at, pcie::bridge_control) | pcie::bridge_control_serr);
     }
     write16(access_, node.at, pcie::command, command);
-    aspm_off(node.at);
+    if (node.bridge && options_.faults.empty_window_open) open_empty_windows(node);
+    if (!options_.faults.aspm_left_on) aspm_off(node.at);
+  }
+
+  // A faulty firmware leaves the windows it did not need open at address 0.
+  void open_empty_windows(function_node& node) {
+    for (space kind : {space::io, space::memory, space::prefetch}) {
+      const window& w = node.windows[int(kind)];
+      if (w.present && w.size == 0) {
+        write_window(node.at, kind, 0, (kind == space::io ? io_granularity : memory_granularity) - 1);
+      }
+    }
   }
 
   void aspm_off(bdf at) {
@@ -373,6 +417,7 @@ class enumerator {
   const firmware_options& options_;
   firmware_report report_;
   uint8_t next_bus_ = 0;
+  uint8_t next_bus_secondary_ = 0;  // the secondary bus number_bridge gave out last
 };
 
 }  // namespace

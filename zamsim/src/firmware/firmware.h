@@ -5,9 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
+#include "firmware/firmware_faults.h"
 #include "station/config_access.h"
 
 namespace zamsim {
@@ -20,6 +22,10 @@ struct firmware_options {
   uint8_t root_bus = 0;
   // How long a function may answer with configuration retry status before it is skipped.
   uint32_t retry_budget_ms = 1000;
+  // The pauses between retries; null means platform::sleep_ms. A system under test passes
+  // its virtual clock here.
+  std::function<void(uint32_t ms)> pause;
+  firmware_faults faults;  // none: a correct firmware
 };
 
 struct firmware_report {

@@ -39,12 +39,14 @@ platform::answer virtual_operator::answer(const std::string& caption, const std:
   }
   // A person at the bench does what the prompt asks and confirms: the first button is OK,
   // Yes, Retry or Abort, which is what each prompt of the suite expects for "done".
+  act_on(text);
   const platform::answer given = platform::answers_of(choice).front();
   remember("operator: \"" + caption + "\": \"" + text + "\" -> " + std::string(platform::answer_label(given)));
   return given;
 }
 
 std::string virtual_operator::answer_dialog(uint32_t kind, const std::string& caption, const std::string& text) {
+  act_on(text);
   static const char* const kinds[] = {"list", "multiple-selection list", "yes/no", "number", "text", "message"};
   std::string scripted;
   if (next_scripted(scripted)) {
@@ -55,6 +57,22 @@ std::string virtual_operator::answer_dialog(uint32_t kind, const std::string& ca
   remember("operator: " + std::string(kind < 6 ? kinds[kind] : "unknown") + " dialog \"" + caption + "\": \"" +
            text + "\" -> first choice / default");
   return "@auto";
+}
+
+void virtual_operator::set_power_switch(std::function<void(bool)> power_switch) {
+  std::lock_guard lock(mutex_);
+  power_switch_ = std::move(power_switch);
+}
+
+void virtual_operator::act_on(const std::string& text) {
+  std::function<void(bool)> power_switch;
+  {
+    std::lock_guard lock(mutex_);
+    power_switch = power_switch_;
+  }
+  if (!power_switch) return;
+  if (text.find("Power On the System Under Test") != std::string::npos) power_switch(true);
+  if (text.find("Power Down The System Under Test") != std::string::npos) power_switch(false);
 }
 
 void virtual_operator::remember(std::string line) {

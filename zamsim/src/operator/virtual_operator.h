@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -25,6 +26,9 @@ class virtual_operator {
   // returns the answer as a script line, "@auto" for the first choice, yes, the default
   // number or OK.
   std::string answer_dialog(uint32_t kind, const std::string& caption, const std::string& text);
+  // Called with true when a prompt asks to power the system under test on, false when it
+  // asks to power it down; the operator does so before answering.
+  void set_power_switch(std::function<void(bool on)> power_switch);
   // The last prompts and answers, oldest first.
   std::string describe() const;
 
@@ -32,6 +36,9 @@ class virtual_operator {
   mutable std::mutex mutex_;
   void remember(std::string line);
   bool next_scripted(std::string& answer);
+  void act_on(const std::string& text);
+
+  std::function<void(bool)> power_switch_;
 
   std::deque<std::string> history_;
   std::deque<std::string> script_;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/clock.h"
 #include "station/pcie_regs.h"
 #include "link/tlp.h"
 
@@ -85,9 +86,36 @@ lab_station::lab_station(station_config config, std::unique_ptr<hierarchy> tree)
   contents.scan_finds_window = config_.card_delay_scan_window != 0;
   usb_ = std::make_unique<usb_controller>(card_, contents);
   if (config_.card_power_cycle_at_start) usb_->power_cycle();
+  if (!config_.sut_root_complex.empty()) {
+    sut_options options;
+    options.root_complex_script = config_.sut_root_complex;
+    options.firmware.memory_base = static_cast<uint32_t>(config_.sut_memory_base);
+    options.firmware.memory_limit = static_cast<uint32_t>(config_.sut_memory_limit);
+    options.firmware.io_base = config_.sut_io_base;
+    options.firmware.io_limit = config_.sut_io_limit;
+    options.firmware.faults = config_.firmware;
+    // The slowest first answer the firmware test catalogue asks for is 2000 ms, which the
+    // host sleeps scaled like every hardware delay of the lab; a margin covers a busy host.
+    options.link.completion_timeout_ms = static_cast<uint32_t>(2000 * platform::time_scale()) + 200;
+    sut_ = std::make_unique<system_under_test>(*usb_, options);
+    operator_.set_power_switch([this](bool on) { sut_power(on); });
+  }
 }
 
-lab_station::~lab_station() = default;
+lab_station::~lab_station() {
+  operator_.set_power_switch(nullptr);
+  sut_.reset();
+}
+
+void lab_station::sut_power(bool on) {
+  if (!sut_) return;
+  if (!on) {
+    sut_->power_off();
+    return;
+  }
+  std::string error;
+  if (!sut_->power_on(error)) std::fprintf(stderr, "zamsim: the system under test cannot power on: %s\n", error.c_str());
+}
 
 void lab_station::apply_straps() {
   using namespace pcie;
@@ -268,6 +296,7 @@ std::string lab_station::describe() {
   text += tree_->describe();
   text += card_.describe();
   text += usb_->describe();
+  if (sut_) text += sut_->describe();
   if (link_) text += link_->describe();
   text += operator_.describe();
   return text;

@@ -15,6 +15,7 @@
 #include "station/hierarchy.h"
 #include "station/station.h"
 #include "operator/virtual_operator.h"
+#include "sut/system_under_test.h"
 
 namespace zamsim {
 
@@ -59,6 +60,11 @@ class lab_station {
   // station has no card port or DUT.
   dut_link* link() { return link_.get(); }
 
+  // The system under test, when the station has one: powered on when the card is opened
+  // or the operator is asked to, off when it is closed or the operator powers it down.
+  system_under_test* sut() { return sut_.get(); }
+  void sut_power(bool on);
+
   std::string describe();
 
  private:
@@ -78,6 +84,7 @@ class lab_station {
   virtual_operator operator_;
   std::unique_ptr<dut_device> dut_;
   std::unique_ptr<dut_link> link_;
+  std::unique_ptr<system_under_test> sut_;
 };
 
 }  // namespace zamsim

@@ -214,6 +214,21 @@ std::optional<station_config> load_station(const std::string& path, std::string&
     error = path + ": [DUT] Fault: " + fault_error;
     return std::nullopt;
   }
+  const std::string root_complex = r.text("SUT", "RootComplex");
+  if (!root_complex.empty()) {
+    s.sut_root_complex = root_complex.front() == '/' || slash == std::string::npos
+                             ? root_complex
+                             : platform::join_path(path.substr(0, slash), root_complex);
+  }
+  if (!r.number("SUT", "MemoryBase", s.sut_memory_base, 0xFFFFFFFFull) ||
+      !r.number("SUT", "MemoryLimit", s.sut_memory_limit, 0xFFFFFFFFull) ||
+      !r.number("SUT", "IOBase", s.sut_io_base, 0xFFFF) || !r.number("SUT", "IOLimit", s.sut_io_limit, 0xFFFF)) {
+    return std::nullopt;
+  }
+  if (!parse_firmware_faults(r.text("Firmware", "Fault"), s.firmware, fault_error)) {
+    error = path + ": [Firmware] Fault: " + fault_error;
+    return std::nullopt;
+  }
   if (port != 0xFFFFFFFFu) s.card_port_device = static_cast<int>(port);
   if ((s.card_device >= 0) != (s.card_port_device >= 0)) {
     error = path + ": [Card] needs both Device (the Farrow port) and Port (the card's downstream port)";

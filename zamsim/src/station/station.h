@@ -12,6 +12,10 @@
 //   [DUT]       Device, MaxWidth, NegotiatedWidth, Fault (comma-separated fault names)
 //   [KnownEndpoint] Device (optional)
 //   [Operator]  Answers (comma-separated answers the virtual operator gives first)
+//   [SUT]       RootComplex (a topology script whose first device is the root port whose
+//               slot holds the card; makes the station a system under test), MemoryBase,
+//               MemoryLimit, IOBase, IOLimit (what its firmware assigns from)
+//   [Firmware]  Fault (comma-separated fault names of the system under test's firmware)
 // Numbers are decimal or 0x-prefixed hexadecimal.
 #pragma once
 
@@ -21,6 +25,7 @@
 #include <vector>
 
 #include "dut/dut_faults.h"
+#include "firmware/firmware_faults.h"
 
 namespace zamsim {
 
@@ -65,6 +70,12 @@ struct station_config {
   // Unknown sections and keys, one line each, for standard error.
   std::vector<std::string> warnings;
   int known_endpoint_device = -1;
+  std::string sut_root_complex;  // empty: no system under test
+  uint64_t sut_memory_base = 0x80000000ull;
+  uint64_t sut_memory_limit = 0xFEBFFFFFull;
+  uint32_t sut_io_base = 0x1000;
+  uint32_t sut_io_limit = 0xFFFF;
+  firmware_faults firmware;
 };
 
 // Reads a station file; nullopt with `error` set when it is missing or inconsistent.

@@ -126,9 +126,12 @@ uint32_t usb_controller::serve(uint32_t code, const uint8_t* in, uint32_t in_len
       const uint32_t pipe = uint32_t{in[0]} | uint32_t{in[1]} << 8 | uint32_t{in[2]} << 16 | uint32_t{in[3]} << 24;
       if (code == ezusb::ioctl_bulk_read) return bulk_read(pipe, data, data_length, returned, timeout_ms, caller_gone);
       if (pipe != ezusb::pipe_completions || card_.mode() != mode_topology) return stall;
-      std::lock_guard lock(mutex_);
-      completions_.emplace_back(data, data + data_length);
+      {
+        std::lock_guard lock(mutex_);
+        completions_.emplace_back(data, data + data_length);
+      }
       returned = data_length;
+      pipe_changed_.notify_all();
       return success;
     }
     default: return platform::error::invalid_function;
@@ -285,9 +288,9 @@ uint32_t usb_controller::bulk_read(uint32_t pipe, uint8_t* data, uint32_t length
   if (pipe != ezusb::pipe_requests) return stall;
   std::unique_lock lock(mutex_);
   const uint32_t cycles = card_.power_cycles();
-  const auto ready = [&] {
-    return card_.power_cycles() != cycles || (card_.mode() == mode_topology && !requests_.empty());
-  };
+  const uint32_t resets = sut_resets_;
+  const auto aborted = [&] { return card_.power_cycles() != cycles || sut_resets_ != resets; };
+  const auto ready = [&] { return aborted() || (card_.mode() == mode_topology && !requests_.empty()); };
   ++waiting_reads_;
   // Wait in slices, so that a read whose client has gone ends soon and leaves the request
   // for the next reader.
@@ -312,7 +315,7 @@ uint32_t usb_controller::bulk_read(uint32_t pipe, uint8_t* data, uint32_t length
   --waiting_reads_;
   if (gone) return platform::error::operation_aborted;
   if (!done) return platform::error::timeout;
-  if (card_.power_cycles() != cycles) return platform::error::operation_aborted;
+  if (aborted()) return platform::error::operation_aborted;
   // A caller that left while the request arrived would lose it: leave it for the next reader.
   if (caller_gone && caller_gone()) return platform::error::operation_aborted;
   std::vector<uint8_t> packet = std::move(requests_.front());
@@ -345,6 +348,31 @@ void usb_controller::inject_request(const std::vector<uint8_t>& bytes) {
 std::vector<std::vector<uint8_t>> usb_controller::take_completions() {
   std::lock_guard lock(mutex_);
   return std::exchange(completions_, {});
+}
+
+bool usb_controller::wait_completion(std::vector<uint8_t>& out, uint32_t timeout_ms, const std::atomic<bool>& stop) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+  std::unique_lock lock(mutex_);
+  while (completions_.empty()) {
+    // Short slices so that a power-off (the stop flag) ends the wait promptly.
+    const auto slice = std::min(deadline, std::chrono::steady_clock::now() + std::chrono::milliseconds(10));
+    pipe_changed_.wait_until(lock, slice);
+    if (stop.load()) return false;
+    if (completions_.empty() && std::chrono::steady_clock::now() >= deadline) return false;
+  }
+  out = std::move(completions_.front());
+  completions_.erase(completions_.begin());
+  return true;
+}
+
+void usb_controller::reset_pipes() {
+  {
+    std::lock_guard lock(mutex_);
+    requests_.clear();
+    completions_.clear();
+    ++sut_resets_;  // a read waiting for a request is aborted
+  }
+  pipe_changed_.notify_all();
 }
 
 std::string usb_controller::describe() const {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -49,6 +50,12 @@ class usb_controller {
   // completions the host wrote to pipe 0 so far (taken out).
   void inject_request(const std::vector<uint8_t>& bytes);
   std::vector<std::vector<uint8_t>> take_completions();
+  // Waits up to timeout_ms (real time: the host answers at its own pace) for the host's
+  // next completion on pipe 0 and takes it out; false on time-out or when `stop` is set.
+  bool wait_completion(std::vector<uint8_t>& out, uint32_t timeout_ms, const std::atomic<bool>& stop);
+  // Drops queued requests and completions and aborts a waiting bulk read: the system
+  // under test has reset.
+  void reset_pipes();
 
   std::string describe() const;
 
@@ -85,6 +92,7 @@ class usb_controller {
   std::vector<std::vector<uint8_t>> completions_;
   uint32_t waiting_reads_ = 0;
   int scan_position_[2] = {0, 0};  // port A, port B
+  uint32_t sut_resets_ = 0;
 };
 
 // The "ZAM1" header of a FLASH image.
