@@ -156,6 +156,21 @@ STAND_INS = {
 }
 
 
+def no_lab_left_after_time_limit(zamsuite, dat, tmp, station):
+    """A program killed at its time limit on a lab of its own leaves no lab daemon behind."""
+    folder = os.path.join(tmp, "hang")
+    os.makedirs(folder)
+    path = os.path.join(folder, "BadLCRC_EP_USW")
+    with open(path, "w") as f:
+        f.write("#!/bin/sh\nsleep 30\n")
+    os.chmod(path, 0o755)
+    result = run_suite(zamsuite, dat, os.path.join(tmp, "hang_out"), "--station", station, "--programs", folder,
+                       "--only", "BadLCRC_EP_USW", "--timeout", "2")
+    check(result.returncode == 1 and "stopped after the time limit of 2 s" in result.stdout, "hung program stopped")
+    left = subprocess.run(["pgrep", "-f", "zamsim start " + station], capture_output=True, text=True).stdout
+    check(left.strip() == "", "no lab daemon left after the time limit: " + left)
+
+
 def stand_ins(zamsuite, dat, tmp):
     folder = os.path.join(tmp, "stand_ins")
     os.makedirs(folder)
@@ -220,6 +235,7 @@ def main():
         for program in PROGRAMS:
             check(os.path.exists(os.path.join(tmp, "bad", program, program + ".xml")), program + " log in its folder")
         stand_ins(zamsuite, dat, tmp)
+        no_lab_left_after_time_limit(zamsuite, dat, tmp, faulty)
     print("%d check(s) failed" % len(failures) if failures else "all checks passed")
     return 1 if failures else 0
 

@@ -2,10 +2,12 @@
 #include "suite_run.h"
 
 #include <cstdio>
+#include <memory>
 #include <ostream>
 
 #include "platform/child_run.h"
 #include "platform/fs.h"
+#include "lab_session.h"
 #include "platform/process.h"
 #include "program_verdict.h"
 
@@ -22,10 +24,11 @@ std::string output_tail(const std::string& path) {
   return "[...]\n" + text.substr(text.size() - output_tail_bytes);
 }
 
-platform::environment_list program_environment(const run_plan& plan) {
+platform::environment_list program_environment(const std::string& lab_socket) {
   platform::environment_list extra;
+  if (!lab_socket.empty()) extra.push_back({"ZAMSIM_SOCKET", lab_socket});
   // A lab run has no person at the bench: the lab's virtual operator answers the prompts.
-  const bool lab = !plan.station.empty() || !platform::get_environment("ZAMSIM_SOCKET").empty();
+  const bool lab = !lab_socket.empty() || !platform::get_environment("ZAMSIM_SOCKET").empty();
   if (lab && platform::get_environment("ZAM_OPERATOR").empty()) extra.push_back({"ZAM_OPERATOR", "lab"});
   return extra;
 }
@@ -65,17 +68,23 @@ case_result run_one(const run_plan& plan, const std::string& name) {
     end.start_error = program + " not found";
     return judge_program(name, end, {});
   }
-  std::vector<std::string> argv;
-  if (!plan.station.empty()) argv = {plan.zamsim, "run", plan.station, "--"};
-  argv.insert(argv.end(), {program, "-d", plan.dat_file, "-l", log});
+  std::unique_ptr<lab_session> lab;
+  if (!plan.station.empty()) {
+    lab = std::make_unique<lab_session>(plan.zamsim, plan.station, platform::join_path(folder, "lab.txt"));
+    if (!lab->ok()) {
+      end.started = false;
+      end.start_error = lab->error();
+      return judge_program(name, end, {});
+    }
+  }
 
   platform::child_run_options options;
   options.working_folder = folder;
   options.output_path = output;
   options.input_from_null = true;
-  options.extra_environment = program_environment(plan);
+  options.extra_environment = program_environment(lab ? lab->socket() : std::string());
   options.timeout_ms = plan.timeout_s * 1000;
-  const platform::child_run_result r = platform::run_child(argv, options);
+  const platform::child_run_result r = platform::run_child({program, "-d", plan.dat_file, "-l", log}, options);
   end.started = r.started;
   end.start_error = r.error;
   end.timed_out = r.timed_out;

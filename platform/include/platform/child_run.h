@@ -12,6 +12,7 @@ namespace platform {
 struct child_run_options {
   std::string working_folder;  // empty: the caller's
   std::string output_path;     // standard output and error (created or emptied); empty: inherited
+  bool append_output = false;  // add to the output file instead of emptying it
   bool input_from_null = false;  // standard input from /dev/null instead of the caller's
   environment_list extra_environment;
   uint32_t timeout_ms = 0;     // 0: no limit

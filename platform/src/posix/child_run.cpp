@@ -38,7 +38,8 @@ bool wait_child(pid_t child, uint32_t limit_ms, bool unlimited, int* status) {
   };
   if (!options.working_folder.empty() && ::chdir(options.working_folder.c_str()) != 0) fail(errno);
   if (!options.output_path.empty()) {
-    const int out = ::open(options.output_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int mode = options.append_output ? O_APPEND : O_TRUNC;
+    const int out = ::open(options.output_path.c_str(), O_WRONLY | O_CREAT | mode, 0644);
     if (out < 0) fail(errno);
     ::dup2(out, STDOUT_FILENO);
     ::dup2(out, STDERR_FILENO);

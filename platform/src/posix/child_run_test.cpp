@@ -32,6 +32,10 @@ TEST(ChildRunTest, ExitCodeSignalFolderOutputAndEnvironment) {
   EXPECT_EQ(r.signal, 0);
   EXPECT_EQ(slurp(options.output_path), folder + "\ntabs\there\nerr\n");
 
+  options.append_output = true;
+  platform::run_child({"sh", "-c", "echo more"}, options);
+  EXPECT_EQ(slurp(options.output_path), folder + "\ntabs\there\nerr\nmore\n");
+
   r = platform::run_child({"sh", "-c", "kill -SEGV $$"}, options);
   EXPECT_TRUE(r.started);
   EXPECT_EQ(r.signal, 11);
