@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/library.h"
+#include "platform/process.h"
 
 #ifndef ZAM_SYSTEM_DIR_DEFAULT
 #define ZAM_SYSTEM_DIR_DEFAULT "/usr/local/etc/zam"
@@ -91,6 +93,14 @@ std::string_view unquote(std::string_view value) {
 std::string system_settings_dir() {
   const char* dir = std::getenv("ZAM_SYSTEM_DIR");
   if (dir != nullptr && *dir != '\0') return dir;
+  // An installed tree is relocatable: bin/, lib/ and etc/zam/ sit side by side under its
+  // prefix wherever it was unpacked, so look beside the library (or program) that holds this
+  // code first, then beside the program.
+  for (const std::string& folder : {module_folder(), program_folder()}) {
+    if (folder.empty() || folder[0] != native_separator) continue;
+    const std::string beside = join_path(folder, "../etc/zam");
+    if (file_exists(beside)) return beside;
+  }
   return ZAM_SYSTEM_DIR_DEFAULT;
 }
 

@@ -46,6 +46,10 @@ bool file_size_and_time(const std::string& path, uint64_t& size, int64_t& modifi
 // operating system's reason.
 bool delete_file(const std::string& path, std::string* reason = nullptr);
 
+// Makes `link` a symbolic link to `target`, replacing a link (not a file) already there. On
+// failure returns false and, when `reason` is given, stores the operating system's reason.
+bool make_symbolic_link(const std::string& target, const std::string& link, std::string* reason = nullptr);
+
 // Case-insensitive match of a name against a pattern with "*" and "?".
 bool wildcard_match(std::string_view pattern, std::string_view name);
 

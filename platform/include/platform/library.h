@@ -23,6 +23,10 @@ void unload_library(library_handle library);
 // A symbol exported by the program or any library already loaded globally; nullptr when none.
 void* find_process_symbol(const char* symbol);
 
+// The folder of the module (program or shared library) that holds the platform layer's code
+// in this process; empty when the system cannot tell.
+std::string module_folder();
+
 // The reason of the last failed load on this thread.
 std::string library_error();
 

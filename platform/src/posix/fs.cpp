@@ -97,6 +97,14 @@ bool read_file(const std::string& path, std::string* content, std::string* reaso
   return error == 0;
 }
 
+bool make_symbolic_link(const std::string& target, const std::string& link, std::string* reason) {
+  struct stat info {};
+  if (::lstat(link.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) ::unlink(link.c_str());
+  if (::symlink(target.c_str(), link.c_str()) == 0) return true;
+  if (reason) *reason = std::strerror(errno);
+  return false;
+}
+
 bool delete_file(const std::string& path, std::string* reason) {
   delete_hook hook;
   {

@@ -113,3 +113,26 @@ TEST(FsTest, CreatesMissingFoldersAndRefusesAFileInTheWay) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FsTest, SymbolicLinkIsMadeReplacedButNeverOverAFile) {
+  const fs::path folder = fs::temp_directory_path() / ("fs_link_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  std::ofstream(folder / "a") << "A";
+  std::ofstream(folder / "b") << "B";
+  std::ofstream(folder / "plain") << "P";
+  const std::string link = (folder / "l").string();
+  EXPECT_TRUE(platform::make_symbolic_link((folder / "a").string(), link));
+  EXPECT_EQ(fs::read_symlink(link), folder / "a");
+  EXPECT_TRUE(platform::make_symbolic_link((folder / "b").string(), link));  // an old link is replaced
+  EXPECT_EQ(fs::read_symlink(link), folder / "b");
+  std::string reason;
+  EXPECT_FALSE(platform::make_symbolic_link((folder / "a").string(), (folder / "plain").string(), &reason));
+  EXPECT_EQ(reason, "File exists");
+  std::ifstream plain(folder / "plain");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(plain), {}), "P");
+  fs::remove_all(folder);
+}
+
+}  // namespace

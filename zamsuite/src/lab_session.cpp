@@ -1,0 +1,49 @@
+// Starting and stopping one program's lab through the zamsim program.
+#include "lab_session.h"
+
+#include <filesystem>
+
+#include "platform/child_run.h"
+#include "platform/process.h"
+
+namespace zamsuite {
+namespace {
+
+// The lab boots its station in well under this; a hung start must not hang the suite.
+constexpr uint32_t lab_command_timeout_ms = 60000;
+
+}  // namespace
+
+lab_session::lab_session(const std::string& zamsim, const std::string& station, const std::string& output_path)
+    : zamsim_(zamsim), output_path_(output_path) {
+  folder_ = platform::make_temp_folder("zamsuite-lab-");
+  if (folder_.empty()) {
+    error_ = "cannot create a private folder for the lab";
+    return;
+  }
+  socket_ = folder_ + "/zamsim.sock";
+  platform::child_run_options options;
+  options.output_path = output_path_;
+  options.input_from_null = true;
+  options.timeout_ms = lab_command_timeout_ms;
+  const auto r = platform::run_child({zamsim_, "start", station, "--socket", socket_}, options);
+  started_ = r.started && !r.timed_out && r.signal == 0 && r.exit_code == 0;
+  if (!started_) error_ = r.started ? "the lab did not start (see " + output_path_ + ")" : r.error;
+}
+
+lab_session::~lab_session() {
+  if (started_) {
+    platform::child_run_options options;
+    options.output_path = output_path_;
+    options.append_output = true;
+    options.input_from_null = true;
+    options.timeout_ms = lab_command_timeout_ms;
+    platform::run_child({zamsim_, "stop", "--socket", socket_}, options);
+  }
+  if (!folder_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(folder_, ignored);
+  }
+}
+
+}  // namespace zamsuite

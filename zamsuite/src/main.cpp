@@ -1,0 +1,125 @@
+// zamsuite: runs the compliance programs (or reads a firmware test tool log) and writes the
+// JUnit XML and HTML reports; exits 0 only when every case passed.
+#include <cstdio>
+#include <iostream>
+
+#include "fwtool_log.h"
+#include "platform/clock.h"
+#include "platform/fs.h"
+#include "platform/process.h"
+#include "programs.h"
+#include "report.h"
+#include "suite_options.h"
+#include "suite_run.h"
+
+namespace {
+
+constexpr int exit_passed = 0, exit_not_passed = 1, exit_usage = 2, exit_trouble = 3;
+
+std::string absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  return platform::join_path(platform::current_directory(), path);
+}
+
+std::string iso_timestamp() {
+  const platform::local_time t = platform::local_now();
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
+  return buffer;
+}
+
+// The lab program: beside zamsuite, else on the search path.
+std::string zamsim_program() {
+  const std::string beside = platform::join_path(platform::program_folder(), "zamsim");
+  return platform::can_open_for_reading(beside) ? beside : "zamsim";
+}
+
+bool compliance_report(const zamsuite::suite_options& o, zamsuite::suite_report* report) {
+  zamsuite::run_plan plan;
+  plan.programs = zamsuite::chosen_programs(o.only, o.skip);
+  plan.programs_folder = o.programs_folder.empty() ? platform::program_folder() : absolute(o.programs_folder);
+  plan.library_folders = {plan.programs_folder, platform::join_path(plan.programs_folder, "../lib")};
+  plan.dat_file = absolute(o.dat_file);
+  plan.out_folder = absolute(o.out_folder);
+  plan.station = absolute(o.station);
+  plan.timeout_s = o.timeout_s;
+  if (!platform::can_open_for_reading(plan.dat_file)) {
+    std::cerr << "zamsuite: cannot read the DAT file " << o.dat_file << "\n";
+    return false;
+  }
+  if (!plan.station.empty()) {
+    if (!platform::can_open_for_reading(plan.station)) {
+      std::cerr << "zamsuite: cannot read the station file " << o.station << "\n";
+      return false;
+    }
+    plan.zamsim = zamsim_program();
+  }
+  if (plan.programs.empty()) {
+    std::cerr << "zamsuite: --only and --skip leave no program to run\n";
+    return false;
+  }
+  report->name = "zamsuite";
+  report->subject = "DAT file " + plan.dat_file + (plan.station.empty() ? "" : ", lab station " + plan.station);
+  std::cout << "zamsuite: " << plan.programs.size() << " program(s) against " << report->subject << "\n";
+  report->cases = zamsuite::run_programs(plan, std::cout);
+  return true;
+}
+
+bool fwtool_report(const zamsuite::suite_options& o, zamsuite::suite_report* report) {
+  std::string text, reason;
+  if (!platform::read_file(o.fwtool_log, &text, &reason)) {
+    std::cerr << "zamsuite: cannot read the firmware test tool log " << o.fwtool_log << ": " << reason << "\n";
+    return false;
+  }
+  report->name = "fwtool";
+  report->subject = "firmware test tool log " + absolute(o.fwtool_log);
+  report->cases = zamsuite::parse_fwtool_log(text);
+  if (report->cases.empty()) {
+    std::cerr << "zamsuite: " << o.fwtool_log << " holds no test case\n";
+    return false;
+  }
+  for (const auto& c : report->cases) {
+    std::cout << c.name << ": " << zamsuite::verdict_name(c.outcome) << (c.reason.empty() ? "" : " (" + c.reason + ")")
+              << "\n";
+  }
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  zamsuite::suite_options options;
+  std::string error;
+  if (!zamsuite::parse_suite_options(argc, argv, &options, &error)) {
+    std::cerr << "zamsuite: " << error << "\n" << zamsuite::suite_usage();
+    return exit_usage;
+  }
+  if (options.help) {
+    std::cout << zamsuite::suite_usage();
+    return exit_passed;
+  }
+  if (options.list) {
+    for (const auto& name : zamsuite::compliance_programs()) std::cout << name << "\n";
+    return exit_passed;
+  }
+  zamsuite::suite_report report;
+  report.timestamp = iso_timestamp();
+  const bool done = options.fwtool_log.empty() ? compliance_report(options, &report) : fwtool_report(options, &report);
+  if (!done) return exit_trouble;
+
+  const std::string out = absolute(options.out_folder);
+  const std::string junit = options.junit_path.empty() ? platform::join_path(out, "junit.xml") : options.junit_path;
+  const std::string html = options.html_path.empty() ? platform::join_path(out, "report.html") : options.html_path;
+  if (!platform::create_folders(out) || !zamsuite::write_report(junit, zamsuite::junit_xml(report), &error) ||
+      !zamsuite::write_report(html, zamsuite::html_page(report), &error)) {
+    std::cerr << "zamsuite: " << (error.empty() ? "cannot create " + out : error) << "\n";
+    return exit_trouble;
+  }
+  const zamsuite::report_counts counts = zamsuite::count_cases(report);
+  std::cout << "zamsuite: " << counts.passed << " passed, " << counts.failed << " failed, " << counts.errors
+            << " errors, " << counts.not_run << " not run\n"
+            << "JUnit report: " << junit << "\nHTML report:  " << html << "\n";
+  const bool all_passed = counts.passed == static_cast<int>(report.cases.size());
+  return all_passed ? exit_passed : exit_not_passed;
+}

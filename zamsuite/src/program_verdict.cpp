@@ -1,0 +1,65 @@
+// Judging one compliance program run.
+#include "program_verdict.h"
+
+#include <algorithm>
+
+namespace zamsuite {
+namespace {
+
+bool any_entry(const program_log& log, bool (*test)(const std::string&)) {
+  return std::any_of(log.entries.begin(), log.entries.end(),
+                     [&](const log_entry& e) { return !e.assertion.empty() && test(e.level); });
+}
+
+void judge_finished(case_result& c, const process_end& end, const program_log& log) {
+  c.exit_status = std::to_string(end.exit_code);
+  const bool failed_entry = any_entry(log, is_failure_level);
+  const bool aborted_entry = any_entry(log, is_error_level);
+  if (end.exit_code == 0 && log.found && log.complete && !failed_entry && !aborted_entry) {
+    c.outcome = verdict::passed;
+    return;
+  }
+  if (!log.found) {
+    c.outcome = verdict::error;
+    c.reason = "exited with " + c.exit_status + " and wrote no log";
+  } else if (!log.complete) {
+    c.outcome = verdict::error;
+    c.reason = "exited with " + c.exit_status + "; its log is cut off";
+  } else if (failed_entry && end.exit_code != 0 && !aborted_entry) {
+    c.outcome = verdict::failed;
+    c.reason = "a verdict failed (exit " + c.exit_status + ")";  // 6: the low byte of 0x80000006
+  } else if (end.exit_code == 0) {
+    c.outcome = failed_entry ? verdict::failed : verdict::error;
+    c.reason = std::string("exited with 0 but its log holds a ") + (failed_entry ? "FAILED" : "ABORT") + " verdict";
+  } else {
+    c.outcome = verdict::error;
+    c.reason = "stopped with exit " + c.exit_status + (aborted_entry ? " (a step could not be carried out)" : "");
+  }
+}
+
+}  // namespace
+
+case_result judge_program(const std::string& name, const process_end& end, const program_log& log) {
+  case_result c;
+  c.name = name;
+  c.seconds = end.seconds;
+  c.entries = log.entries;
+  c.trace_words = log.trace_words;
+  c.trace_action_count = log.action_count;
+  c.outcome = verdict::error;
+  if (!end.started) {
+    c.exit_status = "not started";
+    c.reason = "could not be started: " + end.start_error;
+  } else if (end.timed_out) {
+    c.exit_status = "timed out";
+    c.reason = "stopped after the time limit of " + std::to_string(end.timeout_s) + " s";
+  } else if (end.signal != 0) {
+    c.exit_status = "signal " + std::to_string(end.signal);
+    c.reason = "crashed (signal " + std::to_string(end.signal) + ")";
+  } else {
+    judge_finished(c, end, log);
+  }
+  return c;
+}
+
+}  // namespace zamsuite

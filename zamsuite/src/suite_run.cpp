@@ -1,0 +1,120 @@
+// The run loop: one supervised process per program, its log judged as soon as it ends.
+#include "suite_run.h"
+
+#include <cstdio>
+#include <memory>
+#include <ostream>
+
+#include "platform/child_run.h"
+#include "platform/fs.h"
+#include "lab_session.h"
+#include "platform/process.h"
+#include "program_verdict.h"
+
+namespace zamsuite {
+namespace {
+
+// How much of a program's console output goes into the reports (its end, where errors are).
+constexpr std::size_t output_tail_bytes = 4000;
+
+std::string output_tail(const std::string& path) {
+  std::string text;
+  if (!platform::read_file(path, &text)) return {};
+  if (text.size() <= output_tail_bytes) return text;
+  return "[...]\n" + text.substr(text.size() - output_tail_bytes);
+}
+
+platform::environment_list program_environment(const std::string& lab_socket) {
+  platform::environment_list extra;
+  if (!lab_socket.empty()) extra.push_back({"ZAMSIM_SOCKET", lab_socket});
+  // A lab run has no person at the bench: the lab's virtual operator answers the prompts.
+  const bool lab = !lab_socket.empty() || !platform::get_environment("ZAMSIM_SOCKET").empty();
+  if (lab && platform::get_environment("ZAM_OPERATOR").empty()) extra.push_back({"ZAM_OPERATOR", "lab"});
+  return extra;
+}
+
+// Links the libraries into the working folder, as a station keeps them beside its programs.
+bool link_libraries(const run_plan& plan, const std::string& folder, std::string* error) {
+  for (const std::string& library_folder : plan.library_folders) {
+    for (const std::string& file : platform::list_folder(library_folder, "lib*.so")) {
+      if (!platform::make_symbolic_link(platform::join_path(library_folder, file), platform::join_path(folder, file),
+                                        error)) {
+        *error = "cannot link " + file + " into " + folder + ": " + *error;
+        return false;
+      }
+    }
+  }
+  return true;
+}
+
+case_result run_one(const run_plan& plan, const std::string& name) {
+  const std::string folder = platform::join_path(plan.out_folder, name);
+  const std::string log = platform::join_path(folder, name + ".xml");
+  const std::string output = platform::join_path(folder, "output.txt");
+  process_end end;
+  if (!platform::create_folders(folder)) {
+    end.started = false;
+    end.start_error = "cannot create the working folder " + folder;
+    return judge_program(name, end, {});
+  }
+  platform::delete_file(log);  // a log left from an earlier run must not pass for this one
+  if (!link_libraries(plan, folder, &end.start_error)) {
+    end.started = false;
+    return judge_program(name, end, {});
+  }
+  const std::string program = platform::join_path(plan.programs_folder, name);
+  if (!platform::can_open_for_reading(program)) {
+    end.started = false;
+    end.start_error = program + " not found";
+    return judge_program(name, end, {});
+  }
+  std::unique_ptr<lab_session> lab;
+  if (!plan.station.empty()) {
+    lab = std::make_unique<lab_session>(plan.zamsim, plan.station, platform::join_path(folder, "lab.txt"));
+    if (!lab->ok()) {
+      end.started = false;
+      end.start_error = lab->error();
+      return judge_program(name, end, {});
+    }
+  }
+
+  platform::child_run_options options;
+  options.working_folder = folder;
+  options.output_path = output;
+  options.input_from_null = true;
+  options.extra_environment = program_environment(lab ? lab->socket() : std::string());
+  options.timeout_ms = plan.timeout_s * 1000;
+  const platform::child_run_result r = platform::run_child({program, "-d", plan.dat_file, "-l", log}, options);
+  end.started = r.started;
+  end.start_error = r.error;
+  end.timed_out = r.timed_out;
+  end.timeout_s = plan.timeout_s;
+  end.exit_code = r.exit_code;
+  end.signal = r.signal;
+  end.seconds = r.elapsed_ms / 1000.0;
+  case_result c = judge_program(name, end, read_program_log(log));
+  c.output = output_tail(output);
+  return c;
+}
+
+}  // namespace
+
+std::vector<case_result> run_programs(const run_plan& plan, std::ostream& progress) {
+  std::vector<case_result> cases;
+  const std::size_t total = plan.programs.size();
+  for (std::size_t i = 0; i < total; ++i) {
+    char counter[32];
+    std::snprintf(counter, sizeof counter, "[%2zu/%zu] ", i + 1, total);
+    progress << counter << plan.programs[i] << " ..." << std::flush;
+    case_result c = run_one(plan, plan.programs[i]);
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f s", c.seconds);
+    progress << " " << verdict_name(c.outcome) << " (" << seconds << ")";
+    if (!c.reason.empty()) progress << ": " << c.reason;
+    progress << std::endl;
+    cases.push_back(std::move(c));
+  }
+  return cases;
+}
+
+}  // namespace zamsuite
