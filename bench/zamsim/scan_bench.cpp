@@ -1,13 +1,21 @@
 // A full discovery scan (bus 0-254, device 0-31, function 0-7: 65,280 reads of 64 bytes)
 // through Pellor's configuration table against the lab daemon, next to the same scan sent
-// straight to the lab's configuration driver as a baseline.
+// straight to the lab's configuration driver, and a bare round trip of the same request
+// and answer sizes between two processes as the baseline.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 #include "pellor/pellor.h"
+#include "platform/lab_protocol.h"
 #include "platform/devio.h"
 #include "platform/library.h"
 #include "platform/process.h"
@@ -79,6 +87,54 @@ void BM_ScanStraightToDriver(benchmark::State& state) {
   state.counters["reads_per_second"] = benchmark::Counter(static_cast<double>(reads), benchmark::Counter::kIsRate);
   platform::close_device(handle);
 }
+
+#ifndef _WIN32
+// Moves exactly `size` bytes over a stream socket; false when the peer is gone.
+bool move_bytes(int fd, uint8_t* bytes, std::size_t size, bool sending) {
+  for (std::size_t done = 0; done < size;) {
+    const ssize_t n = sending ? ::write(fd, bytes + done, size - done) : ::read(fd, bytes + done, size - done);
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// The floor under the lab: a second process that answers every request of a configuration
+// read's frame size with an answer of its size, over a Unix stream socket pair.
+void BM_BareTwoProcessRoundTrip(benchmark::State& state) {
+  constexpr std::size_t request_size = platform::lab::request_header_size + sizeof(PELLOR_CONFIG_PACKET_t);
+  constexpr std::size_t answer_size = platform::lab::answer_header_size + sizeof(PELLOR_CONFIG_PACKET_t);
+  int fds[2];
+  if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds) != 0) {
+    state.SkipWithError("socketpair failed");
+    return;
+  }
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(fds[0]);
+    static uint8_t request[request_size], answer[answer_size];
+    while (move_bytes(fds[1], request, request_size, false) && move_bytes(fds[1], answer, answer_size, true)) {
+    }
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  static uint8_t request[request_size], answer[answer_size];
+  int64_t reads = 0;
+  for (auto _ : state) {
+    for (uint32_t n = 0; n < 65280; ++n) {
+      if (!move_bytes(fds[0], request, request_size, true) || !move_bytes(fds[0], answer, answer_size, false)) {
+        state.SkipWithError("the answering process went away");
+        break;
+      }
+    }
+    reads += 65280;
+  }
+  ::close(fds[0]);
+  ::waitpid(child, nullptr, 0);
+  state.counters["reads_per_second"] = benchmark::Counter(static_cast<double>(reads), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_BareTwoProcessRoundTrip)->Unit(benchmark::kMillisecond)->Iterations(3);
+#endif
 
 BENCHMARK(BM_ScanStraightToDriver)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanThroughPellor)->Unit(benchmark::kMillisecond)->Iterations(3);

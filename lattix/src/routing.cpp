@@ -11,19 +11,29 @@ namespace {
 
 constexpr int kMaxDeviceNumber = 31;
 
-// The first implemented bridge function whose secondary..subordinate range holds busNumber.
-// Reads the cells directly: this runs for every Type 1 request on every bus it crosses.
-bool findClaimingBridge(const bus& onBus, uint32_t busNumber, device*& taker, uint8_t& fn) {
+// One byte of a configuration space as a read returns it (value AND read mask), without
+// the call: routing reads three bytes of every function on every bus it crosses.
+uint8_t readByte(const configSpace& space, uint32_t offset) {
+  const registerCell& cell = space.cells[offset];
+  return static_cast<uint8_t>(cell.value & cell.readMask);
+}
+
+// The first implemented bridge function whose secondary..subordinate range holds busNumber,
+// and its secondary bus. Reads the cells directly: this runs for every Type 1 request on
+// every bus it crosses.
+bool findClaimingBridge(const bus& onBus, uint32_t busNumber, device*& taker, uint8_t& fn,
+                        uint8_t& secondary) {
   for (int slot = 0; slot < bus::kSlots; ++slot) {
     device* dev = onBus.getDevice(slot);
     if (!dev) continue;
     for (uint8_t f = 0; f < device::kMaxFunctions; ++f) {
       const configSpace* space = dev->getFunction(f);
       if (!space || (space->cells[LX_HEADER_TYPE].value & LX_HEADER_TYPE_MASK) == 0) continue;
-      if (space->read(LX_SECONDARY_BUS, 1) <= busNumber &&
-          busNumber <= space->read(LX_SUBORDINATE_BUS, 1)) {
+      const uint8_t low = readByte(*space, LX_SECONDARY_BUS);
+      if (low <= busNumber && busNumber <= readByte(*space, LX_SUBORDINATE_BUS)) {
         taker = dev;
         fn = f;
+        secondary = low;
         return true;
       }
     }
@@ -66,8 +76,11 @@ device* routeOnBus(bus* onBus, address where) {
     if (!where.type1) return type0Target(*onBus, where.device);
     device* taker = nullptr;
     uint8_t fn = 0;
-    if (!findClaimingBridge(*onBus, where.bus, taker, fn)) return nullptr;
-    onBus = crossBridge(*taker, fn, where);
+    uint8_t secondary = 0;
+    if (!findClaimingBridge(*onBus, where.bus, taker, fn, secondary)) return nullptr;
+    // As crossBridge, with the secondary bus already read from the claiming function.
+    if (where.bus == secondary) where.type1 = 0;
+    onBus = taker->getDownstreamBus(fn);
   }
   return nullptr;
 }
