@@ -349,10 +349,12 @@ class enumerator {
               read16(access_, node.at, pcie::bridge_control) | pcie::bridge_control_serr);
     }
     write16(access_, node.at, pcie::command, command);
-    aspm_off(node.at);
+    pcie_settings(node.at);
   }
 
-  void aspm_off(bdf at) {
+  // In the PCI Express capability: ASPM off; the completion timeout at range B (16-55 ms)
+  // where the function supports that range.
+  void pcie_settings(bdf at) {
     if ((read16(access_, at, pcie::status) & pcie::status_capabilities) == 0) return;
     std::set<uint8_t> visited;  // a looping list ends the walk
     uint8_t offset = read8(access_, at, pcie::capabilities_pointer) & 0xFC;
@@ -363,10 +365,23 @@ class enumerator {
         if (control & pcie::link_control_aspm) {
           write16(access_, at, offset + pcie::link_control, control & ~pcie::link_control_aspm);
         }
+        completion_timeout_range_b(at, offset);
         return;
       }
       offset = static_cast<uint8_t>(header >> 8) & 0xFC;
     }
+  }
+
+  // Device Capabilities 2 and Device Control 2 exist from capability version 2 on.
+  void completion_timeout_range_b(bdf at, uint8_t cap) {
+    const uint16_t capabilities = read16(access_, at, static_cast<uint16_t>(cap + pcie::capabilities_register));
+    if ((capabilities & pcie::pcie_caps_version) < 2) return;
+    const uint32_t ranges = read32(access_, at, static_cast<uint16_t>(cap + pcie::device_capabilities_2));
+    if ((ranges & pcie::devcap2_timeout_range_b) == 0) return;
+    const uint16_t where = static_cast<uint16_t>(cap + pcie::device_control_2);
+    const uint16_t control = read16(access_, at, where);
+    write16(access_, at, where,
+            static_cast<uint16_t>((control & ~pcie::devctl2_timeout_value) | pcie::timeout_value_range_b_55ms));
   }
 
   config_access& access_;
