@@ -1,6 +1,6 @@
 // The DUT's application and its completion timeout: the operator starts and stops it, its
 // reads and writes fill every armed window, and a read whose completion the card delays
-// past 55 ms of virtual time times out.
+// past the timeout Device Control 2 sets (55 ms after the firmware's boot) times out.
 #include <gtest/gtest.h>
 
 #include "link/link_test_support.h"
@@ -67,6 +67,41 @@ TEST_F(ApplicationTest, CompletionTimeoutEdges) {
   // The running application's round at arming (its read delayed), the round the second
   // start prompt plays, and the reissue of the delayed read.
   EXPECT_EQ(count(trace, "TLP  00 00 00 01"), 3);
+}
+
+// The timeout follows Device Control 2's Completion Timeout Value: range A's 0010b (10 ms)
+// times out a read delayed 15 ms, range B's 0110b (210 ms) lets one delayed 60.5 ms through,
+// and 0000b gives 50 ms.
+TEST_F(ApplicationTest, CompletionTimeoutFollowsDeviceControl2) {
+  EXPECT_EQ(dut_register(pcie() + 0x28), 0x5u);  // range B, as the firmware programmed it
+  const auto set_timeout_value = [&](uint8_t value) {
+    const uint8_t control[2] = {value, 0};
+    ASSERT_TRUE(station_->host_write(dut_, pcie() + 0x28, 2, control));
+    ASSERT_EQ(dut_register(pcie() + 0x28), value);
+  };
+  const auto timed_out = [&](uint32_t microseconds_times_10) {
+    delayed_read(microseconds_times_10);
+    return (uncorrectable_status() & (1u << 14)) != 0;
+  };
+  enable_error_reporting();
+  set_timeout_value(0x2);
+  EXPECT_TRUE(timed_out(150'000));
+  start("");
+  enable_error_reporting();
+  set_timeout_value(0x2);
+  EXPECT_FALSE(timed_out(95'000));
+  start("");
+  enable_error_reporting();
+  set_timeout_value(0x6);
+  EXPECT_FALSE(timed_out(605'000));
+  start("");
+  enable_error_reporting();
+  set_timeout_value(0x0);
+  EXPECT_TRUE(timed_out(505'000));
+  start("");
+  enable_error_reporting();
+  set_timeout_value(0x0);
+  EXPECT_FALSE(timed_out(495'000));
 }
 
 TEST_F(ApplicationTest, CompletionTimeoutFaults) {

@@ -2,6 +2,7 @@
 // (PCIe Base 4.0 sec 6.2).
 #include "dut/dut_device.h"
 
+#include "dut/completion_timeout.h"
 #include "link/tlp.h"
 #include "station/pcie_regs.h"
 
@@ -113,6 +114,14 @@ std::optional<std::vector<uint8_t>> dut_device::report_completion_timeout() {
   constexpr uint32_t aer_completion_timeout = 1u << 14, aer_advisory_non_fatal = 1u << 13;
   if (aer_cap_ != 0) set_bits(aer_cap_ + aer_uncorrectable_status, aer_completion_timeout);
   return signal(true, aer_advisory_non_fatal);
+}
+
+uint64_t dut_device::completion_timeout() {
+  if (pcie_cap_ == 0) return default_completion_timeout_ns;
+  const uint32_t capabilities = read(pcie_cap_) >> 16;
+  if ((capabilities & pcie::pcie_caps_version) < 2) return default_completion_timeout_ns;
+  return completion_timeout_ns(read(pcie_cap_ + pcie::device_capabilities_2),
+                               static_cast<uint16_t>(read(pcie_cap_ + pcie::device_control_2)));
 }
 
 std::optional<std::vector<uint8_t>> dut_device::signal(bool correctable, uint32_t aer_bit) {

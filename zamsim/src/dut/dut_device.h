@@ -33,6 +33,10 @@ class dut_device {
   // Detected, ERR_COR when enabled). Returns the message to send, if any.
   std::optional<std::vector<uint8_t>> report_completion_timeout();
 
+  // How long a request of the device waits for its completion (ns of virtual time), as its
+  // Device Control 2 sets it; 50 ms without a version 2 PCI Express capability.
+  uint64_t completion_timeout();
+
   bdf id() const { return at_; }
   const dut_faults& faults() const { return faults_; }
   uint16_t pcie_capability() const { return pcie_cap_; }

@@ -383,7 +383,7 @@ class enumerator {
     }
     write16(access_, node.at, pcie::command, command);
     if (node.bridge && options_.faults.empty_window_open) open_empty_windows(node);
-    if (!options_.faults.aspm_left_on) aspm_off(node.at);
+    pcie_settings(node.at);
   }
 
   // A faulty firmware leaves the windows it did not need open at address 0.
@@ -396,7 +396,10 @@ class enumerator {
     }
   }
 
-  void aspm_off(bdf at) {
+  // In the PCI Express capability: ASPM off (unless the aspm-left-on fault keeps it as the
+  // hardware came up); the completion timeout at range B (16-55 ms)
+  // where the function supports that range.
+  void pcie_settings(bdf at) {
     if ((read16(access_, at, pcie::status) & pcie::status_capabilities) == 0) return;
     std::set<uint8_t> visited;  // a looping list ends the walk
     uint8_t offset = read8(access_, at, pcie::capabilities_pointer) & 0xFC;
@@ -404,13 +407,26 @@ class enumerator {
       const uint16_t header = read16(access_, at, offset);
       if ((header & 0xFF) == pcie::capability_id_pcie) {
         const uint16_t control = read16(access_, at, offset + pcie::link_control);
-        if (control & pcie::link_control_aspm) {
+        if (!options_.faults.aspm_left_on && (control & pcie::link_control_aspm)) {
           write16(access_, at, offset + pcie::link_control, control & ~pcie::link_control_aspm);
         }
+        completion_timeout_range_b(at, offset);
         return;
       }
       offset = static_cast<uint8_t>(header >> 8) & 0xFC;
     }
+  }
+
+  // Device Capabilities 2 and Device Control 2 exist from capability version 2 on.
+  void completion_timeout_range_b(bdf at, uint8_t cap) {
+    const uint16_t capabilities = read16(access_, at, static_cast<uint16_t>(cap + pcie::capabilities_register));
+    if ((capabilities & pcie::pcie_caps_version) < 2) return;
+    const uint32_t ranges = read32(access_, at, static_cast<uint16_t>(cap + pcie::device_capabilities_2));
+    if ((ranges & pcie::devcap2_timeout_range_b) == 0) return;
+    const uint16_t where = static_cast<uint16_t>(cap + pcie::device_control_2);
+    const uint16_t control = read16(access_, at, where);
+    write16(access_, at, where,
+            static_cast<uint16_t>((control & ~pcie::devctl2_timeout_value) | pcie::timeout_value_range_b_55ms));
   }
 
   config_access& access_;

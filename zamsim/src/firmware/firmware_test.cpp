@@ -77,6 +77,40 @@ TEST(FirmwareTest, DefaultStationBootsCleanly) {
   EXPECT_EQ(read16(*tree, bdf{6, 0, 0}, pcie::command) & 3, 3);
 }
 
+// The DUT's PCI Express capability (0x40) is version 2 and advertises completion timeout
+// ranges A and B: the firmware programs range B (0101b). Device 30's capability is version 1:
+// the firmware leaves the bytes at cap + 0x28 alone.
+TEST(FirmwareTest, ProgramsCompletionTimeoutRangeBWhereSupported) {
+  auto tree = load("default.test");
+  ASSERT_TRUE(tree);
+  const bdf dut{3, 0, 0}, known{8, 0, 0};
+  ASSERT_EQ(tree->pcie_capability(20), 0x40);
+  ASSERT_TRUE(run_firmware(*tree, firmware_options{}).ok);
+  EXPECT_EQ(read16(*tree, dut, 0x42), 0x0002);      // endpoint, capability version 2
+  EXPECT_EQ(read32(*tree, dut, 0x64), 0x00000003u);  // Device Capabilities 2: ranges A and B
+  EXPECT_EQ(read32(*tree, dut, 0x68), 0x00000005u);  // Device Control 2: range B, 16-55 ms
+  EXPECT_EQ(read16(*tree, known, 0x42) & pcie::pcie_caps_version, 1);
+  EXPECT_EQ(read32(*tree, known, 0x68), 0x00000000u);
+}
+
+// Device Capabilities 2 is read-only; in Device Control 2 only the Completion Timeout Value
+// (bits 3:0) is writable.
+TEST(FirmwareTest, DeviceCapabilities2AndControl2WriteMasks) {
+  auto tree = load("default.test");
+  ASSERT_TRUE(tree);
+  ASSERT_TRUE(run_firmware(*tree, firmware_options{}).ok);
+  const bdf dut{3, 0, 0};
+  EXPECT_EQ(tree->write_dword(dut, 0x64, 0x0F, 0xFFFFFFFFu), completion::success);
+  EXPECT_EQ(read32(*tree, dut, 0x64), 0x00000003u);
+  EXPECT_EQ(tree->write_dword(dut, 0x68, 0x0F, 0xFFFFFFFFu), completion::success);
+  EXPECT_EQ(read32(*tree, dut, 0x68), 0x0000000Fu);
+  EXPECT_EQ(tree->write_dword(dut, 0x68, 0x0F, 0x00000002u), completion::success);
+  EXPECT_EQ(read32(*tree, dut, 0x68), 0x00000002u);
+  // Nor can the capability version (bits 3:0 of the capabilities register).
+  EXPECT_EQ(tree->write_dword(dut, 0x40, 0x0C, 0xFFFF0000u), completion::success);
+  EXPECT_EQ(read16(*tree, dut, 0x42) & pcie::pcie_caps_version, 2);
+}
+
 TEST(FirmwareTest, MinimalStationAndUnknownDevices) {
   auto tree = load("minimal.test");
   ASSERT_TRUE(tree);

@@ -218,7 +218,8 @@ void dut_link::dut_request(uint8_t tag) {
   const uint64_t serial = ++request_serial_;
   outstanding_[tag] = serial;
   if (faults.no_completion_timeout) return;
-  const tick limit = faults.short_completion_timeout ? short_completion_timeout : completion_timeout;
+  // The device's Device Control 2 sets the timeout (range B, 55 ms, as the firmware programs it).
+  const tick limit = faults.short_completion_timeout ? short_completion_timeout : dut_.completion_timeout();
   queue_.schedule_once(queue_.now() + limit, [this, tag, serial] {
     const auto found = outstanding_.find(tag);
     if (found == outstanding_.end() || found->second != serial) return;  // completed in time

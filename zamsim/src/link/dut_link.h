@@ -59,7 +59,6 @@ class dut_link {
   static constexpr uint64_t settle_bound = 1'000'000;
   static constexpr tick host_latency = 500;                    // host memory completing a read
   static constexpr tick application_bound = 10'000'000'000;    // 10 s of virtual time
-  static constexpr tick completion_timeout = 55'000'000;       // range B, as the firmware sets it
   static constexpr tick short_completion_timeout = 5'000'000;  // the short-completion-timeout fault
   static constexpr uint32_t host_memory = 0x10000000;          // where the application reads and writes
 

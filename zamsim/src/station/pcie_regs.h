@@ -46,6 +46,7 @@ inline constexpr uint16_t  bridge_control_serr = 0x0002;
 
 // PCI Express capability (ID 0x10), offsets from its start.
 inline constexpr uint8_t capability_id_pcie = 0x10;
+inline constexpr uint16_t  pcie_caps_version = 0x000F;
 inline constexpr uint16_t  pcie_caps_port_type = 0x00F0;
 inline constexpr uint16_t  pcie_caps_slot_implemented = 0x0100;
 inline constexpr uint32_t port_type_root_port = 4;
@@ -62,5 +63,14 @@ inline constexpr uint16_t  link_status_negotiated_width = 0x03F0;
 inline constexpr uint16_t  link_status_training = 0x0800;
 inline constexpr uint16_t slot_capabilities = 0x14;
 inline constexpr uint32_t  slot_cap_physical_slot = 0xFFF80000u;
+// Capability version 2 and later (PCIe Base 4.0 sec 7.5.3.15, 7.5.3.16).
+inline constexpr uint16_t capabilities_register = 0x02;
+inline constexpr uint16_t device_capabilities_2 = 0x24;
+inline constexpr uint32_t  devcap2_timeout_ranges = 0x0000000F;
+inline constexpr uint32_t  devcap2_timeout_range_a = 0x1;
+inline constexpr uint32_t  devcap2_timeout_range_b = 0x2;
+inline constexpr uint16_t device_control_2 = 0x28;
+inline constexpr uint16_t  devctl2_timeout_value = 0x000F;
+inline constexpr uint16_t  timeout_value_range_b_55ms = 0x5;  // 16 ms to 55 ms
 
 }  // namespace zamsim::pcie
