@@ -175,6 +175,8 @@ class inprocess_provider : public device_provider {
 };
 
 // Built-in providers, exposed for tests and diagnostics.
+// The operating system's own drivers: sysfs on POSIX, SetupAPI on Windows.
+std::shared_ptr<device_provider> make_system_provider();
 std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root = "/sys/bus/pci/devices");
 std::shared_ptr<device_provider> make_lab_provider(std::string socket_path);
 // The `ezusb-N` names on a real card through libusb (IDs from ZAM_USB_ID, default
