@@ -29,6 +29,8 @@
 #include <string_view>
 #include <vector>
 
+#include "zam_export.h"
+
 namespace platform {
 
 // Windows-style error codes reported by device control and the providers.
@@ -190,6 +192,6 @@ void* local_device_registry();
 }  // namespace platform
 
 #define ZAM_SHARE_DEVICE_PROVIDERS()                                                  \
-  extern "C" __attribute__((visibility("default"))) void* zam_shared_device_registry() { \
+  extern "C" ZAM_EXPORT void* zam_shared_device_registry() {                      \
     return ::platform::detail::local_device_registry();                               \
   }
