@@ -1,10 +1,14 @@
 # Windows build settings: Windows library names, GoogleTest built from source, the compiler's
 # runtime libraries copied beside the programs.
 
-# The folders the Windows build has so far. Left out: vexo and the compliance programs
-# (tests) until expat is built for the cross target; the lab daemon (zamsim), the lab
-# end-to-end tests, benchmarks and fuzzers, which are Linux tools.
-set(ZAM_WINDOWS_FOLDERS platform lattix pellor quillet vexomin zamlib fwtool zamdiag brumby)
+# The folders the Windows build has so far. Left out: vexo, vexomin (built from vexo's
+# sources) and the compliance programs (tests) until expat is built for the cross target;
+# the lab daemon (zamsim), the lab end-to-end tests, benchmarks and fuzzers, Linux tools.
+set(ZAM_WINDOWS_FOLDERS platform lattix pellor quillet zamlib fwtool zamdiag brumby)
+
+# The unit tests that build and pass under wine so far; the others still use POSIX calls
+# directly (pipes, fork, setenv) and wait for their own port.
+set(ZAM_WINDOWS_TESTS platform_test lattix_tests)
 
 # No libusb for the cross target: the EZ-USB names go to the Windows driver.
 set(ZAM_WITH_LIBUSB OFF CACHE BOOL "" FORCE)
