@@ -2,9 +2,9 @@
 # runtime libraries copied beside the programs.
 
 # The folders the Windows build has so far. Left out: vexo, vexomin (built from vexo's
-# sources) and the compliance programs (tests) until expat is built for the cross target;
+# sources), fwtool (uses vexo) and the compliance programs (tests) until expat is built for the cross target;
 # the lab daemon (zamsim), the lab end-to-end tests, benchmarks and fuzzers, Linux tools.
-set(ZAM_WINDOWS_FOLDERS platform lattix pellor quillet zamlib fwtool zamdiag brumby)
+set(ZAM_WINDOWS_FOLDERS platform lattix pellor quillet zamlib zamdiag brumby)
 
 # The unit tests that build and pass under wine so far; the others still use POSIX calls
 # directly (pipes, fork, setenv) and wait for their own port.
