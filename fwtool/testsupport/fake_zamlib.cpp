@@ -3,7 +3,9 @@
 // ORVENGenerateTLP. Reads never deliver a request.
 #include <cstdint>
 
-#define FAKE_API extern "C" __attribute__((visibility("default")))
+#include "zam_export.h"
+
+#define FAKE_API extern "C" ZAM_EXPORT
 
 FAKE_API uint32_t ORVENInitHardwareDriver(uint32_t) { return 0; }
 #ifndef FAKE_OMIT_CLOSE

@@ -134,8 +134,8 @@ bool markRoots(scriptModel& model, std::vector<int>& roots, std::string& message
     if (!listed[i]) roots.push_back(static_cast<int>(i));
   }
   if (roots.size() > static_cast<size_t>(kMaxRootDevices)) {
-    appendMessage(messages, "Too many root devices (%zu); the root bus takes at most %d\n",
-                  roots.size(), kMaxRootDevices);
+    appendMessage(messages, "Too many root devices (%d); the root bus takes at most %d\n",
+                  static_cast<int>(roots.size()), kMaxRootDevices);
     return false;
   }
   return true;

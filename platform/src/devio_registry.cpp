@@ -66,7 +66,7 @@ std::vector<std::shared_ptr<device_provider>> builtin_providers() {
     list.push_back(r.lab);
     return list;
   }
-  if (!r.sysfs) r.sysfs = make_sysfs_provider();
+  if (!r.sysfs) r.sysfs = make_system_provider();
   list.push_back(r.sysfs);
   if (!r.usb_made) {
     r.usb = make_usb_provider();

@@ -103,7 +103,7 @@ ZAM_SHARE_DEVICE_PROVIDERS()
 namespace {
 
 TEST(DevioSharedRegistryTest, LoadedLibrarySeesTheProgramsFakes) {
-  platform::library_handle lib = platform::load_library("libplatform_test_plugin.so");
+  platform::library_handle lib = platform::load_library("platform_test_plugin.dll");
   ASSERT_NE(lib, nullptr) << platform::library_error();
   auto count = reinterpret_cast<int (*)()>(platform::find_symbol(lib, "platform_test_plugin_card_interfaces"));
   ASSERT_NE(count, nullptr);

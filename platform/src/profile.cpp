@@ -5,6 +5,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <vector>
@@ -208,7 +209,11 @@ bool write_profile_string(std::string_view section, std::string_view key, std::s
       return false;
     }
   }
-  if (std::rename(temp.c_str(), resolved.c_str()) != 0) {
+  // std::filesystem::rename replaces an existing file on every system (std::rename does
+  // not on Windows).
+  std::error_code failed;
+  std::filesystem::rename(temp, resolved, failed);
+  if (failed) {
     delete_file(temp);
     return false;
   }

@@ -2,12 +2,15 @@
 #include "platform/profile.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+
+#include "platform/fs.h"
+#include "platform/process.h"
+#include "profile_cases.h"
 
 namespace {
 
@@ -16,7 +19,7 @@ namespace fs = std::filesystem;
 class ProfileTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("profile_test_" + std::to_string(::getpid()) + "_" +
+    dir_ = fs::temp_directory_path() / ("profile_test_" + std::to_string(platform::current_process_id()) + "_" +
                                         ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(dir_);
   }
@@ -91,11 +94,12 @@ TEST_F(ProfileTest, CutsToBufferSizeMinusOne) {
 
 TEST_F(ProfileTest, BareNameResolvesInSystemSettingsFolder) {
   write("PCIECfgInfo.ini", "[CfgSpaceInfo]\nCfgSpaceLength=268435456\n");
-  ::setenv("ZAM_SYSTEM_DIR", dir_.c_str(), 1);
-  EXPECT_EQ(platform::resolve_profile_path("PCIECfgInfo.ini"), (dir_ / "PCIECfgInfo.ini").string());
+  platform::set_environment("ZAM_SYSTEM_DIR", dir_.string());
+  EXPECT_EQ(platform::resolve_profile_path("PCIECfgInfo.ini"),
+            platform::join_path(dir_.string(), "PCIECfgInfo.ini"));
   EXPECT_EQ(platform::read_profile_string("CfgSpaceInfo", "CfgSpaceLength", "52428800", "PCIECfgInfo.ini"),
             "268435456");
-  ::unsetenv("ZAM_SYSTEM_DIR");
+  platform::unset_environment("ZAM_SYSTEM_DIR");
   // A path with a folder is used as given, foreign separators made native.
   EXPECT_EQ(platform::resolve_profile_path("ini\\KALIXapp.ini"), "ini/KALIXapp.ini");
 }
@@ -127,6 +131,17 @@ TEST_F(ProfileTest, WriteCreatesReplacesAppendsAndKeepsOtherLines) {
             "Four=4\r\n");
   EXPECT_EQ(platform::read_profile_string("A", "one", "", path), "111");
   EXPECT_FALSE(platform::write_profile_string("A", "K", "v", (dir_ / "no/such/folder/x.ini").string()));
+}
+
+// The shared table of profile files: our reader gives what the Windows functions give.
+TEST_F(ProfileTest, AgreesWithTheSharedTableOfProfileFiles) {
+  for (const auto& c : platform::testing::profile_cases) {
+    const std::string path = (dir_ / (std::string(c.name) + ".ini")).string();
+    if (c.content != nullptr) write(std::string(c.name) + ".ini", c.content);
+    EXPECT_EQ(platform::read_profile_string(c.section, c.key, c.default_value, path, c.buffer_size),
+              c.expected)
+        << c.name;
+  }
 }
 
 }  // namespace

@@ -19,7 +19,9 @@
 #include <string>
 #include <vector>
 
-#define QUILLET_API __attribute__((visibility("default")))
+#include "zam_export.h"
+
+#define QUILLET_API ZAM_EXPORT
 
 inline constexpr int32_t QUILLET_OK = 0;
 // The dialog could not be shown or answered (no answer left in a script, input closed,

@@ -21,7 +21,9 @@
 
 #include <cstdint>
 
-#define VEXO_API __attribute__((visibility("default")))
+#include "zam_export.h"
+
+#define VEXO_API ZAM_EXPORT
 
 // ---------------------------------------------------------------------------------------
 // Status codes

@@ -10,7 +10,7 @@
 
 #include "vexo.h"
 
-#define FAKE_PELLOR_API __attribute__((visibility("default")))
+#define FAKE_PELLOR_API ZAM_EXPORT
 
 struct fake_pellor_control {
   // Behaviour.

@@ -87,7 +87,7 @@ class parser {
         return;
       }
       if (values.size() == max_values) {
-        result_.refusal = format("too many values (at most %zu)\n", max_values);
+        result_.refusal = format("too many values (at most %d)\n", static_cast<int>(max_values));
         return;
       }
       values.push_back(static_cast<uint8_t>(*value));
@@ -146,8 +146,8 @@ class parser {
     if (!given) return;
     auto name = device_name_for(*given);
     if (!name) {
-      result_.refusal = format("device name too long (at most %zu characters): %s\n",
-                               device_path_buffer - 5, given->c_str());
+      result_.refusal = format("device name too long (at most %d characters): %s\n",
+                               static_cast<int>(device_path_buffer - 5), given->c_str());
       return;
     }
     o().device_name = *name;

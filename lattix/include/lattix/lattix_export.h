@@ -1,4 +1,6 @@
 // Export macro of the Lattix shared library.
 #pragma once
 
-#define LATTIX_API __attribute__((visibility("default")))
+#include "zam_export.h"
+
+#define LATTIX_API ZAM_EXPORT

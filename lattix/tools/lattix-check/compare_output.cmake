@@ -1,5 +1,8 @@
 # Runs lattix-check on a script and compares its standard output with a golden file.
-execute_process(COMMAND ${PROGRAM} ${SCRIPT} OUTPUT_VARIABLE actual RESULT_VARIABLE rc)
+# EMULATOR (wine for a Windows build) runs the program when given; a Windows program's
+# CRLF line ends compare equal to the golden file's LF.
+execute_process(COMMAND ${EMULATOR} ${PROGRAM} ${SCRIPT} OUTPUT_VARIABLE actual RESULT_VARIABLE rc)
+string(REPLACE "\r\n" "\n" actual "${actual}")
 file(READ ${EXPECTED} expected)
 if(NOT rc EQUAL ${EXIT_CODE})
   message(FATAL_ERROR "lattix-check exited with ${rc}, expected ${EXIT_CODE}")

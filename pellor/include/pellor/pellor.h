@@ -21,11 +21,9 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#if defined(_WIN32)
-#define PELLOR_API __declspec(dllexport)
-#else
-#define PELLOR_API __attribute__((visibility("default")))
-#endif
+#include "zam_export.h"
+
+#define PELLOR_API ZAM_EXPORT
 
 #ifdef __cplusplus
 #define PELLOR_STATIC_ASSERT(condition, text) static_assert(condition, text)

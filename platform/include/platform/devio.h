@@ -29,6 +29,8 @@
 #include <string_view>
 #include <vector>
 
+#include "zam_export.h"
+
 namespace platform {
 
 // Windows-style error codes reported by device control and the providers.
@@ -175,6 +177,8 @@ class inprocess_provider : public device_provider {
 };
 
 // Built-in providers, exposed for tests and diagnostics.
+// The operating system's own drivers: sysfs on POSIX, SetupAPI on Windows.
+std::shared_ptr<device_provider> make_system_provider();
 std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root = "/sys/bus/pci/devices");
 std::shared_ptr<device_provider> make_lab_provider(std::string socket_path);
 // The `ezusb-N` names on a real card through libusb (IDs from ZAM_USB_ID, default
@@ -188,6 +192,6 @@ void* local_device_registry();
 }  // namespace platform
 
 #define ZAM_SHARE_DEVICE_PROVIDERS()                                                  \
-  extern "C" __attribute__((visibility("default"))) void* zam_shared_device_registry() { \
+  extern "C" ZAM_EXPORT void* zam_shared_device_registry() {                      \
     return ::platform::detail::local_device_registry();                               \
   }

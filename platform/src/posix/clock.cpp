@@ -4,8 +4,6 @@
 #include <time.h>
 
 #include <chrono>
-#include <cmath>
-#include <cstdlib>
 #include <thread>
 
 namespace platform {
@@ -39,14 +37,6 @@ uint32_t tick_ms() {
   return static_cast<uint32_t>(ms);
 }
 
-double time_scale() {
-  const char* text = std::getenv("ZAM_TIME_SCALE");
-  if (text == nullptr || *text == '\0') return 1.0;
-  char* end = nullptr;
-  const double factor = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !std::isfinite(factor) || factor < 0.0) return 1.0;
-  return factor;
-}
 
 void sleep_ms(uint32_t ms) {
   const double scaled = static_cast<double>(ms) * time_scale();

@@ -202,4 +202,6 @@ std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root) {
   return std::make_shared<sysfs_provider>(std::move(sysfs_root));
 }
 
+std::shared_ptr<device_provider> make_system_provider() { return make_sysfs_provider(); }
+
 }  // namespace platform

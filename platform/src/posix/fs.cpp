@@ -1,25 +1,26 @@
 // Files and paths on POSIX.
-#include "platform/fs.h"
-
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <mutex>
+
+#include "../fs_native.h"
+#include "platform/fs.h"
 
 namespace platform {
-namespace {
+namespace detail {
 
-std::mutex hook_mutex;
-delete_hook current_hook;
+bool delete_file_native(const std::string& path, std::string& reason) {
+  if (unlink(path.c_str()) == 0) return true;
+  reason = std::strerror(errno);
+  return false;
+}
 
-char fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+}  // namespace detail
 
-}  // namespace
 
 std::string current_directory() {
   std::string buffer(4096, '\0');
@@ -41,21 +42,6 @@ bool create_folders(const std::string& path) {
     return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
   }
   return false;
-}
-
-std::string native_path(std::string path) {
-  for (auto& c : path) {
-    if (c == foreign_separator) c = native_separator;
-  }
-  return path;
-}
-
-std::string join_path(std::string_view folder, std::string_view name) {
-  if (folder.empty()) return std::string(name);
-  std::string joined(folder);
-  if (joined.back() != native_separator) joined += native_separator;
-  joined += name;
-  return joined;
 }
 
 bool file_exists(const std::string& path) {
@@ -105,60 +91,6 @@ bool make_symbolic_link(const std::string& target, const std::string& link, std:
   return false;
 }
 
-bool delete_file(const std::string& path, std::string* reason) {
-  delete_hook hook;
-  {
-    std::lock_guard lock(hook_mutex);
-    hook = current_hook;
-  }
-  std::string why;
-  bool ok;
-  if (hook) {
-    ok = hook(path, why);
-  } else {
-    ok = unlink(path.c_str()) == 0;
-    if (!ok) why = std::strerror(errno);
-  }
-  if (!ok && reason != nullptr) *reason = why;
-  return ok;
-}
-
-void set_delete_hook(delete_hook hook) {
-  std::lock_guard lock(hook_mutex);
-  current_hook = std::move(hook);
-}
-
-bool wildcard_match(std::string_view pattern, std::string_view name) {
-  // Iterative match with one backtrack point for the last "*": linear in practice and
-  // never recursive, whatever the pattern.
-  std::size_t p = 0, n = 0;
-  std::size_t star = std::string_view::npos, star_name = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
-      ++p;
-      ++n;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      star_name = n;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      n = ++star_name;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
-bool same_file_name(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (fold(a[i]) != fold(b[i])) return false;
-  }
-  return true;
-}
-
 bool try_list_folder(const std::string& folder, std::string_view pattern,
                      std::vector<std::string>* names, std::string* reason) {
   names->clear();
@@ -177,12 +109,6 @@ bool try_list_folder(const std::string& folder, std::string_view pattern,
   }
   closedir(dir);
   return true;
-}
-
-std::vector<std::string> list_folder(const std::string& folder, std::string_view pattern) {
-  std::vector<std::string> names;
-  try_list_folder(folder, pattern, &names, nullptr);
-  return names;
 }
 
 }  // namespace platform

@@ -15,7 +15,9 @@
 
 #include <stdint.h>
 
-#define ZAMLIB_API __attribute__((visibility("default")))
+#include "zam_export.h"
+
+#define ZAMLIB_API ZAM_EXPORT
 
 #define ZAMLIB_STATUS_SUCCESS 0x00000000u
 #define ZAMLIB_STATUS_OPEN_FAILED 0x80000004u

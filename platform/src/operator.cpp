@@ -1,12 +1,11 @@
 // Operator prompt backends: tty, auto, script:FILE and lab.
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
-#include "../operator_script.h"
+#include "console_input.h"
+#include "operator_script.h"
 #include "platform/lab_client.h"
 #include "platform/operator.h"
 
@@ -100,7 +99,7 @@ answer ask_lab(std::string_view caption, std::string_view text, buttons choice,
 std::string operator_backend() {
   const char* chosen = std::getenv("ZAM_OPERATOR");
   if (chosen != nullptr && *chosen != '\0') return chosen;
-  return isatty(STDIN_FILENO) ? "tty" : "auto";
+  return detail::standard_input_is_terminal() ? "tty" : "auto";
 }
 
 void reset_operator() { detail::reset_script(); }

@@ -1,4 +1,4 @@
-// Events and threads over the standard library.
+// Events and threads over the standard library (every backend).
 #include "platform/sync.h"
 
 #include <chrono>

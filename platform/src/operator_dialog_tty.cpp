@@ -1,8 +1,4 @@
 // Terminal dialogs: numbered menus and prompts, answers typed, time-outs and cancels honoured.
-#include <poll.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <iostream>
@@ -11,8 +7,9 @@
 #include <string>
 #include <thread>
 
-#include "../operator_dialog_backends.h"
-#include "../operator_dialog_reply.h"
+#include "console_input.h"
+#include "operator_dialog_backends.h"
+#include "operator_dialog_reply.h"
 
 namespace platform::detail {
 namespace {
@@ -51,13 +48,9 @@ line_status read_line(const dialog_request& request, const std::optional<steady:
     }
     if (cancelled(request)) return line_status::cancelled;
     if (deadline && steady::now() >= *deadline) return line_status::timed_out;
-    pollfd input{STDIN_FILENO, POLLIN, 0};
-    const int ready = ::poll(&input, 1, slice_ms(deadline));
-    if (ready < 0 && errno != EINTR) return line_status::closed;
-    if (ready <= 0) continue;
     char bytes[256];
-    const ssize_t got = ::read(STDIN_FILENO, bytes, sizeof bytes);
-    if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+    const long got = read_console_input(bytes, sizeof bytes, slice_ms(deadline));
+    if (got == console_nothing_yet) continue;
     if (got <= 0) return line_status::closed;
     typed_ahead.append(bytes, static_cast<std::size_t>(got));
   }

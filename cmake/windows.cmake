@@ -1,0 +1,35 @@
+# Windows build settings: Windows library names, GoogleTest built from source, the compiler's
+# runtime libraries copied beside the programs.
+
+# The folders the Windows build has so far. Left out: vexo, vexomin (built from vexo's
+# sources), fwtool (uses vexo) and the compliance programs (tests) until expat is built for the cross target;
+# the lab daemon (zamsim), the lab end-to-end tests, benchmarks and fuzzers, Linux tools.
+set(ZAM_WINDOWS_FOLDERS platform lattix pellor quillet zamlib zamdiag brumby)
+
+# The unit tests that build and pass under wine so far; the others still use POSIX calls
+# directly (pipes, fork, setenv) and wait for their own port.
+set(ZAM_WINDOWS_TESTS platform_test lattix_tests)
+
+# No libusb for the cross target: the EZ-USB names go to the Windows driver.
+set(ZAM_WITH_LIBUSB OFF CACHE BOOL "" FORCE)
+
+# vexo.dll, not libvexo.dll.
+set(CMAKE_SHARED_LIBRARY_PREFIX "")
+set(CMAKE_SHARED_MODULE_PREFIX "")
+set(CMAKE_IMPORT_LIBRARY_PREFIX "")
+
+# Debian ships GoogleTest as sources; build them for the cross target.
+set(ZAM_GOOGLETEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources for the cross build")
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+add_subdirectory(${ZAM_GOOGLETEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+set(GTest_FOUND TRUE)
+
+# The runtime DLLs of the compiler (libstdc++, libgcc, winpthread) beside the programs, so the
+# bin folder runs as it is, under wine or copied to a station.
+execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
+                OUTPUT_VARIABLE zam_libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
+get_filename_component(zam_gcc_dir ${zam_libstdcxx} DIRECTORY)
+file(GLOB zam_runtime_dlls ${zam_gcc_dir}/libstdc++-6.dll ${zam_gcc_dir}/libgcc_s_*.dll
+     ${CMAKE_FIND_ROOT_PATH}/lib/libwinpthread-1.dll)
+file(COPY ${zam_runtime_dlls} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})

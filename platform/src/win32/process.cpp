@@ -1,0 +1,165 @@
+// Processes on Windows: CreateProcessA, console control events, the environment, temp folders.
+#include <windows.h>
+
+#include <atomic>
+#include <cstdlib>
+
+#include "error_text.h"
+#include "platform/process.h"
+
+namespace platform {
+namespace {
+
+std::atomic<bool> stop_flag{false};
+
+BOOL WINAPI on_console_control(DWORD event) {
+  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+    stop_flag = true;
+    return TRUE;
+  }
+  return FALSE;
+}
+
+// One argument quoted as the C runtime's command-line parser reads it back.
+std::string quote_argument(const std::string& argument) {
+  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+  std::string quoted = "\"";
+  std::size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    quoted += c;
+  }
+  quoted.append(backslashes * 2, '\\');
+  return quoted + "\"";
+}
+
+std::string without_trailing_separator(std::string path) {
+  while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
+  return path;
+}
+
+}  // namespace
+
+int run_program(const std::vector<std::string>& argv, const environment_list& extra,
+                std::string* error) {
+  if (argv.empty()) {
+    if (error) *error = "no program given";
+    return -1;
+  }
+  std::string command_line;
+  for (const auto& argument : argv) {
+    if (!command_line.empty()) command_line += ' ';
+    command_line += quote_argument(argument);
+  }
+  // The child inherits this process's environment with the extra variables set; the
+  // parent's own values are restored afterwards.
+  environment_list saved;
+  for (const auto& [name, value] : extra) {
+    saved.emplace_back(name, get_environment(name));
+    set_environment(name, value);
+  }
+  STARTUPINFOA startup {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION child {};
+  const BOOL started = CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0,
+                                      nullptr, nullptr, &startup, &child);
+  const DWORD start_error = started ? 0 : GetLastError();
+  for (const auto& [name, value] : saved) {
+    if (value.empty()) {
+      unset_environment(name);
+    } else {
+      set_environment(name, value);
+    }
+  }
+  if (!started) {
+    if (error) *error = argv[0] + ": " + detail::windows_error_text(start_error);
+    return -1;
+  }
+  WaitForSingleObject(child.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(child.hProcess, &code);
+  CloseHandle(child.hThread);
+  CloseHandle(child.hProcess);
+  return static_cast<int>(code);  // the whole 32-bit status, as Windows reports it
+}
+
+int start_daemon(const std::function<int(const std::function<void()>& ready)>&,
+                 const std::string&, uint32_t, std::string* error) {
+  if (error) *error = "a background daemon cannot be forked on Windows; run the lab daemon on Linux";
+  return -1;
+}
+
+std::string program_folder() {
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  if (length == 0 || length == MAX_PATH) return {};
+  const std::string full(path, length);
+  const auto slash = full.find_last_of("/\\");
+  return slash == std::string::npos ? std::string() : full.substr(0, slash);
+}
+
+int current_process_id() { return static_cast<int>(GetCurrentProcessId()); }
+
+// Windows has no numeric user id; folders are private through their access lists instead.
+int current_user_id() { return 0; }
+
+bool process_alive(int pid) {
+  if (pid <= 0) return false;
+  const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  const bool alive = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+  CloseHandle(process);
+  return alive;
+}
+
+bool request_stop(int pid) {
+  if (pid <= 0) return false;
+  const HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, static_cast<DWORD>(pid));
+  if (process == nullptr) return false;
+  const bool stopped = TerminateProcess(process, 1) != 0;
+  CloseHandle(process);
+  return stopped;
+}
+
+void catch_stop_signals() { SetConsoleCtrlHandler(on_console_control, TRUE); }
+
+bool stop_requested() { return stop_flag; }
+
+std::string get_environment(const std::string& name) {
+  const char* value = std::getenv(name.c_str());
+  return value ? value : "";
+}
+
+// _putenv_s keeps the C runtime's copy (getenv) and the process block in step.
+void set_environment(const std::string& name, const std::string& value) {
+  _putenv_s(name.c_str(), value.c_str());
+}
+
+void unset_environment(const std::string& name) { _putenv_s(name.c_str(), ""); }
+
+std::string temp_directory() {
+  char path[MAX_PATH + 1] = {};
+  const DWORD length = GetTempPathA(sizeof path, path);
+  if (length == 0 || length > MAX_PATH) return ".";
+  return without_trailing_separator(std::string(path, length));
+}
+
+std::string runtime_directory() { return temp_directory(); }
+
+std::string make_temp_folder(const std::string& prefix) {
+  const std::string base = temp_directory() + "\\" + prefix + std::to_string(GetCurrentProcessId());
+  for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+    const std::string path = base + "-" + std::to_string(GetTickCount() + attempt);
+    if (CreateDirectoryA(path.c_str(), nullptr)) return path;
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return {};
+  }
+  return {};
+}
+
+}  // namespace platform
