@@ -1,13 +1,13 @@
 #!/usr/bin/env python3
-"""zamsuite on the lab: the default station with the compliant DUT (every data-link program
-passes, exit 0) and with one DUT fault (exactly the programs that catch it fail, exit 1).
-Both reports are parsed: the JUnit file against the structure of its schema, the HTML page
-with an HTML parser (every program present with its verdict). Then stand-in programs that
-crash, hang, write no log, cut their log off and write markup into it, run by --programs.
+"""zamsuite on the lab: the default station with the compliant DUT (every program passes,
+exit 0) and with DUT faults (exactly the programs that catch them fail, exit 1). Both reports
+are parsed: the JUnit file against the structure of its schema, the HTML page with an HTML
+parser (every program present with its verdict). Then stand-in programs that crash, hang,
+write no log, cut their log off and write markup into it, run by --programs.
 
-The three transaction programs are left out of the lab runs: the lab's DUT runs no
-application that makes the traffic they judge, and the link width program needs a DUT in a
-root port slot (its own campaign test covers it).
+The link width program judges a DUT plugged straight into a root port, so it runs on the
+dut-slot1 station (the default station puts the card between the root port and the DUT,
+where the program rightly fails).
 
 usage: zamsuite_reports_e2e.py ZAMSUITE STATIONS_DIR SETTINGS_DIR"""
 import html.parser
@@ -19,15 +19,15 @@ import tempfile
 import time
 import xml.etree.ElementTree as ET
 
-TXN_PROGRAMS = ["TXN_BFT_CompletionTimeout_EP", "TXN_BFT_NegotiatedLinkWidth", "TXN_BFT_RequestCompletion_EP"]
+LINK_WIDTH = "TXN_BFT_NegotiatedLinkWidth"
 PROGRAMS = [
-    "LinkRetrainOnRetryFail_EP_USW", "LinkRetrainOnRetryFail_EP_USW_No_Ack_Nack", "UndefinedDLLPEncoding_EP_USW",
+    "TXN_BFT_CompletionTimeout_EP", "TXN_BFT_RequestCompletion_EP", "LinkRetrainOnRetryFail_EP_USW", "LinkRetrainOnRetryFail_EP_USW_No_Ack_Nack", "UndefinedDLLPEncoding_EP_USW",
     "ReXmitOnNak_EP_USW", "ReplayNumTest_EP_USW", "ReplayTimerTest_EP_USW", "ReplayTLPOrder_EP_USW",
     "ReservedFieldsDLLPReceive_EP_USW", "WrongSeqNumInAckDLLP_EP_USW", "CorruptedDLLPs_EP_USW",
     "DuplicateTLPSeqNum_EP_USW", "BadLCRC_EP_USW",
 ]
-FAULT = "no-replay-on-nak"
-FAULT_FAILS = {"ReXmitOnNak_EP_USW", "ReplayNumTest_EP_USW"}
+FAULT = "no-replay-on-nak, wrong-completer-id"
+FAULT_FAILS = {"ReXmitOnNak_EP_USW", "ReplayNumTest_EP_USW", "TXN_BFT_RequestCompletion_EP"}
 
 failures = []
 
@@ -75,7 +75,8 @@ def check_junit(path, expected, programs=PROGRAMS):
         elif expected[name] == "failed":
             check(len(fails) >= 1, name + " carries its failed assertions")
             for f in fails:
-                check(f.get("type") == "FAILED" and f.get("message", "").startswith("DLL."), name + " failure names its assertion")
+                check(f.get("type") == "FAILED" and re.match(r"(DLL|TXN)\.", f.get("message", "")) is not None,
+                      name + " failure names its assertion")
                 check(bool((f.text or "").strip()), name + " failure has its log text")
         else:
             check(not fails and case.find("error") is None, name + " passed without failure or error")
@@ -156,6 +157,31 @@ STAND_INS = {
 }
 
 
+def station_copy(stations, name, tmp, fault=None):
+    """A copy of a lab station that names its topology by full path, with a DUT fault."""
+    with open(os.path.join(stations, name + ".station")) as f:
+        text = f.read().replace("Topology = %s.test" % name, "Topology = " + os.path.join(stations, name + ".test"))
+    if fault:
+        text = text.replace("[DUT]\n", "[DUT]\nFault = %s\n" % fault, 1)
+    path = os.path.join(tmp, "%s-%s.station" % (name, (fault or "compliant").replace(", ", "+")))
+    with open(path, "w") as f:
+        f.write(text)
+    return path
+
+
+def link_width(zamsuite, dat, tmp, stations):
+    """The link width program with the DUT in a root port slot: it passes when the DUT trains
+    to the slot's width, and fails when the DUT trains narrower than it could."""
+    for station, fault, verdict, code in (("dut-slot1", None, "passed", 0), ("dut-slot3", "trains-narrow", "failed", 1)):
+        out = os.path.join(tmp, "width-" + station)
+        result = run_suite(zamsuite, dat, out, "--station", station_copy(stations, station, tmp, fault),
+                           "--only", LINK_WIDTH, "--timeout", "120")
+        check(result.returncode == code, "%s on %s: exit %d (got %d)" % (LINK_WIDTH, station, code, result.returncode))
+        expected = {LINK_WIDTH: verdict}
+        check_junit(os.path.join(out, "junit.xml"), expected, [LINK_WIDTH])
+        check_html(os.path.join(out, "report.html"), expected, [LINK_WIDTH])
+
+
 def no_lab_left_after_time_limit(zamsuite, dat, tmp, station):
     """A program killed at its time limit on a lab of its own leaves no lab daemon behind."""
     folder = os.path.join(tmp, "hang")
@@ -211,14 +237,9 @@ def main():
                     '  <PCIEBaseAddress addr="E0000000"/>\n  <DUTSerrEnable v="1"/>\n  <ReplayCount n="3"/>\n'
                     '  <DUTConfig incr="0" offset="0" length="4"/>\n  <DUT vendorid="ABCD" deviceid="0020"/>\n'
                     '</VexoDat>\n' % settings)
-        with open(os.path.join(stations, "default.station")) as f:
-            station_text = f.read().replace("Topology = default.test",
-                                            "Topology = " + os.path.join(stations, "default.test"))
-        faulty = os.path.join(tmp, "faulty.station")
-        with open(faulty, "w") as f:
-            f.write(station_text.replace("[DUT]\n", "[DUT]\nFault = %s\n" % FAULT, 1))
+        faulty = station_copy(stations, "default", tmp, FAULT)
 
-        skip = ["--skip", ",".join(TXN_PROGRAMS), "--timeout", "120"]
+        skip = ["--skip", LINK_WIDTH, "--timeout", "120"]
         good = run_suite(zamsuite, dat, os.path.join(tmp, "good"), "--station",
                          os.path.join(stations, "default.station"), *skip)
         check(good.returncode == 0, "compliant DUT: exit 0 (got %d)" % good.returncode)
@@ -226,6 +247,8 @@ def main():
         all_pass = {p: "passed" for p in PROGRAMS}
         check_junit(os.path.join(tmp, "good", "junit.xml"), all_pass)
         check_html(os.path.join(tmp, "good", "report.html"), all_pass)
+
+        link_width(zamsuite, dat, tmp, stations)
 
         bad = run_suite(zamsuite, dat, os.path.join(tmp, "bad"), "--station", faulty, *skip)
         check(bad.returncode == 1, "faulty DUT: exit 1 (got %d)" % bad.returncode)
