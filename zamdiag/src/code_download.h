@@ -4,15 +4,14 @@
 
 #include <string>
 
+#include "boot_image.h"
+#include "intel_hex.h"
 #include "tool_context.h"
 
 namespace zamdiag {
 
 // The Intel Hex text is read in one block of at most this many bytes.
 inline constexpr std::size_t max_hex_file = 65536;
-inline constexpr std::size_t max_hex_record = 16;
-// The driver's record write carries an 8-bit length: longer boot records go in pieces.
-inline constexpr std::size_t max_code_piece = 255;
 
 // -H <file>: writes the data records, in order, and lets the new code run.
 int download_intel_hex(tool_context& tool, const std::string& path);
