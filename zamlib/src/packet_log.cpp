@@ -41,7 +41,9 @@ void packet_log::record(const char* direction, const uint32_t* words, uint32_t l
     if ((t == tlp::type_cfg0 || t == tlp::type_cfg1) && tlp::length_field(words[0]) == 1) {
       pending_.direction = direction;
       pending_.length = std::min(length, max_pending_bytes);
-      pending_.words.assign(words, words + (pending_.length + 3) / 4);
+      // Only the whole words: the bytes of a partial last word may lie past the buffer
+      // (they are past `length`), and neither printing nor pairing reads them.
+      pending_.words.assign(words, words + pending_.length / 4);
       has_pending_ = true;
       return;
     }

@@ -31,7 +31,7 @@ class packet_log {
  private:
   struct pending_request {
     std::string direction;
-    std::vector<uint32_t> words;  // whole and partial words received, bounded
+    std::vector<uint32_t> words;  // the whole words received, bounded
     uint32_t length = 0;
   };
   struct config_entry {

@@ -132,7 +132,7 @@ uint32_t card_standin::serve(uint32_t code, const uint8_t* in, uint32_t in_lengt
     const std::vector<uint8_t> packet = std::move(requests_.front());
     requests_.pop_front();
     if (packet.size() > out_capacity) return platform::error::insufficient_buffer;
-    std::memcpy(out, packet.data(), packet.size());
+    if (!packet.empty()) std::memcpy(out, packet.data(), packet.size());  // an empty transfer may have no buffer
     returned = static_cast<uint32_t>(packet.size());
     return platform::error::success;
   }
