@@ -131,7 +131,25 @@ recorded() {  # verdict prefix, test name, run, passed, failed: the record dialo
   printf '%s%s\n\nTotal Number of Tests Run: %s\n\n     Number of Tests Passed: %s\n     Number of Tests Failed: %s' "$@"
 }
 
-# 4. Interactive from the menus: "Bridges Request Resources", one case chosen alone (it runs
+# 4. Interactive from the menus. First answered on standard input (ZAM_OPERATOR=tty, as
+#    scripts/demo does): "Base Test Cases", "Simple Requests" alone (opening the card powers
+#    the system), Exit, Exit; the verdict and the record are printed.
+write_ini 0 1
+rm -rf "$bench/Logs"
+start_lab ""
+(cd "$bench" && printf '2\n3\n27\n10\n' | ZAMSIM_SOCKET="$sock" ZAM_OPERATOR=tty timeout 120 "$bin/fwtool" >fwtool.out 2>&1)
+status=$?
+stop_lab
+[[ $status == 0 ]] || fail "fwtool's menus on standard input ended with exit $status"
+contains "$bench/fwtool.out" "===  ===
+Test Passed
+
+===  ===
+$(recorded 'Passed:    ' 'Simple Requests' 1 1 0)
+" "the case chosen on standard input"
+quiet_case "Simple Requests"
+
+#    Then "Bridges Request Resources", one case chosen alone (it runs
 #    without power prompts; opening the card powers the system), then the category's "Run All
 #    Tests": before each case the operator is asked to power the system down and on, and
 #    does; every case passes and the results list holds the five. Then Exit, Exit.
@@ -164,12 +182,15 @@ done
 #    scaled like every lab delay), a retry status on the first response, a device that
 #    never answers, and a card that answers nothing at all.
 write_ini 0 1
-run_menus "9,2,2000,OK,OK,3,0,2,OK,OK,4,OK,OK,5,OK,OK,6,10"
+#    A delay above 2000 ms is refused and asked for again.
+run_menus "9,2,2001,2000,OK,OK,3,0,2,OK,OK,4,OK,OK,5,OK,OK,6,10"
 packets() { echo "$bench/logs/$1.packets"; }
 # Worst case: the late first answer is taken (the firmware reads on from the same function
 # instead of timing it out and moving to the next device); the case passes cleanly.
 name="Worst Case Device Response Time"
 contains "$ops" 'operator: number dialog "": "Enter the delay after reset to when the device first responds to a configuration cycle in MS.
+Delay in MS" -> scripted "2001"
+operator: number dialog "": "Enter the delay after reset to when the device first responds to a configuration cycle in MS.
 Delay in MS" -> scripted "2000"' "$name: the delay dialog"
 contains "$ops" "$(recorded 'Passed:    ' "$name" 1 1 0)" "$name"
 quiet_case "$name"
