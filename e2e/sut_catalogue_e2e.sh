@@ -98,11 +98,11 @@ status=$(run_case LegacyTestCases/Case_2_2_Simple.test)
 "$bin/zamsim" show --socket "$sock" | grep -q "Power On the System Under Test" || fail "the operator was not asked to power on"
 stop_lab
 
-# From here on fwtool runs its menus, every menu and prompt answered by the lab's virtual
-# operator from the station's [Operator] Answers (messages take an answer line too); the
-# operator's log in the daemon's log holds each dialog's text.
-run_menus() {  # answers; leaves the daemon's log in $bench/operator.log
-  rm -rf "$bench/Logs" "$bench/logs"
+# fwtool's menus with every menu and prompt answered by the lab's virtual operator from the
+# station's [Operator] Answers (messages take an answer line too); the operator's lines in
+# the daemon's log hold each dialog's text and answer.
+run_menus() {  # answers; leaves this run's daemon log in $bench/operator.log
+  rm -rf "$bench/Logs" "$bench/logs" "$sock.log"
   start_lab "" "$1"
   (cd "$bench" && ZAMSIM_SOCKET="$sock" ZAM_OPERATOR=lab timeout 120 "$bin/fwtool" </dev/null >fwtool.out 2>&1)
   local status=$?
