@@ -15,9 +15,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const std::vector<std::string> both{"{4d36e97d-e325-11ce-bfc1-08002be10318}",
                                              "PCI\\VEN_8086"};
   const std::string& path = file.write(data, size);
-  brumby::inf_matches(path, none);
-  brumby::inf_matches(path, guid);
-  brumby::inf_matches(path, both);
-  brumby::pnf_companion(std::string(reinterpret_cast<const char*>(data), size < 64 ? size : 64));
+  std::string reason;
+  brumby::inf_matches(path, none, &reason);
+  brumby::inf_matches(path, guid, &reason);
+  brumby::inf_matches(path, both, &reason);
+  // The first bytes as a file name, against an INF name and against itself.
+  const std::string name(reinterpret_cast<const char*>(data), size < 64 ? size : 64);
+  brumby::is_pnf_companion("oem12.inf", name);
+  brumby::is_pnf_companion(name, name);
   return 0;
 }

@@ -24,7 +24,12 @@ int main(int argc, char** argv) {
   if (status == VEXO_STATUS_SUCCESS) std::printf("mode %u\n", static_cast<unsigned>(mode));
   if (card != nullptr) CloseDevice(card);
   if (port != nullptr) CloseDevice(port);
-  if (dut != nullptr) CloseDevice(dut);
+  if (dut != nullptr) {
+    // OpenDevice made the DUT's parent record; its user frees it.
+    VEXO_DEVICE_HANDLE_t parent = nullptr;
+    if (GetParentDevice(dut, &parent) == VEXO_STATUS_SUCCESS && parent != nullptr) CloseDevice(parent);
+    CloseDevice(dut);
+  }
   if (framework != nullptr) CloseVEXO(framework);
   return status == VEXO_STATUS_SUCCESS ? 0 : static_cast<int>((status & 0xFF) == 0 ? 0x80 : status & 0xFF);
 }

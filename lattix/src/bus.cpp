@@ -7,10 +7,6 @@ bus::bus(device* const* devices, int count) {
   for (int i = 0; i < count && i < kSlots; ++i) slots_[i] = devices ? devices[i] : nullptr;
 }
 
-device* bus::getDevice(int slot) const {
-  return slot >= 0 && slot < kSlots ? slots_[slot] : nullptr;
-}
-
 void bus::setDevice(int slot, device* dev) {
   if (slot >= 0 && slot < kSlots) slots_[slot] = dev;
 }

@@ -26,12 +26,6 @@ device::device(const device& other) = default;
 device& device::operator=(const device& other) = default;
 device::~device() = default;
 
-configSpace* device::getFunction(uint8_t fn) const {
-  return fn < kMaxFunctions ? functions_[fn].get() : nullptr;
-}
-
-bool device::isFunction(uint8_t fn) const { return getFunction(fn) != nullptr; }
-
 bool device::isBridge(uint8_t fn) const {
   const configSpace* space = getFunction(fn);
   return space && (space->rawValue(LX_HEADER_TYPE, 1) & LX_HEADER_TYPE_MASK) != 0;

@@ -14,7 +14,7 @@ class LATTIX_API bus {
   bus(device* const* devices, int count);
 
   // Null for an empty slot or a slot outside 0..31. The bus does not own its devices.
-  device* getDevice(int slot) const;
+  device* getDevice(int slot) const { return slot >= 0 && slot < kSlots ? slots_[slot] : nullptr; }
   void setDevice(int slot, device* dev);
 
  private:

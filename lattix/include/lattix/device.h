@@ -49,8 +49,9 @@ class LATTIX_API device {
   // depth counts the bridges above, and nothing deeper than kMaxHierarchyDepth is reset.
   virtual void resetTree(bool hot, int depth);
 
-  bool isFunction(uint8_t fn) const;
-  configSpace* getFunction(uint8_t fn) const;
+  bool isFunction(uint8_t fn) const { return getFunction(fn) != nullptr; }
+  // Inline: routing looks up every function of every device on each bus a request crosses.
+  configSpace* getFunction(uint8_t fn) const { return fn < kMaxFunctions ? functions_[fn].get() : nullptr; }
   bool isBridge(uint8_t fn) const;
 
   // Raw bridge header registers.

@@ -1,17 +1,13 @@
 // Parsing the DUT's fault names into flags.
 #include "dut/dut_faults.h"
 
-#include <utility>
-
-#include "station/name_list.h"
+#include "station/fault_flags.h"
 
 namespace zamsim {
 namespace {
 
-using flag_of = bool& (*)(dut_faults&);
-
-const std::vector<std::pair<std::string, flag_of>>& table() {
-  static const std::vector<std::pair<std::string, flag_of>> names = {
+const fault_flag_table<dut_faults>& table() {
+  static const fault_flag_table<dut_faults> names = {
       {"no-replay-on-nak", [](dut_faults& f) -> bool& { return f.link.no_replay_on_nak; }},
       {"no-replay-rollover", [](dut_faults& f) -> bool& { return f.link.no_replay_rollover; }},
       {"no-replay-timer", [](dut_faults& f) -> bool& { return f.link.no_replay_timer; }},
@@ -34,29 +30,12 @@ const std::vector<std::pair<std::string, flag_of>>& table() {
 }  // namespace
 
 const std::vector<std::string>& dut_fault_names() {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> n;
-    for (const auto& [name, flag] : table()) n.push_back(name);
-    return n;
-  }();
+  static const std::vector<std::string> names = fault_flag_names(table());
   return names;
 }
 
 bool parse_dut_faults(const std::string& text, dut_faults& out, std::string& error) {
-  for (const std::string& name : split_names(text)) {
-    bool known = false;
-    for (const auto& [candidate, flag] : table()) {
-      if (candidate == name) {
-        flag(out) = true;
-        known = true;
-      }
-    }
-    if (!known) {
-      error = "unknown fault \"" + name + "\"";
-      return false;
-    }
-  }
-  return true;
+  return parse_fault_flags(text, table(), out, error);
 }
 
 }  // namespace zamsim

@@ -1,17 +1,13 @@
 // Parsing the firmware's fault names into flags.
 #include "firmware/firmware_faults.h"
 
-#include <utility>
-
-#include "station/name_list.h"
+#include "station/fault_flags.h"
 
 namespace zamsim {
 namespace {
 
-using flag_of = bool& (*)(firmware_faults&);
-
-const std::vector<std::pair<std::string, flag_of>>& table() {
-  static const std::vector<std::pair<std::string, flag_of>> names = {
+const fault_flag_table<firmware_faults>& table() {
+  static const fault_flag_table<firmware_faults> names = {
       {"no-subordinate-fixup", [](firmware_faults& f) -> bool& { return f.no_subordinate_fixup; }},
       {"reuse-secondary-bus", [](firmware_faults& f) -> bool& { return f.reuse_secondary_bus; }},
       {"bars-4k-aligned", [](firmware_faults& f) -> bool& { return f.bars_4k_aligned; }},
@@ -29,29 +25,12 @@ const std::vector<std::pair<std::string, flag_of>>& table() {
 }  // namespace
 
 const std::vector<std::string>& firmware_fault_names() {
-  static const std::vector<std::string> names = [] {
-    std::vector<std::string> n;
-    for (const auto& [name, flag] : table()) n.push_back(name);
-    return n;
-  }();
+  static const std::vector<std::string> names = fault_flag_names(table());
   return names;
 }
 
 bool parse_firmware_faults(const std::string& text, firmware_faults& out, std::string& error) {
-  for (const std::string& name : split_names(text)) {
-    bool known = false;
-    for (const auto& [candidate, flag] : table()) {
-      if (candidate == name) {
-        flag(out) = true;
-        known = true;
-      }
-    }
-    if (!known) {
-      error = "unknown fault \"" + name + "\"";
-      return false;
-    }
-  }
-  return true;
+  return parse_fault_flags(text, table(), out, error);
 }
 
 }  // namespace zamsim

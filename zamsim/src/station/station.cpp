@@ -67,10 +67,14 @@ const std::map<std::string, std::set<std::string>>& known_keys() {
   static const std::map<std::string, std::set<std::string>> keys = {
       {"station", {"name", "topology", "configbase", "configlength", "memorybase", "memorylimit", "iobase", "iolimit"}},
       {"rootport", {"device", "slot", "maxwidth", "negotiatedwidth"}},
-      {"card", {"device", "port", "mode", "nextbootmode", "maxwidth"}},
+      {"card",
+       {"device", "port", "mode", "nextbootmode", "maxwidth", "firmwareversion", "dipswitches", "linkstatea",
+        "linkstateb", "delayscanwindow", "powercycleatstart"}},
       {"dut", {"device", "maxwidth", "negotiatedwidth", "fault"}},
       {"knownendpoint", {"device"}},
       {"operator", {"answers"}},
+      {"sut", {"rootcomplex", "memorybase", "memorylimit", "iobase", "iolimit"}},
+      {"firmware", {"fault"}},
   };
   return keys;
 }

@@ -110,6 +110,17 @@ TEST_F(StationFileTest, OperatorAnswersAreCommaSeparated) {
   EXPECT_TRUE(s->warnings.empty());
 }
 
+TEST_F(StationFileTest, EveryKeyTheLabReadsLoadsWithoutWarnings) {
+  std::string error;
+  const auto s = load_station(
+      write("[Station]\nTopology=t\n[Card]\nMode=1\nNextBootMode=1\nFirmwareVersion=0x010203\nDipSwitches=1\n"
+            "LinkStateA=1\nLinkStateB=2\nDelayScanWindow=1\nPowerCycleAtStart=0\n[SUT]\nRootComplex=t\n"
+            "MemoryBase=0x80000000\nMemoryLimit=0xFEBFFFFF\nIOBase=0x1000\nIOLimit=0xFFFF\n[Firmware]\nFault=\n"),
+      error);
+  ASSERT_TRUE(s) << error;
+  EXPECT_TRUE(s->warnings.empty()) << s->warnings.front();
+}
+
 TEST(StationNumberTest, ParsesDecimalAndHex) {
   EXPECT_EQ(parse_number("42"), 42u);
   EXPECT_EQ(parse_number("0x1F"), 31u);
