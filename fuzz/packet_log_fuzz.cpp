@@ -30,11 +30,9 @@ struct exact_buffer {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   zamlib_testing::card_standin card;
   zamlib::usb_link link("ezusb-0", [](uint32_t) {});
-  size_t lines = 0;
   zamlib::packet_log log([&](const std::string& text) {
     // Every piece of the log is whole lines.
     if (text.empty() || text.back() != '\n') std::abort();
-    ++lines;
   });
   zamlib::card_interface hardware(link, log);
   if (hardware.init(0) != ZAMLIB_STATUS_SUCCESS) std::abort();
