@@ -11,8 +11,8 @@ out=$(STEP_LOG_DIR=$work/logs STEP_HEARTBEAT_S=1 bash -c "source '$scripts/steps
 [[ "$out" =~ ^'-- quick one'$'\n''   done in '[01]' s'$ ]] || fail "quick step: $out"
 
 out=$(STEP_LOG_DIR=$work/logs STEP_HEARTBEAT_S=1 bash -c "source '$scripts/steps.sh'; \
-  step 'slow one' bash -c 'echo compiling part 1; sleep 3; echo compiling part 2'")
-echo "$out" | grep -qE '^   \.\.\. [0-9]+ s: compiling part 1$' || fail "no progress line: $out"
+  step 'slow one' bash -c 'echo compiling step 1; sleep 3; echo compiling step 2'")
+echo "$out" | grep -qE '^   \.\.\. [0-9]+ s: compiling step 1$' || fail "no progress line: $out"
 echo "$out" | tail -n 1 | grep -qE '^   done in [0-9]+ s$' || fail "slow step end: $out"
 
 STEP_LOG_DIR=$work/logs STEP_TAIL_LINES=3 bash -c "source '$scripts/steps.sh'; \
