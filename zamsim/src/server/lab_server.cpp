@@ -205,7 +205,12 @@ void lab_server::serve_client(std::shared_ptr<platform::stream_connection> clien
     }
     if (stop_pending_) stopping_ = true;
   }
-  client->close();
+  {
+    // serve() shuts client sockets down under this lock when it stops; closing under it too
+    // keeps that shutdown off a descriptor number already closed and perhaps reused.
+    std::lock_guard lock(clients_mutex_);
+    client->close();
+  }
   --active_clients_;
 }
 
