@@ -1,7 +1,8 @@
 // A full discovery scan (bus 0-254, device 0-31, function 0-7: 65,280 reads of 64 bytes)
-// through Pellor's configuration table against the lab daemon, next to the same scan sent
-// straight to the lab's configuration driver, and a bare round trip of the same request
-// and answer sizes between two processes as the baseline.
+// through Pellor's configuration table against the lab daemon (on the connection's shared
+// channel, and kept on the socket), next to the same scan sent straight to the lab's
+// configuration driver, and a bare socket round trip of the same request and answer sizes
+// between two processes as the baseline.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -47,8 +48,11 @@ lab_session& session() {
   return s;
 }
 
-void BM_ScanThroughPellor(benchmark::State& state) {
+// The scan through Pellor, with the lab connection on its shared channel (the default) or
+// kept on the socket (`over_socket`, as ZAMSIM_CHANNEL=socket does), in the same run.
+void scan_through_pellor(benchmark::State& state, bool over_socket) {
   session();
+  if (over_socket) platform::set_environment("ZAMSIM_CHANNEL", "socket");
   platform::library_handle lib = platform::load_library("Pellor.dll");
   CONFIG_DRIVER_INTERFACE_t table{};
   reinterpret_cast<ConfigDriver_GetInterface_fn>(platform::find_symbol(lib, "ConfigDriver_GetInterface"))(&table);
@@ -65,7 +69,11 @@ void BM_ScanThroughPellor(benchmark::State& state) {
   }
   state.counters["reads_per_second"] = benchmark::Counter(static_cast<double>(reads), benchmark::Counter::kIsRate);
   platform::unload_library(lib);
+  if (over_socket) platform::unset_environment("ZAMSIM_CHANNEL");
 }
+
+void BM_ScanThroughPellor(benchmark::State& state) { scan_through_pellor(state, false); }
+void BM_ScanThroughPellorOverSocket(benchmark::State& state) { scan_through_pellor(state, true); }
 
 void BM_ScanStraightToDriver(benchmark::State& state) {
   session();
@@ -137,6 +145,7 @@ BENCHMARK(BM_BareTwoProcessRoundTrip)->Unit(benchmark::kMillisecond)->Iterations
 #endif
 
 BENCHMARK(BM_ScanStraightToDriver)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ScanThroughPellorOverSocket)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ScanThroughPellor)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace

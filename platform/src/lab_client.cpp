@@ -2,12 +2,18 @@
 #include "platform/lab_client.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/devio.h"
 
 namespace platform {
 
 lab_client::lab_client(std::string socket_path) : socket_path_(std::move(socket_path)) {}
+
+lab_client::~lab_client() {
+  // The daemon waits on the channel, not the socket: say goodbye so that it lets go at once.
+  if (channel_.valid()) channel_.post_request(shared_channel::request_kind::closing);
+}
 
 uint32_t lab_client::default_wait_ms() {
   const char* text = std::getenv("ZAMSIM_TIMEOUT_MS");
@@ -19,6 +25,68 @@ uint32_t lab_client::default_wait_ms() {
     }
   }
   return 10000;
+}
+
+namespace {
+
+bool channel_switched_off() {
+  const char* choice = std::getenv("ZAMSIM_CHANNEL");
+  return choice != nullptr && std::strcmp(choice, "socket") == 0;
+}
+
+}  // namespace
+
+void lab_client::fail() {
+  channel_ = shared_channel();
+  connection_.close();
+  broken_ = true;
+}
+
+bool lab_client::send_on_socket(const lab::request_header& header, const void* in, uint32_t in_length,
+                                const void* data_buffer, uint32_t wait) {
+  const auto head = lab::encode(header);
+  return connection_.write_all(head.data(), head.size(), wait) == io_status::ok &&
+         (in_length == 0 || connection_.write_all(in, in_length, wait) == io_status::ok) &&
+         (data_buffer == nullptr ||
+          connection_.write_all(data_buffer, header.output_capacity, wait) == io_status::ok);
+}
+
+// Asks the daemon for a shared channel; a daemon or system without them answers with an
+// error, and the connection keeps to its socket.
+void lab_client::open_channel(uint32_t wait) {
+  if (!send_on_socket(lab::request_header{lab::magic, static_cast<uint32_t>(lab::operation::open_shared_channel),
+                                          0, 0, 0, 0, wait},
+                      nullptr, 0, nullptr, wait)) {
+    fail();
+    return;
+  }
+  uint8_t answer_bytes[lab::answer_header_size];
+  shared_channel channel;
+  if (shared_channel::receive_with(connection_, answer_bytes, sizeof answer_bytes, wait, channel) != io_status::ok ||
+      lab::decode_answer(answer_bytes).returned != 0) {
+    fail();
+    return;
+  }
+  channel_wanted_ = false;  // asked once per connection
+  if (lab::decode_answer(answer_bytes).error == error::success) channel_ = std::move(channel);
+}
+
+bool lab_client::call_through_channel(const lab::request_header& header, const void* in, uint32_t in_length,
+                                      const void* data_buffer, void* out, lab::answer_header& answer,
+                                      uint32_t wait) {
+  uint8_t* request = channel_.request_area();
+  const auto head = lab::encode(header);
+  std::memcpy(request, head.data(), head.size());
+  if (in_length > 0) std::memcpy(request + head.size(), in, in_length);
+  if (data_buffer != nullptr) std::memcpy(request + head.size() + in_length, data_buffer, header.output_capacity);
+  channel_.post_request(shared_channel::request_kind::in_area);
+  if (channel_.wait_answer(wait, [this] { return connection_.peer_closed(); }) != io_status::ok) return false;
+  const uint8_t* reply = channel_.answer_area();
+  answer = lab::decode_answer(reply);
+  // The daemon's answer is held to what we asked for, as on the socket.
+  if (answer.returned > header.output_capacity) return false;
+  if (answer.returned > 0) std::memcpy(out, reply + lab::answer_header_size, answer.returned);
+  return true;
 }
 
 uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, const void* in,
@@ -40,33 +108,52 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
       broken_ = true;
       return error::device_not_connected;
     }
+    channel_wanted_ = shared_channel::supported() && !channel_switched_off();
   }
   // The daemon bounds the request by its own time-out; we wait a little longer for the
   // answer to travel, and never without limit.
   const uint32_t wait = timeout_ms == infinite_timeout || timeout_ms > 0xFFFFFFFFu - 1000
                             ? default_wait_ms()
                             : timeout_ms + 1000;
-  lab::request_header header{lab::magic, static_cast<uint32_t>(op), handle, code, sent_length,
-                             out_capacity, timeout_ms};
-  const auto head = lab::encode(header);
+  // A connection that makes a second request is likely to make many more.
+  if (++requests_ >= 2 && channel_wanted_) {
+    open_channel(wait);
+    if (broken_) return error::device_not_connected;
+  }
+  const lab::request_header header{lab::magic, static_cast<uint32_t>(op), handle, code, sent_length,
+                                   out_capacity, timeout_ms};
+  const void* data = data_buffer ? out : nullptr;
+  lab::answer_header answer;
+  if (channel_.valid() && lab::request_header_size + sent_length <= shared_channel::area_size &&
+      lab::answer_header_size + out_capacity <= shared_channel::area_size) {
+    if (!call_through_channel(header, in, in_length, data, out, answer, wait)) {
+      fail();
+      return error::device_not_connected;
+    }
+    returned = answer.returned;
+    return answer.error;
+  }
+  // Too large for the channel: the daemon is told to read this one from the socket.
+  if (channel_.valid()) channel_.post_request(shared_channel::request_kind::on_socket);
   uint8_t answer_bytes[lab::answer_header_size];
-  if (connection_.write_all(head.data(), head.size(), wait) != io_status::ok ||
-      (in_length > 0 && connection_.write_all(in, in_length, wait) != io_status::ok) ||
-      (data_buffer && connection_.write_all(out, out_capacity, wait) != io_status::ok) ||
+  if (!send_on_socket(header, in, in_length, data, wait) ||
       connection_.read_exact(answer_bytes, sizeof answer_bytes, wait) != io_status::ok) {
-    connection_.close();
-    broken_ = true;
+    fail();
     return error::device_not_connected;
   }
-  const lab::answer_header answer = lab::decode_answer(answer_bytes);
+  answer = lab::decode_answer(answer_bytes);
   if (answer.returned > out_capacity ||
       (answer.returned > 0 && connection_.read_exact(out, answer.returned, wait) != io_status::ok)) {
-    connection_.close();
-    broken_ = true;
+    fail();
     return error::device_not_connected;
   }
   returned = answer.returned;
   return answer.error;
+}
+
+bool lab_client::on_shared_channel() const {
+  std::lock_guard lock(mutex_);
+  return channel_.valid();
 }
 
 std::string lab_client::connect_error() const {

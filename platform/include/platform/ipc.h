@@ -32,6 +32,8 @@ class stream_connection {
   // Ends both directions, waking a thread blocked on this connection.
   void shutdown();
   void close();
+  // The operating system's descriptor, for the platform's own backends.
+  int descriptor() const { return fd_; }
 
  private:
   int fd_ = -1;

@@ -8,14 +8,20 @@
 
 #include "platform/ipc.h"
 #include "platform/lab_protocol.h"
+#include "platform/shared_channel.h"
 
 namespace platform {
 
 class lab_client {
  public:
   explicit lab_client(std::string socket_path);
+  ~lab_client();
+  lab_client(const lab_client&) = delete;
+  lab_client& operator=(const lab_client&) = delete;
 
-  // Sends one request and waits for its answer. Returns the answer's error code, or
+  // Sends one request and waits for its answer. From the second request of a connection on,
+  // requests go through a shared channel where the daemon and the system offer one
+  // (ZAMSIM_CHANNEL=socket keeps them on the socket). Returns the answer's error code, or
   // error::device_not_connected when the daemon cannot be reached, closed the connection
   // or did not answer in time; after such a failure every later call fails at once.
   uint32_t call(lab::operation op, uint32_t handle, uint32_t code, const void* in,
@@ -30,6 +36,9 @@ class lab_client {
   // Why the last connection attempt failed (empty when it did not fail).
   std::string connect_error() const;
 
+  // Whether requests now go through a shared channel.
+  bool on_shared_channel() const;
+
   // How long a request with no time-out of its own may wait for the daemon
   // (ZAMSIM_TIMEOUT_MS, default 10000).
   static uint32_t default_wait_ms();
@@ -40,6 +49,16 @@ class lab_client {
   stream_connection connection_;
   bool broken_ = false;
   std::string connect_error_;
+  shared_channel channel_;
+  bool channel_wanted_ = true;   // false once refused, or when ZAMSIM_CHANNEL=socket
+  uint32_t requests_ = 0;        // on this connection
+
+  void open_channel(uint32_t wait);
+  bool send_on_socket(const lab::request_header& header, const void* in, uint32_t in_length,
+                      const void* data_buffer, uint32_t wait);
+  bool call_through_channel(const lab::request_header& header, const void* in, uint32_t in_length,
+                            const void* data_buffer, void* out, lab::answer_header& answer, uint32_t wait);
+  void fail();
 };
 
 }  // namespace platform

@@ -1,6 +1,7 @@
 // The lab wire protocol between the devio lab provider and the zamsim daemon.
 //
-// One Unix stream socket. A request is a little-endian frame: magic, operation, handle,
+// One Unix stream socket, and on Linux a shared channel beside it for the requests of a
+// busy connection (platform/shared_channel.h): the same frames, in shared memory. A request is a little-endian frame: magic, operation, handle,
 // control code, input length, output capacity, time-out in ms (seven 32-bit words), then the
 // input bytes. An answer is: Windows-style error code, bytes returned (two 32-bit words),
 // then exactly that many output bytes. The daemon checks every length before it reads and
@@ -34,6 +35,8 @@ enum class operation : uint32_t {
   inject_request = 11,    // input: one request's wire bytes for the card's bulk pipe 1
   take_completions = 12,  // output: the completions written to pipe 0 so far, each as a
                           // 32-bit little-endian length and its bytes
+  open_shared_channel = 13,  // the answer carries a shared channel (see shared_channel.h);
+                             // later requests of this connection go through it
 };
 
 // Control codes whose data buffer goes to the driver (METHOD_IN_DIRECT, the low two bits
@@ -72,7 +75,7 @@ inline uint32_t get_le32(const uint8_t* at) {
 inline bool well_formed(const request_header& h) {
   return h.magic == magic && h.input_length <= max_input && h.output_capacity <= max_output &&
          h.operation >= static_cast<uint32_t>(operation::list_interfaces) &&
-         h.operation <= static_cast<uint32_t>(operation::take_completions);
+         h.operation <= static_cast<uint32_t>(operation::open_shared_channel);
 }
 
 inline std::array<uint8_t, request_header_size> encode(const request_header& h) {

@@ -2,6 +2,7 @@
 #include "server/lab_server.h"
 
 #include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "platform/lab_protocol.h"
@@ -169,40 +170,120 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
   return status;
 }
 
+// Reads one frame from the socket and answers it there; false when the client is to be
+// closed (gone, too slow, or malformed).
+bool lab_server::serve_socket_frame(platform::stream_connection& client, const uint8_t* head_first_byte,
+                                    request_buffers& buffers) {
+  uint8_t head[lab::request_header_size];
+  head[0] = *head_first_byte;
+  if (client.read_exact(head + 1, sizeof head - 1, frame_timeout_ms) != platform::io_status::ok) return false;
+  const lab::request_header request = lab::decode_request(head);
+  // Every length is checked before anything is read or allocated; a malformed frame
+  // closes this client only.
+  if (!lab::well_formed(request)) {
+    report_malformed(request);
+    return false;
+  }
+  buffers.input.resize(request.input_length);
+  if (request.input_length > 0 &&
+      client.read_exact(buffers.input.data(), buffers.input.size(), frame_timeout_ms) != platform::io_status::ok) {
+    return false;  // the client went away in the middle of its request
+  }
+  if (request.operation == static_cast<uint32_t>(lab::operation::open_shared_channel)) {
+    return open_shared_channel(client, buffers);
+  }
+  const uint32_t status = handle(request.operation, request.handle, request.code, buffers.input,
+                                 request.output_capacity, buffers.output, request.timeout_ms,
+                                 [&client] { return client.peer_closed(); });
+  const auto answer = lab::encode(lab::answer_header{status, static_cast<uint32_t>(buffers.output.size())});
+  return client.write_all(answer.data(), answer.size(), frame_timeout_ms) == platform::io_status::ok &&
+         (buffers.output.empty() ||
+          client.write_all(buffers.output.data(), buffers.output.size(), frame_timeout_ms) == platform::io_status::ok);
+}
+
+// Hands the client a shared channel with the answer; where none can be made the answer says
+// so and the client keeps to the socket.
+bool lab_server::open_shared_channel(platform::stream_connection& client, request_buffers& buffers) {
+  std::string error;
+  platform::shared_channel channel =
+      platform::shared_channel::supported() ? platform::shared_channel::create(&error) : platform::shared_channel();
+  if (!channel.valid()) {
+    const auto refusal = lab::encode(lab::answer_header{platform::error::not_supported, 0});
+    return client.write_all(refusal.data(), refusal.size(), frame_timeout_ms) == platform::io_status::ok;
+  }
+  const auto answer = lab::encode(lab::answer_header{platform::error::success, 0});
+  if (channel.send_with(client, answer.data(), answer.size(), frame_timeout_ms) != platform::io_status::ok) {
+    return false;
+  }
+  buffers.channel = std::move(channel);
+  return true;
+}
+
+// Serves the request the client posted in its shared channel; false when the client is to
+// be closed. The frame is copied out of the shared area before it is checked or used: the
+// client can change that memory at any time.
+bool lab_server::serve_channel_request(platform::stream_connection& client, request_buffers& buffers) {
+  platform::shared_channel& channel = buffers.channel;
+  const uint8_t* area = channel.request_area();
+  uint8_t head[lab::request_header_size];
+  std::memcpy(head, area, sizeof head);
+  const lab::request_header request = lab::decode_request(head);
+  if (!lab::well_formed(request) || request.input_length > platform::shared_channel::area_size - sizeof head ||
+      request.output_capacity > platform::shared_channel::area_size - lab::answer_header_size ||
+      request.operation == static_cast<uint32_t>(lab::operation::open_shared_channel)) {
+    report_malformed(request);
+    return false;
+  }
+  buffers.input.assign(area + sizeof head, area + sizeof head + request.input_length);
+  const uint32_t status = handle(request.operation, request.handle, request.code, buffers.input,
+                                 request.output_capacity, buffers.output, request.timeout_ms,
+                                 [&client] { return client.peer_closed(); });
+  uint8_t* reply = channel.answer_area();
+  const auto answer = lab::encode(lab::answer_header{status, static_cast<uint32_t>(buffers.output.size())});
+  std::memcpy(reply, answer.data(), answer.size());
+  if (!buffers.output.empty()) std::memcpy(reply + answer.size(), buffers.output.data(), buffers.output.size());
+  channel.post_answer();
+  return true;
+}
+
+void lab_server::report_malformed(const lab::request_header& request) {
+  std::printf("zamsim: malformed frame from a client (magic 0x%08X, operation %u, lengths %u/%u); closing it\n",
+              request.magic, request.operation, request.input_length, request.output_capacity);
+  std::fflush(stdout);
+}
+
 void lab_server::serve_client(std::shared_ptr<platform::stream_connection> client) {
-  std::vector<uint8_t> input, output;
+  request_buffers buffers;
   while (!stopping_) {
-    uint8_t head[lab::request_header_size];
-    // Idle clients may wait as long as they like between requests; the stop flag is
-    // checked every quarter second.
-    const auto first = client->read_exact(head, 1, 250);
-    if (first == platform::io_status::timed_out) continue;
-    if (first != platform::io_status::ok ||
-        client->read_exact(head + 1, sizeof head - 1, frame_timeout_ms) != platform::io_status::ok) {
-      break;
+    bool keep = true;
+    if (buffers.channel.valid()) {
+      // Idle clients may wait as long as they like between requests; the stop flag and the
+      // client's socket are looked at every quarter second.
+      const auto kind = buffers.channel.wait_request(250);
+      if (!kind) {
+        if (client->peer_closed()) break;
+        continue;
+      }
+      if (*kind == static_cast<uint32_t>(platform::shared_channel::request_kind::in_area)) {
+        keep = serve_channel_request(*client, buffers);
+      } else if (*kind == static_cast<uint32_t>(platform::shared_channel::request_kind::on_socket)) {
+        uint8_t first = 0;
+        keep = client->read_exact(&first, 1, frame_timeout_ms) == platform::io_status::ok &&
+               serve_socket_frame(*client, &first, buffers);
+      } else if (*kind == static_cast<uint32_t>(platform::shared_channel::request_kind::closing)) {
+        keep = false;
+      } else {
+        std::printf("zamsim: a client posted an unknown request kind %u; closing it\n", *kind);
+        std::fflush(stdout);
+        keep = false;
+      }
+    } else {
+      uint8_t first = 0;
+      const auto status = client->read_exact(&first, 1, 250);
+      if (status == platform::io_status::timed_out) continue;
+      keep = status == platform::io_status::ok && serve_socket_frame(*client, &first, buffers);
     }
-    const lab::request_header request = lab::decode_request(head);
-    // Every length is checked before anything is read or allocated; a malformed frame
-    // closes this client only.
-    if (!lab::well_formed(request)) {
-      std::printf("zamsim: malformed frame from a client (magic 0x%08X, operation %u, lengths %u/%u); closing it\n",
-                  request.magic, request.operation, request.input_length, request.output_capacity);
-      std::fflush(stdout);
-      break;
-    }
-    input.resize(request.input_length);
-    if (request.input_length > 0 &&
-        client->read_exact(input.data(), input.size(), frame_timeout_ms) != platform::io_status::ok) {
-      break;  // the client went away in the middle of its request
-    }
-    const uint32_t status =
-        handle(request.operation, request.handle, request.code, input, request.output_capacity, output,
-               request.timeout_ms, [&client] { return client->peer_closed(); });
-    const auto answer = lab::encode(lab::answer_header{status, static_cast<uint32_t>(output.size())});
-    if (client->write_all(answer.data(), answer.size(), frame_timeout_ms) != platform::io_status::ok ||
-        (!output.empty() && client->write_all(output.data(), output.size(), frame_timeout_ms) != platform::io_status::ok)) {
-      break;
-    }
+    if (!keep) break;
     if (stop_pending_) stopping_ = true;
   }
   {

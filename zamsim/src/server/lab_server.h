@@ -13,6 +13,8 @@
 #include "drivers/drivers.h"
 #include "station/lab_station.h"
 #include "platform/ipc.h"
+#include "platform/lab_protocol.h"
+#include "platform/shared_channel.h"
 
 namespace zamsim {
 
@@ -38,7 +40,18 @@ class lab_server {
   static constexpr std::size_t max_clients = 64;
 
  private:
+  // What one client's thread keeps between requests.
+  struct request_buffers {
+    std::vector<uint8_t> input, output;
+    platform::shared_channel channel;  // valid once the client asked for one
+  };
+
   void serve_client(std::shared_ptr<platform::stream_connection> client);
+  bool serve_socket_frame(platform::stream_connection& client, const uint8_t* head_first_byte,
+                          request_buffers& buffers);
+  bool open_shared_channel(platform::stream_connection& client, request_buffers& buffers);
+  bool serve_channel_request(platform::stream_connection& client, request_buffers& buffers);
+  static void report_malformed(const platform::lab::request_header& request);
 
   lab_station& station_;
   driver_set drivers_;
