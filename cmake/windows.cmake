@@ -1,14 +1,28 @@
 # Windows build settings: Windows library names, GoogleTest built from source, the compiler's
 # runtime libraries copied beside the programs.
 
-# The folders the Windows build has so far. Left out: vexo, vexomin (built from vexo's
-# sources), fwtool (uses vexo) and the compliance programs (tests) until expat is built for the cross target;
-# the lab daemon (zamsim), the lab end-to-end tests, benchmarks and fuzzers, Linux tools.
-set(ZAM_WINDOWS_FOLDERS platform lattix pellor quillet zamlib zamdiag brumby)
+# The folders the Windows build has. Left out: the lab daemon (zamsim), the suite runner
+# (zamsuite), the lab end-to-end tests, benchmarks and fuzzers, Linux tools.
+set(ZAM_WINDOWS_FOLDERS platform lattix pellor vexo quillet vexomin zamlib tests fwtool zamdiag brumby)
+
+# expat, built for the target from Debian's sources by scripts/windows-expat (run by
+# scripts/bootstrap --windows) into build/deps/<triplet>, which the toolchain searches. It is
+# a static library: its header must not declare the functions as DLL imports.
+find_package(EXPAT)
+if(NOT EXPAT_FOUND)
+  message(FATAL_ERROR "expat for ${ZAM_MINGW_TRIPLE} not found in ${ZAM_WINDOWS_DEPS_DIR}: "
+                      "run scripts/bootstrap --windows (or scripts/windows-expat)")
+endif()
+set_property(TARGET EXPAT::EXPAT APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS XML_STATIC)
 
 # The unit tests that build and pass under wine so far; the others still use POSIX calls
-# directly (pipes, fork, setenv) and wait for their own port.
-set(ZAM_WINDOWS_TESTS platform_test lattix_tests)
+# directly (pipes, fork, terminals) and wait for their own port.
+set(ZAM_WINDOWS_TESTS platform_test lattix_tests vexo_test vexo_card_test vexo_exports_test
+    vexo_device_test vexo_ui_test vexomin_test vexomin_exports_test fwtool_test compliance_skeleton_test)
+
+# The build tree's absolute paths as test programs under wine see them (wine's drive Z: is the
+# Linux root): a path the suite turns into a Windows path ("/" made "\\") stays absolute.
+set(ZAM_HOST_PATH_PREFIX "Z:")
 
 # No libusb for the cross target: the EZ-USB names go to the Windows driver.
 set(ZAM_WITH_LIBUSB OFF CACHE BOOL "" FORCE)
@@ -31,5 +45,5 @@ execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libstdc++-6.dll
                 OUTPUT_VARIABLE zam_libstdcxx OUTPUT_STRIP_TRAILING_WHITESPACE)
 get_filename_component(zam_gcc_dir ${zam_libstdcxx} DIRECTORY)
 file(GLOB zam_runtime_dlls ${zam_gcc_dir}/libstdc++-6.dll ${zam_gcc_dir}/libgcc_s_*.dll
-     ${CMAKE_FIND_ROOT_PATH}/lib/libwinpthread-1.dll)
+     /usr/${ZAM_MINGW_TRIPLE}/lib/libwinpthread-1.dll)
 file(COPY ${zam_runtime_dlls} DESTINATION ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +13,7 @@
 #include "lattix/script_parser.h"
 #include "lattix/topology.h"
 #include "vexomin.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -45,15 +44,17 @@ TEST(CheckReportsTest, EveryReportForAFaultyEnumeration) {
   write(*handler, 1, 0, 0x50, 0x00000003, true, 0x1);  // ASPM L0s and L1 left on
   write(*handler, 0, 0, 0x18, 0x00000100, false);  // subordinate below secondary
 
-  const auto path = std::filesystem::temp_directory_path() / ("fwtool_checks_" + std::to_string(::getpid()));
+  const auto path = std::filesystem::temp_directory_path() / ("fwtool_checks_" + std::to_string(platform::current_process_id()));
   std::filesystem::remove(path);
   VEXO_LOG_HANDLE_t log = nullptr;
-  ASSERT_EQ(CreateLog(nullptr, &log, VEXO_LOG_TYPE_RAW_TEXT, path.c_str(), 0), VEXO_STATUS_SUCCESS);
+  ASSERT_EQ(CreateLog(nullptr, &log, VEXO_LOG_TYPE_RAW_TEXT, path.string().c_str(), 0), VEXO_STATUS_SUCCESS);
   EXPECT_TRUE(fwtool::run_checks(*handler, fwtool::run_settings{}, log));
   CloseLog(log);
-  std::ifstream in(path);
   std::ostringstream text;
-  text << in.rdbuf();
+  {
+    std::ifstream in(path);  // closed before the file is removed (Windows refuses otherwise)
+    text << in.rdbuf();
+  }
   std::filesystem::remove(path);
 
   const std::string golden = std::string(FWTOOL_TESTDATA_DIR) + "/faulty_enumeration.log";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "fwtool_fixture.h"
+#include "platform/fs.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ TEST_F(HardwareBindingTest, FailuresEndTheProgramWithTheirStatus) {
   write_ini("[DLL]\nDLLName=missing.dll\n");
   answers("EXIT\n");
   EXPECT_EQ(run_menus(out, err), 4);
-  EXPECT_EQ(err, "Failed to open DLL file " + folder_.string() + "/missing.dll. Exiting.\n");
+  EXPECT_EQ(err, "Failed to open DLL file " + platform::join_path(folder_.string(), "missing.dll") + ". Exiting.\n");
 
   write_ini("[DLL]\nDLLName=no_close.dll\n");
   answers("EXIT\n");

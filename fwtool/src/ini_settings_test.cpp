@@ -47,10 +47,14 @@ TEST(IniSettingsTest, NumbersThatDoNotParseKeepTheirDefaultWithAWarning) {
   std::ofstream(path) << "[TimingParameters]\nDriverInitTimeout=-1\nTrafficStopTimeout=soon\n"
                          "FirstRequestTimeout=99999999999\n[CustomOptions]\nAutomateRunAll=15 ms\n";
   fwtool::run_settings s;
-  char buffer[1024] = {};
-  std::FILE* warnings = fmemopen(buffer, sizeof buffer - 1, "w");
+  std::FILE* warnings = std::tmpfile();
+  ASSERT_NE(warnings, nullptr);
   fwtool::read_ini_settings(path.string(), s, warnings);
+  std::rewind(warnings);
+  char buffer[1024] = {};
+  const std::size_t got = std::fread(buffer, 1, sizeof buffer - 1, warnings);
   std::fclose(warnings);
+  EXPECT_LT(got, sizeof buffer - 1);
   EXPECT_EQ(s.driver_init_timeout_ms, 30000u);
   EXPECT_EQ(s.traffic_stop_timeout_ms, 30000u);
   EXPECT_EQ(s.first_request_timeout_ms, 30000u);

@@ -18,7 +18,7 @@ class MenusTest : public FwtoolTest {
   MenusTest() {
     CreateUI(nullptr, &menu_ui_, VEXO_UI_TYPE_DIALOG);
     CreateUI(nullptr, &run_ui_, VEXO_UI_TYPE_DIALOG);
-    CreateLog(nullptr, &log_, VEXO_LOG_TYPE_RAW_TEXT, (folder_ / "main.log").c_str(), 0);
+    CreateLog(nullptr, &log_, VEXO_LOG_TYPE_RAW_TEXT, (folder_ / "main.log").string().c_str(), 0);
   }
   ~MenusTest() override {
     CloseLog(log_);

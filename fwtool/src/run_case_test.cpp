@@ -177,7 +177,7 @@ TEST_F(RunCaseTest, FirstResponseBehavioursAsTheCardSeesThem) {
   VEXO_UI_HANDLE_t ui = nullptr;
   CreateUI(nullptr, &ui, VEXO_UI_TYPE_DIALOG);
   VEXO_LOG_HANDLE_t log = nullptr;
-  CreateLog(nullptr, &log, VEXO_LOG_TYPE_RAW_TEXT, (folder_ / "main.log").c_str(), 0);
+  CreateLog(nullptr, &log, VEXO_LOG_TYPE_RAW_TEXT, (folder_ / "main.log").string().c_str(), 0);
   fwtool::run_settings settings;
   settings.automated = true;
   settings.script_dir = (folder_ / "Tests" / "Cases").string();

@@ -1,14 +1,13 @@
 // Test support for fwtool: bench folder, card stand-in firmware, operator answers.
 #include "fwtool_fixture.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <fstream>
 #include <sstream>
+#include <stdexcept>
 
 #include "fwtool_app.h"
 #include "platform/devio.h"
+#include "platform/process.h"
 
 ZAM_SHARE_DEVICE_PROVIDERS()
 
@@ -23,19 +22,35 @@ std::vector<std::vector<uint32_t>> small_firmware(uint32_t command_data) {
           config_write(0, 0, 0, 0x04, 3, command_data, 0x3), config_write(0, 0, 0, 0xFC, 4, 0x01000000, 0x1)};
 }
 
+namespace {
+
+// Places a built library in the bench folder under the name the tool looks for (a link, or a
+// copy where the system refuses links to an unprivileged user).
+void place_library(const fs::path& built, const fs::path& placed) {
+  std::error_code refused;
+  fs::create_symlink(built, placed, refused);
+  if (refused) fs::copy_file(built, placed);
+}
+
+fs::path library_file(const fs::path& folder, const std::string& stem) {
+  return folder / (std::string(FWTOOL_LIBRARY_PREFIX) + stem + FWTOOL_LIBRARY_SUFFIX);
+}
+
+}  // namespace
+
 FwtoolTest::FwtoolTest() {
-  char pattern[] = "/tmp/fwtool_test_XXXXXX";
-  folder_ = ::mkdtemp(pattern);
+  folder_ = platform::make_temp_folder("fwtool_test_");
+  if (folder_.empty()) throw std::runtime_error("no temporary folder");
   previous_ = fs::current_path();
   fs::current_path(folder_);
-  fs::create_symlink(fs::path(FWTOOL_LIBRARY_DIR) / "libzamlib.so", folder_ / "libzamlib.so");
-  fs::create_symlink(fs::path(FWTOOL_LIBRARY_DIR) / "libfake_zamlib_no_close.so", folder_ / "libno_close.so");
-  fs::create_symlink(fs::path(FWTOOL_LIBRARY_DIR) / "libfake_zamlib_no_tlp.so", folder_ / "libno_tlp.so");
-  ::setenv("ZAM_TIME_SCALE", "0.001", 1);
+  place_library(FWTOOL_ZAMLIB_FILE, library_file(folder_, "zamlib"));
+  place_library(FWTOOL_NO_CLOSE_FILE, library_file(folder_, "no_close"));
+  place_library(FWTOOL_NO_TLP_FILE, library_file(folder_, "no_tlp"));
+  platform::set_environment("ZAM_TIME_SCALE", "0.001");
 }
 
 FwtoolTest::~FwtoolTest() {
-  ::unsetenv("ZAM_TIME_SCALE");
+  platform::unset_environment("ZAM_TIME_SCALE");
   fs::current_path(previous_);
   fs::remove_all(folder_);
 }
@@ -69,8 +84,9 @@ void FwtoolTest::queue_firmware(const std::vector<std::vector<uint32_t>>& reques
   for (const auto& r : requests) card_.queue_request(r);
 }
 
+// Read as text, as the tool wrote it: on Windows its CR LF line ends read as "\n".
 std::string FwtoolTest::read(const std::string& relative) const {
-  std::ifstream in(folder_ / relative, std::ios::binary);
+  std::ifstream in(folder_ / relative);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();

@@ -1,10 +1,12 @@
-// Operator prompt backends: tty, auto, script:FILE and lab.
+// Operator prompt backends: tty (the person at the station), auto, script:FILE and lab.
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
 #include "console_input.h"
+#include "operator_person.h"
+#include "operator_reply.h"
 #include "operator_script.h"
 #include "platform/lab_client.h"
 #include "platform/operator.h"
@@ -12,55 +14,14 @@
 namespace platform {
 namespace {
 
-// Maps a typed or scripted reply (a label or a 1-based button number) to an offered answer.
-answer match_reply(const std::string& reply, const std::vector<answer>& offered) {
-  const std::string text = detail::trim_reply(reply);
-  if (text.empty()) return answer::none;
-  char* end = nullptr;
-  const long number = std::strtol(text.c_str(), &end, 10);
-  if (end != text.c_str() && *end == '\0') {
-    if (number >= 1 && static_cast<std::size_t>(number) <= offered.size()) return offered[number - 1];
-    return answer::none;
-  }
-  const answer named = parse_answer(text);
-  for (answer a : offered) {
-    if (a == named) return a;
-  }
-  return answer::none;
-}
-
-std::string offered_text(const std::vector<answer>& offered) {
-  std::string text;
-  for (std::size_t i = 0; i < offered.size(); ++i) {
-    if (i) text += "  ";
-    text += "[" + std::to_string(i + 1) + "] " + std::string(answer_label(offered[i]));
-  }
-  return text;
-}
-
-answer ask_tty(std::string_view caption, std::string_view text, const std::vector<answer>& offered) {
-  std::cout << "\n=== " << caption << " ===\n" << text << "\n";
-  for (;;) {
-    std::cout << offered_text(offered) << " > " << std::flush;
-    std::string reply;
-    if (!std::getline(std::cin, reply)) {
-      std::cerr << "operator: input closed; prompt \"" << caption << "\" left unanswered\n";
-      return answer::none;
-    }
-    const answer a = match_reply(reply, offered);
-    if (a != answer::none) return a;
-    std::cout << "Please type one of the numbers or labels shown.\n";
-  }
-}
-
 answer ask_script(const std::string& path, std::string_view caption,
                   const std::vector<answer>& offered) {
   const std::optional<std::string> reply = detail::next_script_answer(path, caption);
   if (!reply) return answer::none;
-  const answer a = match_reply(*reply, offered);
+  const answer a = detail::match_reply(*reply, offered);
   if (a == answer::none) {
     std::cerr << "operator: answer \"" << *reply << "\" of script " << path
-              << " is not one of " << offered_text(offered) << " for prompt \"" << caption
+              << " is not one of " << detail::offered_text(offered) << " for prompt \"" << caption
               << "\"\n";
   }
   return a;
@@ -110,7 +71,7 @@ answer ask_operator(std::string_view caption, std::string_view text, buttons cho
   const bool named = chosen != nullptr && *chosen != '\0';
   const std::string backend = operator_backend();
 
-  if (backend == "tty") return ask_tty(caption, text, offered);
+  if (backend == "tty") return detail::ask_person(caption, text, choice);
   if (backend.rfind("script:", 0) == 0) return ask_script(backend.substr(7), caption, offered);
   if (backend == "lab") return ask_lab(caption, text, choice, offered);
   if (backend == "auto") {

@@ -101,7 +101,8 @@ TEST_F(ProfileTest, BareNameResolvesInSystemSettingsFolder) {
             "268435456");
   platform::unset_environment("ZAM_SYSTEM_DIR");
   // A path with a folder is used as given, foreign separators made native.
-  EXPECT_EQ(platform::resolve_profile_path("ini\\KALIXapp.ini"), "ini/KALIXapp.ini");
+  EXPECT_EQ(platform::resolve_profile_path("ini\\KALIXapp.ini"), platform::join_path("ini", "KALIXapp.ini"));
+  EXPECT_EQ(platform::resolve_profile_path("ini/KALIXapp.ini"), platform::join_path("ini", "KALIXapp.ini"));
 }
 
 TEST_F(ProfileTest, WriteCreatesReplacesAppendsAndKeepsOtherLines) {

@@ -8,6 +8,7 @@
 #include "platform/operator.h"
 #include "trace_builder.h"
 #include "txn_programs.h"
+#include "platform/process.h"
 
 namespace zam_test {
 namespace {
@@ -17,8 +18,8 @@ using vexo_test::trace_builder;
 class CompletionTimeout : public SkeletonTest {
  protected:
   void SetUp() override {
-    setenv("ZAM_TIME_SCALE", "0.0001", 1);
-    setenv("ZAM_OPERATOR", "auto", 1);
+    platform::set_environment("ZAM_TIME_SCALE", "0.0001");
+    platform::set_environment("ZAM_OPERATOR", "auto");
     platform::reset_operator();
     // The DUT's 64-bit memory read, then the host's configuration read.
     fake.trace = trace_builder{}
@@ -28,8 +29,8 @@ class CompletionTimeout : public SkeletonTest {
     space.put32(dut_address, 0x100, 0x00010001);  // AER, last
   }
   void TearDown() override {
-    unsetenv("ZAM_TIME_SCALE");
-    unsetenv("ZAM_OPERATOR");
+    platform::unset_environment("ZAM_TIME_SCALE");
+    platform::unset_environment("ZAM_OPERATOR");
     platform::reset_operator();
   }
   int programmed() const {
@@ -101,7 +102,7 @@ TEST_F(CompletionTimeout, NoNonPostedRequestAndACancelledPrompt) {
 
   const std::string answers = folder.file("answers");
   vexo_test::write_file(answers, "Cancel\n");
-  setenv("ZAM_OPERATOR", ("script:" + answers).c_str(), 1);
+  platform::set_environment("ZAM_OPERATOR", "script:" + answers);
   platform::reset_operator();
   EXPECT_EQ(TXN_BFT_CompletionTimeout_EP_program().body(run), 0x80000003u);
   EXPECT_NE(log_text().find("status = \"ABORT\">\nFAIL- User did not start an application the DUT "

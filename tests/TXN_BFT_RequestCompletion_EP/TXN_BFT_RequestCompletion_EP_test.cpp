@@ -8,6 +8,7 @@
 #include "platform/operator.h"
 #include "trace_builder.h"
 #include "txn_programs.h"
+#include "platform/process.h"
 
 namespace zam_test {
 namespace {
@@ -17,14 +18,14 @@ using vexo_test::trace_builder;
 class RequestCompletion : public SkeletonTest {
  protected:
   void SetUp() override {
-    setenv("ZAM_TIME_SCALE", "0.0001", 1);
-    setenv("ZAM_OPERATOR", "auto", 1);
+    platform::set_environment("ZAM_TIME_SCALE", "0.0001");
+    platform::set_environment("ZAM_OPERATOR", "auto");
     platform::reset_operator();
     set_express_registers(0, 0x0008);  // Unsupported Request Detected
   }
   void TearDown() override {
-    unsetenv("ZAM_TIME_SCALE");
-    unsetenv("ZAM_OPERATOR");
+    platform::unset_environment("ZAM_TIME_SCALE");
+    platform::unset_environment("ZAM_OPERATOR");
     platform::reset_operator();
   }
   // An Unsupported Request completion from the DUT (3:0.0), then a memory read it sent.

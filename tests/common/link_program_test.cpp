@@ -12,6 +12,7 @@
 #include "retrain.h"
 #include "skeleton_fixture.h"
 #include "trace_builder.h"
+#include "platform/process.h"
 
 namespace zam_test {
 namespace {
@@ -212,8 +213,8 @@ TEST_F(LinkPrograms, ReplayTLPOrderWithoutAnExpressCapabilityAborts) {
 
 class ActionCountPoll : public LinkPrograms {
  protected:
-  void SetUp() override { setenv("ZAM_TIME_SCALE", "0.0001", 1); }
-  void TearDown() override { unsetenv("ZAM_TIME_SCALE"); }
+  void SetUp() override { platform::set_environment("ZAM_TIME_SCALE", "0.0001"); }
+  void TearDown() override { platform::unset_environment("ZAM_TIME_SCALE"); }
 };
 
 TEST_F(ActionCountPoll, GivesUpOnACountThatNeverReachesZero) {

@@ -1,10 +1,19 @@
 // The shared library's exports, found by name as programs and tools bind them.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <type_traits>
+
 #include "platform/library.h"
 #include "vexo.h"
 
 namespace {
+
+// OpenVEXO's typed name: its uint64_t is unsigned long on LP64 systems ('m') and unsigned long
+// long on Windows ('y').
+constexpr const char* open_vexo_symbol = std::is_same_v<uint64_t, unsigned long>
+                                             ? "_Z8OpenVEXOPPvimPKcS2_"
+                                             : "_Z8OpenVEXOPPviyPKcS2_";
 
 TEST(VexoExportsTest, NamesAndTypedSignaturesAreExported) {
   platform::library_handle library = platform::load_library(VEXO_LIBRARY_FILE);
@@ -19,7 +28,7 @@ TEST(VexoExportsTest, NamesAndTypedSignaturesAreExported) {
   for (const char* symbol : {"_Z9StartTestPvPKc", "_Z9StartTestPvPKcPK15VEXO_TEST_NUM_tjS_",
                              "_Z13StartTestCasePvPKc", "_Z9CreateLogPvPS_jPKcj",
                              "_Z10WriteToLogPviPKcz", "_Z9LogAssertPviPK15VEXO_TEST_NUM_tPKc",
-                             "_Z8OpenVEXOPPvimPKcS2_", "_Z9CloseVEXOPv",
+                             open_vexo_symbol, "_Z9CloseVEXOPv",
                              "_Z19ParseCmdLineOptionsiPKPKcPcS3_"}) {
     EXPECT_NE(platform::find_symbol(library, symbol), nullptr) << symbol;
   }

@@ -27,6 +27,20 @@ std::size_t find_attribute(const std::string& text, std::string_view name, std::
 
 }  // namespace
 
+std::string console_text(std::string captured) {
+#ifdef _WIN32
+  std::string text;
+  text.reserve(captured.size());
+  for (std::size_t i = 0; i < captured.size(); ++i) {
+    if (captured[i] == '\r' && i + 1 < captured.size() && captured[i + 1] == '\n') continue;
+    text += captured[i];
+  }
+  return text;
+#else
+  return captured;
+#endif
+}
+
 std::vector<std::string> attribute_values(const std::string& text, std::string_view name) {
   std::vector<std::string> values;
   for (std::size_t value = find_attribute(text, name, 0); value != std::string::npos;

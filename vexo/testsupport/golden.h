@@ -23,6 +23,10 @@ std::string mask_machine_numbers(const std::string& xml);
 
 // Compares text with testdata/<name>. With VEXO_UPDATE_GOLDEN=1 in the environment the file
 // is rewritten instead (review the diff before committing it).
+// Captured console output as text: the C runtime of Windows writes a line end to a console
+// stream as CR LF, which reads here as "\n"; elsewhere the text is returned as it is.
+std::string console_text(std::string captured);
+
 ::testing::AssertionResult matches_golden(const std::string& name, const std::string& text);
 
 }  // namespace vexo_test

@@ -7,6 +7,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "platform/fs.h"
+#include "platform/process.h"
+
 namespace vexo_test {
 
 temp_folder::temp_folder() {
@@ -25,22 +28,27 @@ temp_folder::temp_folder() {
     had_system_dir_ = true;
     previous_system_dir_ = system;
   }
-  setenv("ZAM_SYSTEM_DIR", system_dir().c_str(), 1);
+  platform::set_environment("ZAM_SYSTEM_DIR", system_dir().string());
 }
 
 temp_folder::~temp_folder() {
   std::filesystem::current_path(previous_current_);
   if (had_system_dir_) {
-    setenv("ZAM_SYSTEM_DIR", previous_system_dir_.c_str(), 1);
+    platform::set_environment("ZAM_SYSTEM_DIR", previous_system_dir_);
   } else {
-    unsetenv("ZAM_SYSTEM_DIR");
+    platform::unset_environment("ZAM_SYSTEM_DIR");
   }
   std::error_code ignored;
   std::filesystem::remove_all(path_, ignored);
 }
 
+std::string temp_folder::file(const std::string& name) const {
+  return platform::native_path((path_ / name).string());
+}
+
+// Read as text, as the logs were written: on Windows their CR LF line ends read as "\n".
 std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path);
   std::ostringstream content;
   content << in.rdbuf();
   return content.str();

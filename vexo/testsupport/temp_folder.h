@@ -17,7 +17,8 @@ class temp_folder {
 
   const std::filesystem::path& path() const { return path_; }
   std::filesystem::path system_dir() const { return path_ / "system"; }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  // The file's path with native separators, as the framework builds it.
+  std::string file(const std::string& name) const;
 
  private:
   std::filesystem::path path_;

@@ -1,15 +1,14 @@
 // The dialog kind of operator input, answered by a script: gate, retries, time-outs, workers.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "platform/operator.h"
-#include "vexomin.h"
-
+#include "platform/process.h"
 #include "platform/testing/scripted_operator.h"
+#include "platform/testing/silent_keyboard.h"
+#include "vexomin.h"
 
 namespace {
 
@@ -86,7 +85,7 @@ TEST_F(DialogUserInputTest, GetIntegerAsksAgainUntilTheNumberFits) {
 }
 
 TEST_F(DialogUserInputTest, AutoOperatorGetsTheMinimumWithoutLooping) {
-  ::setenv("ZAM_OPERATOR", "auto", 1);
+  platform::set_environment("ZAM_OPERATOR", "auto");
   uint32_t value = 0;
   EXPECT_EQ(GetInteger(ui_, &title, &prompt, &value, 0, 2000, 3, 0, 1), VEXO_STATUS_SUCCESS);
   EXPECT_EQ(value, 3u);
@@ -157,11 +156,9 @@ TEST_F(DialogUserInputTest, WorkerModeSignalsAndRefusesASecondWorker) {
 
 TEST_F(DialogUserInputTest, WorkerKeepsASignalTheCallerAlreadySet) {
   // An operator who never answers: the worker waits until TerminateDialog ends it.
-  int keys[2];
-  ASSERT_EQ(::pipe(keys), 0);
-  const int saved_stdin = ::dup(STDIN_FILENO);
-  ::dup2(keys[0], STDIN_FILENO);
-  ::setenv("ZAM_OPERATOR", "tty", 1);
+  platform::testing::silent_keyboard keyboard;
+  ASSERT_TRUE(keyboard.ready());
+  platform::set_environment("ZAM_OPERATOR", "tty");
   testing::internal::CaptureStdout();
 
   CVEXOGuiEvent shared;
@@ -176,18 +173,12 @@ TEST_F(DialogUserInputTest, WorkerKeepsASignalTheCallerAlreadySet) {
   EXPECT_EQ(shared.Wait(5000), VEXO_STATUS_SUCCESS);
 
   testing::internal::GetCapturedStdout();
-  ::dup2(saved_stdin, STDIN_FILENO);
-  ::close(saved_stdin);
-  ::close(keys[0]);
-  ::close(keys[1]);
 }
 
 TEST_F(DialogUserInputTest, TerminateDialogEndsDialogsNobodyAnswers) {
-  int keys[2];
-  ASSERT_EQ(::pipe(keys), 0);
-  const int saved_stdin = ::dup(STDIN_FILENO);
-  ::dup2(keys[0], STDIN_FILENO);
-  ::setenv("ZAM_OPERATOR", "tty", 1);
+  platform::testing::silent_keyboard keyboard;
+  ASSERT_TRUE(keyboard.ready());
+  platform::set_environment("ZAM_OPERATOR", "tty");
   testing::internal::CaptureStdout();
 
   CVEXOGuiEvent shown;
@@ -212,10 +203,6 @@ TEST_F(DialogUserInputTest, TerminateDialogEndsDialogsNobodyAnswers) {
   EXPECT_EQ(EnableInput(second), VEXO_STATUS_INVALID_PARAMETER);
 
   testing::internal::GetCapturedStdout();
-  ::dup2(saved_stdin, STDIN_FILENO);
-  ::close(saved_stdin);
-  ::close(keys[0]);
-  ::close(keys[1]);
 }
 
 }  // namespace

@@ -59,7 +59,7 @@ TEST(VexominLogTest, ConsoleLogBytes) {
   ASSERT_EQ(CreateLog(nullptr, &log, VEXO_LOG_TYPE_CONSOLE, path.c_str(), 0), VEXO_STATUS_SUCCESS);
   write_one_test(log);
   CloseLog(log);
-  const std::string screen = testing::internal::GetCapturedStderr();
+  const std::string screen = vexo_test::console_text(testing::internal::GetCapturedStderr());
   EXPECT_TRUE(vexo_test::matches_golden("console_log_screen.golden", screen));
   EXPECT_TRUE(vexo_test::matches_golden("console_log_file.golden", vexo_test::read_file(path)));
 }

@@ -1,7 +1,7 @@
 // Files and paths: current folder, existence checks, deletion and folder listing.
 //
-// The suite builds paths the Windows way (folder, separator, name). On POSIX the native
-// separator is "/": `native_path` turns the foreign separator into the native one.
+// The suite builds paths the Windows way (folder, separator, name). The native separator is
+// "\\" on Windows and "/" on POSIX: `native_path` turns the other one into it.
 #pragma once
 
 #include <cstdint>
@@ -12,8 +12,13 @@
 
 namespace platform {
 
+#ifdef _WIN32
+inline constexpr char native_separator = '\\';
+inline constexpr char foreign_separator = '/';
+#else
 inline constexpr char native_separator = '/';
 inline constexpr char foreign_separator = '\\';
+#endif
 
 // The current folder, without a trailing separator.
 std::string current_directory();

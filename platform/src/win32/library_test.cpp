@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/process.h"
+
 namespace {
 
 using answer_fn = int (*)();
@@ -25,6 +27,13 @@ TEST(Win32LibraryTest, MissingLibraryFailsWithReason) {
   EXPECT_EQ(platform::find_symbol(nullptr, "x"), nullptr);
   EXPECT_NE(platform::find_process_symbol("zam_shared_device_registry"), nullptr)
       << "the test program shares its registry";
+}
+
+// The platform code is linked into the test program, so its module is the program itself.
+TEST(Win32LibraryTest, ModuleFolderIsTheFolderOfTheHoldingModule) {
+  const std::string folder = platform::module_folder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_EQ(folder, platform::program_folder());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "dat/dat_numbers.h"
+#include "platform/fs.h"
 #include "temp_folder.h"
 #include "vexo.h"
 
@@ -70,7 +71,7 @@ TEST_F(DatFileTest, ATypicalFileFillsTheRecord) {
             VEXO_STATUS_SUCCESS);
   EXPECT_EQ(info.mode, VEXO_DAT_MODE_ADD_IN);
   EXPECT_STREQ(info.user_name, "bench engineer");
-  EXPECT_STREQ(info.vexo_ini_path, "C:/suite/ini");  // native separators
+  EXPECT_EQ(info.vexo_ini_path, platform::native_path("C:/suite/ini"));  // native separators
   EXPECT_STREQ(info.vexo_ini_file, "KALIXapp.ini");
   EXPECT_STREQ(info.app_ini_file, "KALIXapp.ini");
   EXPECT_EQ(info.pcie_base_address, 0xD0000000u);

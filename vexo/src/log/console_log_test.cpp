@@ -40,7 +40,7 @@ TEST_F(ConsoleLogTest, CountersStopTextAndSummary) {
   WriteToLog(log, VEXO_LOG_ERROR, "error level\n");
   StopTest(log);
   CloseLog(log);
-  const std::string console = GetCapturedStderr();
+  const std::string console = vexo_test::console_text(GetCapturedStderr());
 
   EXPECT_NE(console.find("Fails (2); Aborts (0); Warnings (1) ]\n\n"), std::string::npos);
   EXPECT_TRUE(console.ends_with("INFO    Summary Log Counts [ Fails (2); Aborts (0); "
@@ -77,7 +77,7 @@ TEST_F(ConsoleLogTest, AssertionsAreCountedAndSwitchedOff) {
   StartTest(log, "unfinished");
   WriteToLog(log, VEXO_LOG_FAIL, "x\n");
   CloseLog(log);
-  const std::string console = GetCapturedStderr();
+  const std::string console = vexo_test::console_text(GetCapturedStderr());
   EXPECT_NE(console.find("FAIL    CFG 3.5.2 : verdict\n"), std::string::npos) << console;
   EXPECT_NE(console.find("ABORT   CFG 3.5.2 : could not run\n"), std::string::npos);
   EXPECT_EQ(console.find("hidden"), std::string::npos);

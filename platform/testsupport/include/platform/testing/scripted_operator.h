@@ -7,14 +7,12 @@
 // file, so a new name starts that copy afresh too, in any order of tests in one process.
 #pragma once
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <string>
 
 #include "platform/operator.h"
+#include "platform/process.h"
 
 namespace platform::testing {
 
@@ -24,7 +22,7 @@ class scripted_operator {
   scripted_operator(const scripted_operator&) = delete;
   scripted_operator& operator=(const scripted_operator&) = delete;
   ~scripted_operator() {
-    ::unsetenv("ZAM_OPERATOR");
+    platform::unset_environment("ZAM_OPERATOR");
     platform::reset_operator();
     if (!path_.empty()) std::filesystem::remove(path_);
   }
@@ -33,10 +31,10 @@ class scripted_operator {
   void use(const std::string& answers) {
     if (!path_.empty()) std::filesystem::remove(path_);
     static int uses = 0;
-    const std::string name = prefix_ + std::to_string(::getpid()) + "_" + std::to_string(++uses);
+    const std::string name = prefix_ + std::to_string(platform::current_process_id()) + "_" + std::to_string(++uses);
     path_ = (std::filesystem::temp_directory_path() / name).string();
     std::ofstream(path_) << answers;
-    ::setenv("ZAM_OPERATOR", ("script:" + path_).c_str(), 1);
+    platform::set_environment("ZAM_OPERATOR", "script:" + path_);
     platform::reset_operator();
   }
 

@@ -2,12 +2,9 @@
 #include "platform/operator.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-
+#include "console_input.h"
+#include "platform/process.h"
 #include "platform/testing/scripted_operator.h"
 
 namespace {
@@ -22,7 +19,7 @@ class OperatorTest : public ::testing::Test {
 };
 
 TEST_F(OperatorTest, AutoAnswersFirstButton) {
-  ::setenv("ZAM_OPERATOR", "auto", 1);
+  platform::set_environment("ZAM_OPERATOR", "auto");
   EXPECT_EQ(platform::ask_operator("MESSAGE TO OPERATOR FROM TEST", "start", buttons::ok_cancel), answer::ok);
   EXPECT_EQ(platform::ask_operator("c", "t", buttons::yes_no), answer::yes);
   EXPECT_EQ(platform::ask_operator("c", "t", buttons::retry_cancel), answer::retry);
@@ -45,11 +42,11 @@ TEST_F(OperatorTest, ScriptAnswersInOrderByLabelOrNumber) {
 }
 
 TEST_F(OperatorTest, BackendSelection) {
-  ::setenv("ZAM_OPERATOR", "script:/x", 1);
+  platform::set_environment("ZAM_OPERATOR", "script:/x");
   EXPECT_EQ(platform::operator_backend(), "script:/x");
-  ::unsetenv("ZAM_OPERATOR");
-  EXPECT_EQ(platform::operator_backend(), ::isatty(0) ? "tty" : "auto");
-  ::setenv("ZAM_OPERATOR", "bogus", 1);
+  platform::unset_environment("ZAM_OPERATOR");
+  EXPECT_EQ(platform::operator_backend(), platform::detail::standard_input_is_terminal() ? "tty" : "auto");
+  platform::set_environment("ZAM_OPERATOR", "bogus");
   testing::internal::CaptureStderr();
   EXPECT_EQ(platform::ask_operator("c", "t", buttons::ok), answer::none);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("unknown backend \"bogus\""), std::string::npos);
