@@ -1,0 +1,298 @@
+// Local stream sockets on Windows: Winsock's AF_UNIX sockets (Windows 10 1803 and later) with
+// WSAPoll-based time-outs.
+//
+// The class keeps a socket as an int descriptor. A SOCKET is a kernel handle, and Windows
+// keeps handle values within 32 bits (64-bit Windows hands them to 32-bit processes), so the
+// value fits; INVALID_SOCKET becomes -1. A socket whose value would not fit is refused.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+
+#if __has_include(<afunix.h>)
+#include <afunix.h>
+#else
+// As Microsoft documents it in afunix.h.
+#define UNIX_PATH_MAX 108
+typedef struct sockaddr_un {
+  ADDRESS_FAMILY sun_family;
+  char sun_path[UNIX_PATH_MAX];
+} SOCKADDR_UN, *PSOCKADDR_UN;
+#endif
+
+#include <climits>
+#include <cstring>
+
+#include "error_text.h"
+#include "platform/clock.h"
+#include "platform/ipc.h"
+
+namespace platform {
+namespace {
+
+// The reparse tag an AF_UNIX socket's file carries on Windows.
+constexpr DWORD reparse_tag_af_unix = 0x80000023;
+
+// Winsock is started once for the process and stays started.
+bool winsock_ready(std::string* error) {
+  static const int started = [] {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data);
+  }();
+  if (started != 0 && error) *error = "Winsock did not start: " + detail::windows_error_text(static_cast<uint32_t>(started));
+  return started == 0;
+}
+
+std::string last_error_text() { return detail::windows_error_text(static_cast<uint32_t>(WSAGetLastError())); }
+
+SOCKET as_socket(int fd) { return static_cast<SOCKET>(static_cast<intptr_t>(fd)); }
+
+// A new socket's handle as the class keeps it; a handle that does not fit is closed.
+int to_descriptor(SOCKET s) {
+  if (s == INVALID_SOCKET) return -1;
+  if (s > static_cast<SOCKET>(INT_MAX)) {
+    closesocket(s);
+    WSASetLastError(WSAEMFILE);
+    return -1;
+  }
+  return static_cast<int>(s);
+}
+
+// Non-blocking, and not inherited by programs this process starts (as SOCK_CLOEXEC on POSIX).
+bool prepare(SOCKET s) {
+  u_long on = 1;
+  return ioctlsocket(s, FIONBIO, &on) == 0 &&
+         SetHandleInformation(reinterpret_cast<HANDLE>(s), HANDLE_FLAG_INHERIT, 0) != 0;
+}
+
+// A new AF_UNIX stream socket; -1 with `error` set on failure. Systems older than Windows 10
+// 1803 (and wine before its AF_UNIX support) have no such sockets: said in plain words.
+int new_socket(std::string* error) {
+  const int fd = to_descriptor(WSASocketW(AF_UNIX, SOCK_STREAM, 0, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT));
+  if (fd < 0 && error) {
+    const int code = WSAGetLastError();
+    *error = code == WSAEAFNOSUPPORT
+                 ? "this system has no local (AF_UNIX) sockets; they need Windows 10 version 1803 or later"
+                 : last_error_text();
+  }
+  return fd;
+}
+
+// Waits for the socket to become ready; the remaining time shrinks with each call.
+io_status wait_ready(int fd, short events, uint32_t timeout_ms, uint32_t started) {
+  for (;;) {
+    INT wait = -1;
+    if (timeout_ms != 0xFFFFFFFFu) {
+      const uint32_t spent = tick_ms() - started;
+      if (spent >= timeout_ms) return io_status::timed_out;
+      const uint32_t left = timeout_ms - spent;
+      wait = left > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<INT>(left);
+    }
+    WSAPOLLFD p{as_socket(fd), events, 0};
+    const int n = WSAPoll(&p, 1, wait);
+    if (n > 0) return io_status::ok;  // ready, or hung up / failed: the call that follows says which
+    if (n == 0) return io_status::timed_out;
+    if (WSAGetLastError() != WSAEINTR) return io_status::failed;
+  }
+}
+
+bool closed_by_peer(int code) {
+  return code == WSAECONNRESET || code == WSAECONNABORTED || code == WSAESHUTDOWN || code == WSAENOTCONN;
+}
+
+bool fill_address(const std::string& path, sockaddr_un& address, std::string* error) {
+  std::memset(&address, 0, sizeof address);
+  address.sun_family = AF_UNIX;
+  if (path.empty() || path.size() >= sizeof address.sun_path) {
+    if (error) *error = "socket path empty or longer than " + std::to_string(sizeof address.sun_path - 1) + " bytes: " + path;
+    return false;
+  }
+  std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+  return true;
+}
+
+// Whether `path` is a socket's file: a reparse point with the AF_UNIX tag.
+bool is_socket_file(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  FindClose(search);
+  return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && found.dwReserved0 == reparse_tag_af_unix;
+}
+
+}  // namespace
+
+stream_connection::stream_connection(stream_connection&& other) noexcept : fd_(other.fd_) {
+  other.fd_ = -1;
+}
+
+stream_connection& stream_connection::operator=(stream_connection&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+stream_connection::~stream_connection() { close(); }
+
+bool stream_connection::peer_closed() const {
+  if (fd_ < 0) return true;
+  WSAPOLLFD p{as_socket(fd_), POLLRDNORM, 0};
+  if (WSAPoll(&p, 1, 0) <= 0) return false;
+  if (p.revents & (POLLHUP | POLLERR | POLLNVAL)) return true;
+  // Readable: either data is waiting or the peer has closed (a read would return 0 bytes).
+  char byte = 0;
+  return (p.revents & POLLRDNORM) && ::recv(as_socket(fd_), &byte, 1, MSG_PEEK) == 0;
+}
+
+io_status stream_connection::write_all(const void* data, std::size_t size, uint32_t timeout_ms) {
+  if (fd_ < 0) return io_status::failed;
+  const auto* bytes = static_cast<const char*>(data);
+  const uint32_t started = tick_ms();
+  while (size > 0) {
+    const io_status ready = wait_ready(fd_, POLLWRNORM, timeout_ms, started);
+    if (ready != io_status::ok) return ready;
+    const int chunk = size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
+    const int n = ::send(as_socket(fd_), bytes, chunk, 0);
+    if (n == SOCKET_ERROR) {
+      const int code = WSAGetLastError();
+      if (code == WSAEWOULDBLOCK || code == WSAEINTR) continue;
+      return closed_by_peer(code) ? io_status::closed : io_status::failed;
+    }
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return io_status::ok;
+}
+
+io_status stream_connection::read_exact(void* data, std::size_t size, uint32_t timeout_ms) {
+  if (fd_ < 0) return io_status::failed;
+  auto* bytes = static_cast<char*>(data);
+  const uint32_t started = tick_ms();
+  while (size > 0) {
+    const io_status ready = wait_ready(fd_, POLLRDNORM, timeout_ms, started);
+    if (ready != io_status::ok) return ready;
+    const int chunk = size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
+    const int n = ::recv(as_socket(fd_), bytes, chunk, 0);
+    if (n == 0) return io_status::closed;
+    if (n == SOCKET_ERROR) {
+      const int code = WSAGetLastError();
+      if (code == WSAEWOULDBLOCK || code == WSAEINTR) continue;
+      return closed_by_peer(code) ? io_status::closed : io_status::failed;
+    }
+    bytes += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return io_status::ok;
+}
+
+void stream_connection::shutdown() {
+  if (fd_ >= 0) ::shutdown(as_socket(fd_), SD_BOTH);
+}
+
+void stream_connection::close() {
+  if (fd_ >= 0) closesocket(as_socket(fd_));
+  fd_ = -1;
+}
+
+stream_connection connect_local(const std::string& path, std::string* error) {
+  sockaddr_un address;
+  if (!fill_address(path, address, error) || !winsock_ready(error)) return {};
+  const int fd = new_socket(error);
+  if (fd < 0) return {};
+  // A local connect completes at once or fails; it is made blocking, then the socket is
+  // switched to non-blocking for its reads and writes.
+  if (::connect(as_socket(fd), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || !prepare(as_socket(fd))) {
+    if (error) *error = path + ": " + last_error_text();
+    closesocket(as_socket(fd));
+    return {};
+  }
+  return stream_connection(fd);
+}
+
+stream_listener::stream_listener(stream_listener&& other) noexcept
+    : fd_(other.fd_), path_(std::move(other.path_)) {
+  other.fd_ = -1;
+}
+
+stream_listener& stream_listener::operator=(stream_listener&& other) noexcept {
+  if (this != &other) {
+    close();
+    fd_ = other.fd_;
+    path_ = std::move(other.path_);
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+stream_listener::~stream_listener() { close(); }
+
+// Windows has no file modes: the socket's file gets the folder's access rights, so the lab
+// keeps it in a folder of its own.
+bool stream_listener::listen(const std::string& path, std::string* error) {
+  close();
+  sockaddr_un address;
+  if (!fill_address(path, address, error) || !winsock_ready(error)) return false;
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
+    if (connect_local(path).valid()) {
+      if (error) *error = path + " is in use by a running daemon";
+      return false;
+    }
+    if (!is_socket_file(path)) {
+      if (error) *error = path + " exists and is not a socket";
+      return false;
+    }
+    DeleteFileA(path.c_str());  // left behind by a daemon that died
+  }
+  const int fd = new_socket(error);
+  if (fd < 0) return false;
+  if (::bind(as_socket(fd), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+      ::listen(as_socket(fd), 64) != 0 || !prepare(as_socket(fd))) {
+    if (error) *error = path + ": " + last_error_text();
+    closesocket(as_socket(fd));
+    return false;
+  }
+  fd_ = fd;
+  path_ = path;
+  return true;
+}
+
+stream_connection stream_listener::accept(uint32_t timeout_ms) {
+  if (fd_ < 0) return {};
+  if (wait_ready(fd_, POLLRDNORM, timeout_ms, tick_ms()) != io_status::ok) return {};
+  const int client = to_descriptor(::accept(as_socket(fd_), nullptr, nullptr));
+  if (client < 0) return {};
+  if (!prepare(as_socket(client))) {
+    closesocket(as_socket(client));
+    return {};
+  }
+  return stream_connection(client);
+}
+
+void stream_listener::close() {
+  if (fd_ >= 0) {
+    closesocket(as_socket(fd_));
+    DeleteFileA(path_.c_str());
+  }
+  fd_ = -1;
+}
+
+// Windows folders have access lists, not modes: this creates the folder (which inherits its
+// parent's access list) or checks that an existing path is a folder. Owner and access are not
+// checked here.
+bool make_private_folder(const std::string& path, std::string* error) {
+  if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    if (error) *error = path + ": " + detail::windows_error_text(GetLastError());
+    return false;
+  }
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
+    if (error) *error = path + " is not a folder";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace platform
