@@ -9,6 +9,7 @@
 #include "messages.h"
 #include "pellor_fixture.h"
 #include "platform/library.h"
+#include "platform/process.h"
 
 namespace pellor::test {
 namespace {
@@ -23,16 +24,16 @@ class PellorLoadHooksTest : public ::testing::Test {
   }
   void TearDown() override {
     if (saved_lab_) {
-      setenv("ZAMSIM_SOCKET", saved_lab_->c_str(), 1);
+      platform::set_environment("ZAMSIM_SOCKET", *saved_lab_);
     } else {
-      unsetenv("ZAMSIM_SOCKET");
+      platform::unset_environment("ZAMSIM_SOCKET");
     }
   }
 
   // Loads the library and returns what its load hook printed.
   std::string load(platform::library_handle& library) {
     ::testing::internal::CaptureStdout();
-    library = platform::load_library("libPellor.so");
+    library = platform::load_library("Pellor.dll");
     return ::testing::internal::GetCapturedStdout();
   }
 
@@ -41,7 +42,7 @@ class PellorLoadHooksTest : public ::testing::Test {
 
 TEST_F(PellorLoadHooksTest, LoadWithoutDriversPrintsTheErrorOncePerLoad) {
   // A lab that is not running: no provider answers for any driver family.
-  setenv("ZAMSIM_SOCKET", "/nonexistent/zamsim.sock", 1);
+  platform::set_environment("ZAMSIM_SOCKET", "/nonexistent/zamsim.sock");
   for (int round = 0; round < 2; ++round) {
     SCOPED_TRACE(round);
     platform::library_handle library = nullptr;
@@ -76,7 +77,7 @@ TEST_F(PellorLoadHooksTest, LoadWithoutDriversPrintsTheErrorOncePerLoad) {
 }
 
 TEST_F(PellorLoadHooksTest, LoadOverTheMachinesConfigurationSpace) {
-  unsetenv("ZAMSIM_SOCKET");
+  platform::unset_environment("ZAMSIM_SOCKET");
   const auto paths = platform::device_interfaces(platform::driver_class::config_space);
   if (paths.empty()) GTEST_SKIP() << "this machine offers no configuration space";
   platform::library_handle library = nullptr;

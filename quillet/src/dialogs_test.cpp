@@ -1,16 +1,16 @@
 // Quillet dialogs answered by a script, by auto, and closed from another thread.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
 #include "platform/operator.h"
+#include "platform/process.h"
 #include "quillet.h"
 
 #include "platform/testing/scripted_operator.h"
+#include "platform/testing/silent_keyboard.h"
 
 namespace {
 
@@ -110,7 +110,7 @@ TEST_F(QuilletTest, YesNoNumberTextAndMessage) {
 }
 
 TEST_F(QuilletTest, AutoTakesTheDefaultNumberOnce) {
-  ::setenv("ZAM_OPERATOR", "auto", 1);
+  platform::set_environment("ZAM_OPERATOR", "auto");
   uint32_t number = 99;
   SetGetUserItemDialogDefaultNumber(5);
   ASSERT_EQ(CreateGetUserItemDialog(&header, nullptr, &prompt, true, false, 0), QUILLET_OK);
@@ -124,11 +124,9 @@ TEST_F(QuilletTest, AutoTakesTheDefaultNumberOnce) {
 
 // A terminal dialog that nobody answers stays open until its destroy call closes it.
 TEST_F(QuilletTest, DestroyClosesAnOpenDialogAndASecondIsRefused) {
-  int keys[2];
-  ASSERT_EQ(::pipe(keys), 0);
-  const int saved_stdin = ::dup(STDIN_FILENO);
-  ::dup2(keys[0], STDIN_FILENO);
-  ::setenv("ZAM_OPERATOR", "tty", 1);
+  platform::testing::silent_keyboard keyboard;
+  ASSERT_TRUE(keyboard.ready());
+  platform::set_environment("ZAM_OPERATOR", "tty");
   testing::internal::CaptureStdout();
 
   const std::string message = "Press OK when traffic has stopped";
@@ -144,10 +142,6 @@ TEST_F(QuilletTest, DestroyClosesAnOpenDialogAndASecondIsRefused) {
   EXPECT_FALSE(DidDisplayInfoToUserDialogTimeOut());
 
   const std::string screen = testing::internal::GetCapturedStdout();
-  ::dup2(saved_stdin, STDIN_FILENO);
-  ::close(saved_stdin);
-  ::close(keys[0]);
-  ::close(keys[1]);
   EXPECT_NE(screen.find("=== Header ===\nPress OK when traffic has stopped\n[Enter] OK > "), std::string::npos)
       << screen;
   EXPECT_NE(screen.find("The dialog was closed by the program."), std::string::npos) << screen;

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "fake_ezusb.h"
+#include "platform/process.h"
 #include "zamdiag.h"
 
 namespace zamdiag::testing {
@@ -19,10 +19,10 @@ namespace zamdiag::testing {
 class ZamdiagTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    setenv("ZAM_TIME_SCALE", "0", 1);
-    setenv("TZ", "UTC", 1);
+    platform::set_environment("ZAM_TIME_SCALE", "0");
+    platform::set_environment("TZ", "UTC");
     folder_ = std::filesystem::temp_directory_path() /
-              ("zamdiag_test_" + std::to_string(::getpid()) + "_" +
+              ("zamdiag_test_" + std::to_string(platform::current_process_id()) + "_" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(folder_);
   }

@@ -1,8 +1,6 @@
 // The library as the tool loads it: the nine exports by name, and the packet log file
 // written from load to unload (the last pending request flushed, then the summary).
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,6 +9,7 @@
 #include "card_standin.h"
 #include "platform/devio.h"
 #include "platform/library.h"
+#include "platform/process.h"
 #include "zamlib/zamlib.h"
 
 ZAM_SHARE_DEVICE_PROVIDERS()
@@ -24,8 +23,11 @@ using zamlib_testing::config_write;
 class current_folder {
  public:
   current_folder() {
-    char pattern[] = "/tmp/zamlib_exports_XXXXXX";
-    path_ = ::mkdtemp(pattern);
+    path_ = std::filesystem::temp_directory_path() /
+            ("zamlib_exports_" + std::to_string(platform::current_process_id()) + "_" +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(path_);
+    std::filesystem::create_directories(path_);
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(path_);
   }
