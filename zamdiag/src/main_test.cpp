@@ -1,12 +1,23 @@
 // The program itself: exit codes of the process, and no card on a machine without one.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
+#include <vector>
+
+#include "platform/child_run.h"
+#include "platform/process.h"
 
 namespace {
+
+// What the process reports for main's -1: its low byte on POSIX, the whole value on Windows.
+#ifdef _WIN32
+constexpr int exit_minus_one = -1;
+#else
+constexpr int exit_minus_one = 255;
+#endif
 
 struct program_result {
   int exit_code = -1;
@@ -14,29 +25,41 @@ struct program_result {
 };
 
 // Runs zamdiag without a lab, so that only this machine's USB devices can answer.
-program_result zamdiag(const std::string& args) {
-  const std::string command = "env -u ZAMSIM_SOCKET ZAM_USB_ID=04b4:8613 " + std::string(ZAMDIAG_EXE) + " " + args + " 2>&1";
+program_result zamdiag(const std::vector<std::string>& args) {
+  const auto output = std::filesystem::temp_directory_path() /
+                      ("zamdiag_main_" + std::to_string(platform::current_process_id()) + ".txt");
+  std::vector<std::string> argv{ZAMDIAG_EXE};
+  argv.insert(argv.end(), args.begin(), args.end());
+  platform::child_run_options options;
+  options.output_path = output.string();
+  options.input_from_null = true;
+  options.extra_environment = {{"ZAMSIM_SOCKET", ""}, {"ZAM_USB_ID", "04b4:8613"}};
+  options.timeout_ms = 60000;
+  const auto run = platform::run_child(argv, options);
   program_result result;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return result;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) result.output += buffer;
-  const int status = ::pclose(pipe);
-  if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
+  EXPECT_TRUE(run.started) << run.error;
+  EXPECT_FALSE(run.timed_out);
+  result.exit_code = run.exit_code;
+  std::ifstream in(output);  // text mode: line ends as on Linux
+  std::ostringstream text;
+  text << in.rdbuf();
+  result.output = text.str();
+  in.close();
+  std::filesystem::remove(output);
   return result;
 }
 
-TEST(ZamdiagProgramTest, ExitCodesAreTheLowByteOfTheStatus) {
-  auto r = zamdiag("-h");
-  EXPECT_EQ(r.exit_code, 255);  // -1
+TEST(ZamdiagProgramTest, ExitCodesAreWhatMainReturned) {
+  auto r = zamdiag({"-h"});
+  EXPECT_EQ(r.exit_code, exit_minus_one);
   EXPECT_EQ(r.output.rfind("\nusage: zamdiag <options>\n", 0), 0u);
-  r = zamdiag("-w 0x100 256");
-  EXPECT_EQ(r.exit_code, 255);
+  r = zamdiag({"-w", "0x100", "256"});
+  EXPECT_EQ(r.exit_code, exit_minus_one);
   EXPECT_EQ(r.output, "value out of range (0-255): 256\n");
 }
 
 TEST(ZamdiagProgramTest, NoCardAttachedOnThisMachine) {
-  const auto r = zamdiag("-N 9 -s");
+  const auto r = zamdiag({"-N", "9", "-s"});
   EXPECT_EQ(r.exit_code, 1);
 #ifdef ZAM_HAVE_LIBUSB
   EXPECT_EQ(r.output.rfind("usb: no card attached for ezusb-9: looked for USB device 04b4:8613 number 9 (", 0), 0u)
