@@ -1,5 +1,7 @@
 // ASPM latency analysis: exit latencies summed down the hierarchy against acceptable ones.
+#include <map>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "lattix/enumeration_checks.h"
@@ -75,29 +77,44 @@ bool hasViolation(const std::vector<functionLatency>& functions) {
   return found;
 }
 
-// Functions where setting link control bit `aspmBit` by an ordinary write leaves the
+// Whether setting link control bit `aspmBit` of one function by an ordinary write leaves the
 // hierarchy without violations; the old link control value is written back afterwards.
+bool enableIsClean(std::vector<functionLatency>& functions, const functionLatency& candidate,
+                   uint8_t aspmBit) {
+  device& dev = *candidate.dev;
+  const uint8_t cap = dev.findCapability(candidate.fn, LX_CAP_ID_EXP);
+  if (!cap) return false;
+  const uint16_t control = static_cast<uint16_t>(cap + LX_EXP_LNKCTL);
+  const uint8_t old = dev.read1(candidate.fn, control);
+  if (old & aspmBit) return false;
+  // The same function may appear more than once when a device is listed twice.
+  auto reread = [&] {
+    for (functionLatency& f : functions)
+      if (f.dev == candidate.dev && f.fn == candidate.fn) readLatencies(f);
+  };
+  dev.write1(candidate.fn, control, static_cast<uint8_t>(old | aspmBit));
+  reread();
+  const bool clean = !hasViolation(functions);
+  dev.write1(candidate.fn, control, old);
+  reread();
+  return clean;
+}
+
+// Functions where the enable is clean, once per place the walk meets them. A function met
+// in several places gets the same answer everywhere (the hierarchy is restored after each
+// trial), so it is tried once.
 addressList* findPossibleEnables(packetHandler* handler, uint8_t aspmBit) {
   addressList* head = nullptr;
   addressList** tail = &head;
   try {
     std::vector<functionLatency> functions = collectFunctions(handler);
-    for (functionLatency& candidate : functions) {
-      device& dev = *candidate.dev;
-      const uint8_t cap = dev.findCapability(candidate.fn, LX_CAP_ID_EXP);
-      if (!cap) continue;
-      const uint16_t control = static_cast<uint16_t>(cap + LX_EXP_LNKCTL);
-      const uint8_t old = dev.read1(candidate.fn, control);
-      if (old & aspmBit) continue;
-      dev.write1(candidate.fn, control, static_cast<uint8_t>(old | aspmBit));
-      // The same function may appear more than once when a device is listed twice.
-      for (functionLatency& f : functions)
-        if (f.dev == candidate.dev && f.fn == candidate.fn) readLatencies(f);
-      const bool clean = !hasViolation(functions);
-      dev.write1(candidate.fn, control, old);
-      for (functionLatency& f : functions)
-        if (f.dev == candidate.dev && f.fn == candidate.fn) readLatencies(f);
-      if (!clean) continue;
+    std::map<std::pair<const device*, uint8_t>, bool> tried;
+    for (const functionLatency& candidate : functions) {
+      const auto key = std::make_pair(static_cast<const device*>(candidate.dev), candidate.fn);
+      auto verdict = tried.find(key);
+      if (verdict == tried.end())
+        verdict = tried.emplace(key, enableIsClean(functions, candidate, aspmBit)).first;
+      if (!verdict->second) continue;
       *tail = new addressList{candidate.where, nullptr};
       tail = &(*tail)->next;
     }

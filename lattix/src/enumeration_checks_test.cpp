@@ -420,4 +420,33 @@ TEST(AspmAnalysisTest, PossibleEnablesLeaveLinkControlAsItWas) {
   releaseAddressList(possible);
 }
 
+// A device listed in several places is tried once and reported at every place.
+TEST(AspmAnalysisTest, PossibleEnablesOfASharedDeviceAtEachPlace) {
+  endPoint tolerant, strict;
+  tolerant.setL0sAcceptableLatency(0, 7);  // 4096 ns
+  tolerant.SetDevNum(4);
+  strict.SetDevNum(1);
+  bus root;
+  root.setDevice(0, &tolerant);
+  root.setDevice(1, &strict);
+  root.setDevice(2, &tolerant);
+  packetHandler handler(&root);
+  addressList* possible = findPossibleL0sEnables(&handler);
+  int places = 0;
+  for (addressList* at = possible; at; at = at->next) {
+    EXPECT_EQ(at->where.device, 4);
+    ++places;
+  }
+  EXPECT_EQ(places, 2);
+  releaseAddressList(possible);
+  uint32_t control = 9;
+  EXPECT_FALSE(tolerant.GetASPMControl(0, &control));
+  EXPECT_EQ(control, 0u);
+  // Enabled L0s on the strict one breaks it; on the shared one it breaks nothing.
+  strict.setL0sAcceptableLatency(0, 7);
+  strict.setL0sExitLatency(0, 7);
+  tolerant.setL0sAcceptableLatency(0, 0);
+  EXPECT_EQ(findPossibleL0sEnables(&handler), nullptr);
+}
+
 }  // namespace

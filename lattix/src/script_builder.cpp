@@ -1,7 +1,9 @@
 // Building a hierarchy from script records: checks, devices, connection table, buses, modifiers.
 #include "script_builder.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <new>
@@ -90,8 +92,11 @@ bool checkCycles(const scriptModel& model, std::string& messages) {
 }
 
 // The walk over a hierarchy keeps topologyIterator::kMaxDepth levels; a deeper hierarchy is
-// refused here rather than cut short during a walk. Runs after checkCycles (no loops).
-bool checkDepth(const scriptModel& model, std::string& messages) {
+// refused here rather than cut short during a walk. A device listed under several bridges
+// is met once per path down to it, so a few lines listing each device twice would make the
+// walk (and every check after it) run for ever; a hierarchy with more places than buses and
+// slots can hold is refused too. Runs after checkCycles (no loops).
+bool checkDepthAndPlaces(const scriptModel& model, std::string& messages) {
   const size_t count = model.devices.size();
   std::vector<std::vector<int>> edges(count);
   std::vector<int> listedCount(count, 0);
@@ -101,11 +106,17 @@ bool checkDepth(const scriptModel& model, std::string& messages) {
         edges[i].push_back(below);
         ++listedCount[below];
       }
-  // Longest chain of bridges above each device, in topological order.
+  // Longest chain of bridges above each device and the number of places it is met in a
+  // walk (paths from the root bus, capped just above the limit), in topological order.
   std::vector<int> depth(count, 0);
+  std::vector<int64_t> places(count, 0);
+  int64_t totalPlaces = 0;
   std::vector<int> ready;
   for (size_t i = 0; i < count; ++i)
-    if (listedCount[i] == 0) ready.push_back(static_cast<int>(i));
+    if (listedCount[i] == 0) {
+      ready.push_back(static_cast<int>(i));
+      places[i] = 1;
+    }
   while (!ready.empty()) {
     const int node = ready.back();
     ready.pop_back();
@@ -115,8 +126,17 @@ bool checkDepth(const scriptModel& model, std::string& messages) {
                     model.devices[node].scriptNumber, depth[node], topologyIterator::kMaxDepth);
       return false;
     }
+    totalPlaces = std::min<int64_t>(totalPlaces + places[node], kMaxListedPlaces + 1);
+    if (totalPlaces > kMaxListedPlaces) {
+      appendMessage(messages,
+                    "The hierarchy lists devices in more than %d places (up to Device %d); a "
+                    "hierarchy has room for at most %d\n",
+                    kMaxListedPlaces, model.devices[node].scriptNumber, kMaxListedPlaces);
+      return false;
+    }
     for (int child : edges[node]) {
       if (depth[child] < depth[node] + 1) depth[child] = depth[node] + 1;
+      places[child] = std::min<int64_t>(places[child] + places[node], kMaxListedPlaces + 1);
       if (--listedCount[child] == 0) ready.push_back(child);
     }
   }
@@ -273,7 +293,7 @@ bool buildScript(scriptModel& model, topology*& result, packetHandler*& handler,
   handler = nullptr;
   std::vector<int> roots;
   if (!checkShape(model, messages) || !checkCycles(model, messages) ||
-      !checkDepth(model, messages) ||
+      !checkDepthAndPlaces(model, messages) ||
       !markRoots(model, roots, messages))
     return false;
 

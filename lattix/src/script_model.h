@@ -14,6 +14,9 @@ constexpr int BASE_SWITCH_DEVICE_NUMBER = 1000;
 constexpr int kMaxScriptDeviceNumber = 0xFFFF;
 constexpr int kMaxDownstreamDevices = 32;
 constexpr int kMaxRootDevices = 31;
+// A device listed under several bridges is met once per place in every walk; a hierarchy has
+// room for at most 256 buses of 32 devices.
+constexpr int kMaxListedPlaces = 256 * 32;
 
 // Modifier kinds: the command codes of the script.
 enum modifierKind : int {

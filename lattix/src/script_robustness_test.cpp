@@ -59,6 +59,36 @@ TEST(ScriptRobustnessTest, BusLimits) {
             failureOf(ports, "NumberPorts value 40 on line 3 is out of range (0 to 32)\n"));
 }
 
+// Each device listed twice below the one before it: the walk meets device k in 2^(k-1)
+// places. Thirteen devices make 8191 places; fourteen would make 16383, and a few more lines
+// a walk that never ends.
+TEST(ScriptRobustnessTest, HierarchiesWithMorePlacesThanBusesHoldAreRefused) {
+  auto doubledChain = [](int count) {
+    std::string text;
+    for (int d = 1; d < count; ++d)
+      text += "[Device " + std::to_string(d) + " Function 0]\nBridge = " + std::to_string(d + 1) +
+              "," + std::to_string(d + 1) + ",\n";
+    return text + "[Device " + std::to_string(count) + " Function 0]\n";
+  };
+  parsedScript fits;
+  parseText(doubledChain(13), fits);
+  ASSERT_TRUE(fits.ok) << fits.output;
+  int walked = 0;
+  for (topologyIterator it(fits.handler->getRequestHandler()); it.getDevice(); it.next()) ++walked;
+  EXPECT_EQ(walked, 8191);
+
+  parsedScript tooMany;
+  parseText(doubledChain(14), tooMany);
+  EXPECT_FALSE(tooMany.ok);
+  EXPECT_EQ(tooMany.output,
+            failureOf(tooMany, "The hierarchy lists devices in more than 8192 places (up to Device "
+                               "14); a hierarchy has room for at most 8192\n"));
+  parsedScript endless;
+  parseText(doubledChain(60), endless);
+  EXPECT_FALSE(endless.ok);
+  EXPECT_NE(endless.output.find("more than 8192 places (up to Device 14)"), std::string::npos);
+}
+
 TEST(ScriptRobustnessTest, LongLinesAndTruncatedStatements) {
   // A command word longer than a field is cut at 255 characters and rejected.
   parsedScript longWord;
