@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "server/lab_server.h"
+#include "server/lab_server_fixture.h"
 #include "station/lattix_hierarchy.h"
 #include "platform/lab_client.h"
 #include "platform/lab_protocol.h"
@@ -28,30 +28,11 @@ struct config_packet {
   uint8_t data[64];
 };
 
-class LabServerChannelTest : public ::testing::Test {
+class LabServerChannelTest : public lab_testing::ListeningLabTest {
  protected:
   void SetUp() override {
     if (!shared_channel::supported()) GTEST_SKIP() << "no shared channels on this system";
-    std::string error;
-    auto config = load_station(std::string(ZAMSIM_STATIONS) + "/minimal.station", error);
-    ASSERT_TRUE(config) << error;
-    auto tree = make_lattix_hierarchy(config->topology_path, error);
-    ASSERT_TRUE(tree) << error;
-    station_ = std::make_unique<lab_station>(*config, std::move(tree));
-    ASSERT_TRUE(station_->boot(error)) << error;
-    server_ = std::make_unique<lab_server>(*station_);
-    folder_ = platform::make_temp_folder("lab_channel_");
-    ASSERT_FALSE(folder_.empty());
-    socket_ = folder_ + "/lab.sock";
-    ASSERT_TRUE(server_->listen(socket_, error)) << error;
-    serving_ = std::thread([this] { server_->serve(); });
-  }
-  void TearDown() override {
-    if (serving_.joinable()) {
-      server_->request_stop();
-      serving_.join();
-    }
-    if (!folder_.empty()) std::filesystem::remove_all(folder_);
+    ListeningLabTest::SetUp();
   }
 
   // The DUT's vendor and device IDs and its command register, read through `client`.
@@ -75,10 +56,6 @@ class LabServerChannelTest : public ::testing::Test {
     return lab::get_le32(handle_bytes);
   }
 
-  std::unique_ptr<lab_station> station_;
-  std::unique_ptr<lab_server> server_;
-  std::string folder_, socket_;
-  std::thread serving_;
 };
 
 TEST_F(LabServerChannelTest, ABusyConnectionMovesToTheChannelAndGetsTheSameAnswers) {

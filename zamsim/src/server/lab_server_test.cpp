@@ -1,5 +1,5 @@
 // Request dispatch of the lab daemon: error codes for bad requests, driver handles.
-#include "server/lab_server.h"
+#include "server/lab_server_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,27 +17,13 @@ namespace {
 
 namespace lab = platform::lab;
 
-class LabServerTest : public ::testing::Test {
+class LabServerTest : public lab_testing::BootedLabTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    auto config = load_station(std::string(ZAMSIM_STATIONS) + "/minimal.station", error);
-    ASSERT_TRUE(config) << error;
-    auto tree = make_lattix_hierarchy(config->topology_path, error);
-    ASSERT_TRUE(tree) << error;
-    station_ = std::make_unique<lab_station>(*config, std::move(tree));
-    ASSERT_TRUE(station_->boot(error)) << error;
-    server_ = std::make_unique<lab_server>(*station_);
-  }
-
   uint32_t call(lab::operation op, uint32_t handle, uint32_t code, const std::string& in, uint32_t capacity,
                 std::vector<uint8_t>& out) {
     return server_->handle(static_cast<uint32_t>(op), handle, code, std::vector<uint8_t>(in.begin(), in.end()),
                            capacity, out);
   }
-
-  std::unique_ptr<lab_station> station_;
-  std::unique_ptr<lab_server> server_;
 };
 
 TEST_F(LabServerTest, ListsOpensControlsAndClosesInterfaces) {

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "server/lab_server.h"
+#include "server/lab_server_fixture.h"
 #include "station/lattix_hierarchy.h"
 #include "platform/lab_client.h"
 #include "platform/lab_protocol.h"
@@ -26,36 +26,9 @@ struct config_packet {
   uint8_t data[64];
 };
 
-class LabServerThreadsTest : public ::testing::Test {
+class LabServerThreadsTest : public lab_testing::ListeningLabTest {
  protected:
-  void SetUp() override {
-    std::string error;
-    auto config = load_station(std::string(ZAMSIM_STATIONS) + "/minimal.station", error);
-    ASSERT_TRUE(config) << error;
-    auto tree = make_lattix_hierarchy(config->topology_path, error);
-    ASSERT_TRUE(tree) << error;
-    station_ = std::make_unique<lab_station>(*config, std::move(tree));
-    ASSERT_TRUE(station_->boot(error)) << error;
-    server_ = std::make_unique<lab_server>(*station_);
-    folder_ = platform::make_temp_folder("lab_threads_");
-    ASSERT_FALSE(folder_.empty());
-    socket_ = folder_ + "/lab.sock";
-    ASSERT_TRUE(server_->listen(socket_, error)) << error;
-    serving_ = std::thread([this] { server_->serve(); });
-  }
-  void TearDown() override {
-    if (serving_.joinable()) {
-      server_->request_stop();
-      serving_.join();
-    }
-    if (!folder_.empty()) std::filesystem::remove_all(folder_);
-  }
 
-  std::unique_ptr<lab_station> station_;
-  std::unique_ptr<lab_server> server_;
-  std::string folder_;
-  std::string socket_;
-  std::thread serving_;
 };
 
 // One client: opens the configuration driver, reads the DUT's IDs and writes its command
