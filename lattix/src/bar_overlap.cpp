@@ -1,6 +1,8 @@
 // BAR overlap: comparison of two naturally aligned BARs and the walk over every BAR pair.
 #include <algorithm>
 #include <new>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "lattix/enumeration_checks.h"
@@ -21,16 +23,25 @@ struct barEntry {
   barData bar;
   const device* owner;
   address where;
+  bool atSeveralPlaces = false;  // the hierarchy lists its device in more than one place
 };
 
 // Every BAR in walk order: devices as the iterator gives them, functions 0..7, offsets
 // 0x10..0x38 (stepping over the upper half of 64-bit BARs). Offsets without a BAR never
-// overlap and are left out.
+// overlap and are left out. A device listed in several places is one set of registers: its
+// BARs are taken once, where the walk first meets it, and marked as met again.
 std::vector<barEntry> collectBars(const packetHandler* handler) {
   std::vector<barEntry> bars;
   if (!handler || !handler->getRequestHandler()) return bars;
+  std::unordered_map<const device*, std::pair<size_t, size_t>> entriesOf;  // first, end
   for (topologyIterator it(handler->getRequestHandler()); it.getDevice(); it.next()) {
     const device& dev = *it.getDevice();
+    const auto met = entriesOf.find(&dev);
+    if (met != entriesOf.end()) {
+      for (size_t i = met->second.first; i < met->second.second; ++i) bars[i].atSeveralPlaces = true;
+      continue;
+    }
+    const size_t first = bars.size();
     const uint8_t type1 = it.getAddress().type1;
     for (uint8_t fn = 0; fn < device::kMaxFunctions; ++fn) {
       if (!dev.isFunction(fn)) continue;
@@ -41,6 +52,7 @@ std::vector<barEntry> collectBars(const packetHandler* handler) {
         offset = static_cast<uint16_t>(offset + (bar.flags[0] ? 8 : 4));
       }
     }
+    entriesOf.emplace(&dev, std::make_pair(first, bars.size()));
   }
   return bars;
 }
@@ -124,8 +136,10 @@ overlapDataObj* findBarOverlap(packetHandler* handler, bool stopAtFirst) {
   overlapDataObj* list = nullptr;
   try {
     const std::vector<barEntry> bars = collectBars(handler);
+    // Each pair of BARs is one record, however many places list their devices. A BAR of a
+    // device listed in several places meets itself there: one record says so.
     for (size_t i = 0; i < bars.size(); ++i) {
-      for (size_t j = i + 1; j < bars.size(); ++j) {
+      for (size_t j = bars[i].atSeveralPlaces ? i : i + 1; j < bars.size(); ++j) {
         const overlap result = detectBarOverlap(bars[i].bar, bars[j].bar);
         if (result.size == 0) continue;
         const overlapData data = describe(result, bars[i], bars[j]);

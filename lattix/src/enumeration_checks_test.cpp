@@ -180,6 +180,45 @@ TEST(BarOverlapTest, WalkReportsBothBarsInOrderAndStopsWhenAsked) {
   releaseOverlapList(one);
 }
 
+TEST(BarOverlapTest, ADeviceListedInManyPlacesIsComparedOnce) {
+  // One endpoint listed in 30 slots of the root bus, another device beside it: its BAR
+  // meets itself once and the other device's BAR once, not once per pair of places.
+  endPoint shared, other;
+  shared.setBar(0, 0x10, bar(12, 0xB0000000));  // 1 MB
+  shared.SetDevNum(2);
+  other.setBar(0, 0x10, bar(20, 0xB0004000));  // 4 KB inside it
+  other.setBar(0, 0x14, bar(20, 0xC0000000));
+  other.SetDevNum(31);
+  bus root;
+  for (uint8_t slot = 0; slot < 30; ++slot) root.setDevice(slot, &shared);
+  root.setDevice(31, &other);
+  packetHandler handler(&root);
+  overlapDataObj* list = findBarOverlap(&handler, false);
+  ASSERT_NE(list, nullptr);
+  const overlapData self = list->getData();
+  EXPECT_EQ(self.barA.device, 2);
+  EXPECT_EQ(self.barB.device, 2);
+  EXPECT_EQ(self.barA.offset, 0x10);
+  EXPECT_EQ(self.barB.offset, 0x10);
+  EXPECT_EQ(self.result.size, 12);
+  ASSERT_NE(list->getNext(), nullptr);
+  const overlapData pair = list->getNext()->getData();
+  EXPECT_EQ(pair.barA.device, 2);
+  EXPECT_EQ(pair.barB.device, 31);
+  EXPECT_EQ(pair.result.size, 20);
+  EXPECT_EQ(pair.result.low, 0xB0004000u);
+  EXPECT_EQ(list->getNext()->getNext(), nullptr);
+  releaseOverlapList(list);
+
+  // Listed once, the same device overlaps only the other one.
+  for (uint8_t slot = 1; slot < 30; ++slot) root.setDevice(slot, nullptr);
+  list = findBarOverlap(&handler, false);
+  ASSERT_NE(list, nullptr);
+  EXPECT_EQ(list->getData().barB.device, 31);
+  EXPECT_EQ(list->getNext(), nullptr);
+  releaseOverlapList(list);
+}
+
 TEST(BarOverlapTest, LongListsAppendAndReleaseWithoutRecursion) {
   overlapData data;
   overlapDataObj* list = new overlapDataObj(data);
