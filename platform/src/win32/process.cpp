@@ -94,6 +94,8 @@ int start_daemon(const std::function<int(const std::function<void()>& ready)>&,
   return -1;
 }
 
+std::string program_file_name(const std::string& name) { return name + ".exe"; }
+
 std::string program_folder() {
   char path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
