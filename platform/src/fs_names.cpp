@@ -17,6 +17,13 @@ std::string native_path(std::string path) {
   return path;
 }
 
+bool is_absolute_path(std::string_view path) {
+  if (!path.empty() && path[0] == native_separator) return true;
+  // A drive letter: only Windows paths have one.
+  return native_separator == '\\' && path.size() >= 3 &&
+         std::isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':' && path[2] == '\\';
+}
+
 std::string join_path(std::string_view folder, std::string_view name) {
   if (folder.empty()) return std::string(name);
   std::string joined(folder);

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/child_run.h"
+#include "platform/fs.h"
 #include "platform/process.h"
 
 namespace zamsuite {
@@ -21,7 +22,7 @@ lab_session::lab_session(const std::string& zamsim, const std::string& station, 
     error_ = "cannot create a private folder for the lab";
     return;
   }
-  socket_ = folder_ + "/zamsim.sock";
+  socket_ = platform::join_path(folder_, "zamsim.sock");
   platform::child_run_options options;
   options.output_path = output_path_;
   options.input_from_null = true;

@@ -16,9 +16,11 @@ namespace {
 
 constexpr int exit_passed = 0, exit_not_passed = 1, exit_usage = 2, exit_trouble = 3;
 
+// The path from the current folder, with native separators.
 std::string absolute(const std::string& path) {
-  if (path.empty() || path[0] == '/') return path;
-  return platform::join_path(platform::current_directory(), path);
+  const std::string native = platform::native_path(path);
+  if (native.empty() || platform::is_absolute_path(native)) return native;
+  return platform::join_path(platform::current_directory(), native);
 }
 
 std::string iso_timestamp() {
@@ -31,7 +33,7 @@ std::string iso_timestamp() {
 
 // The lab program: beside zamsuite, else on the search path.
 std::string zamsim_program() {
-  const std::string beside = platform::join_path(platform::program_folder(), "zamsim");
+  const std::string beside = platform::join_path(platform::program_folder(), platform::program_file_name("zamsim"));
   return platform::can_open_for_reading(beside) ? beside : "zamsim";
 }
 
@@ -39,7 +41,8 @@ bool compliance_report(const zamsuite::suite_options& o, zamsuite::suite_report*
   zamsuite::run_plan plan;
   plan.programs = zamsuite::chosen_programs(o.only, o.skip);
   plan.programs_folder = o.programs_folder.empty() ? platform::program_folder() : absolute(o.programs_folder);
-  plan.library_folders = {plan.programs_folder, platform::join_path(plan.programs_folder, "../lib")};
+  plan.library_folders = {plan.programs_folder,
+                          platform::join_path(platform::join_path(plan.programs_folder, ".."), "lib")};
   plan.dat_file = absolute(o.dat_file);
   plan.out_folder = absolute(o.out_folder);
   plan.station = absolute(o.station);
@@ -68,7 +71,7 @@ bool compliance_report(const zamsuite::suite_options& o, zamsuite::suite_report*
 
 bool fwtool_report(const zamsuite::suite_options& o, zamsuite::suite_report* report) {
   std::string text, reason;
-  if (!platform::read_file(o.fwtool_log, &text, &reason)) {
+  if (!platform::read_text_file(o.fwtool_log, &text, &reason)) {
     std::cerr << "zamsuite: cannot read the firmware test tool log " << o.fwtool_log << ": " << reason << "\n";
     return false;
   }

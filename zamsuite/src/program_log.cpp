@@ -90,7 +90,7 @@ program_log parse_program_log(const std::string& text) {
 
 program_log read_program_log(const std::string& path) {
   std::string text;
-  if (!platform::read_file(path, &text)) return {};
+  if (!platform::read_text_file(path, &text)) return {};  // written in text mode
   return parse_program_log(text);
 }
 

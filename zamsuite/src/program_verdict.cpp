@@ -2,9 +2,19 @@
 #include "program_verdict.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace zamsuite {
 namespace {
+
+// Exit codes as a person reads them: small ones in decimal; a whole 32-bit status, as a
+// Windows program may end with (0x80000006, or an exception code such as 0xC0000005), in hex.
+std::string exit_code_text(int code) {
+  if (code >= 0 && code <= 255) return std::to_string(code);
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(code));
+  return text;
+}
 
 bool any_entry(const program_log& log, bool (*test)(const std::string&)) {
   return std::any_of(log.entries.begin(), log.entries.end(),
@@ -12,7 +22,7 @@ bool any_entry(const program_log& log, bool (*test)(const std::string&)) {
 }
 
 void judge_finished(case_result& c, const process_end& end, const program_log& log) {
-  c.exit_status = std::to_string(end.exit_code);
+  c.exit_status = exit_code_text(end.exit_code);
   const bool failed_entry = any_entry(log, is_failure_level);
   const bool aborted_entry = any_entry(log, is_error_level);
   if (end.exit_code == 0 && log.found && log.complete && !failed_entry && !aborted_entry) {

@@ -48,6 +48,17 @@ TEST(ProgramVerdictTest, PassAndVerdictFailures) {
   EXPECT_EQ(c.reason, "stopped with exit 3 (a step could not be carried out)");
   c = judge_program("P", exited(0), complete_log("ABORT"));
   EXPECT_EQ(c.outcome, verdict::error);
+
+  // A whole 32-bit status (Windows keeps it) reads in hex: a crash's exception code, a status.
+  c = judge_program("P", exited(static_cast<int>(0xC0000005u)), complete_log("SUCCESS"));
+  EXPECT_EQ(c.outcome, verdict::error);
+  EXPECT_EQ(c.exit_status, "0xC0000005");
+  EXPECT_EQ(c.reason, "stopped with exit 0xC0000005");
+  c = judge_program("P", exited(static_cast<int>(0x80000006u)), complete_log("FAILED"));
+  EXPECT_EQ(c.outcome, verdict::failed);
+  EXPECT_EQ(c.reason, "a verdict failed (exit 0x80000006)");
+  EXPECT_EQ(judge_program("P", exited(256), complete_log("INFORMATIONAL")).exit_status, "0x00000100");
+  EXPECT_EQ(judge_program("P", exited(255), complete_log("INFORMATIONAL")).exit_status, "255");
 }
 
 TEST(ProgramVerdictTest, CrashTimeOutNoStartNoLogAndCutLogAreErrors) {

@@ -20,7 +20,7 @@ report_counts count_cases(const suite_report& report) {
 }
 
 bool write_report(const std::string& path, const std::string& text, std::string* reason) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(path, std::ios::trunc);  // text mode: CR LF line ends on Windows
   out << text;
   out.close();
   if (!out) {

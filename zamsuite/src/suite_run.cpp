@@ -6,8 +6,9 @@
 #include <ostream>
 
 #include "platform/child_run.h"
-#include "platform/fs.h"
 #include "lab_session.h"
+#include "platform/fs.h"
+#include "platform/library.h"
 #include "platform/process.h"
 #include "program_verdict.h"
 
@@ -19,7 +20,7 @@ constexpr std::size_t output_tail_bytes = 4000;
 
 std::string output_tail(const std::string& path) {
   std::string text;
-  if (!platform::read_file(path, &text)) return {};
+  if (!platform::read_text_file(path, &text)) return {};
   if (text.size() <= output_tail_bytes) return text;
   return "[...]\n" + text.substr(text.size() - output_tail_bytes);
 }
@@ -36,9 +37,8 @@ platform::environment_list program_environment(const std::string& lab_socket) {
 // Links the libraries into the working folder, as a station keeps them beside its programs.
 bool link_libraries(const run_plan& plan, const std::string& folder, std::string* error) {
   for (const std::string& library_folder : plan.library_folders) {
-    for (const std::string& file : platform::list_folder(library_folder, "lib*.so")) {
-      if (!platform::make_symbolic_link(platform::join_path(library_folder, file), platform::join_path(folder, file),
-                                        error)) {
+    for (const std::string& file : platform::list_folder(library_folder, platform::shared_library_pattern())) {
+      if (!platform::link_file(platform::join_path(library_folder, file), platform::join_path(folder, file), error)) {
         *error = "cannot link " + file + " into " + folder + ": " + *error;
         return false;
       }
@@ -62,7 +62,7 @@ case_result run_one(const run_plan& plan, const std::string& name) {
     end.started = false;
     return judge_program(name, end, {});
   }
-  const std::string program = platform::join_path(plan.programs_folder, name);
+  const std::string program = platform::join_path(plan.programs_folder, platform::program_file_name(name));
   if (!platform::can_open_for_reading(program)) {
     end.started = false;
     end.start_error = program + " not found";

@@ -15,9 +15,13 @@ namespace platform {
 #ifdef _WIN32
 inline constexpr char native_separator = '\\';
 inline constexpr char foreign_separator = '/';
+inline constexpr char path_list_separator = ';';    // between the folders of PATH
+inline constexpr std::string_view native_line_end = "\r\n";  // what a text-mode write makes of '\n'
 #else
 inline constexpr char native_separator = '/';
 inline constexpr char foreign_separator = '\\';
+inline constexpr char path_list_separator = ':';
+inline constexpr std::string_view native_line_end = "\n";
 #endif
 
 // The current folder, without a trailing separator.
@@ -25,6 +29,10 @@ std::string current_directory();
 
 // Turns every foreign separator into the native one.
 std::string native_path(std::string path);
+
+// Whether a path (with native separators) starts at a root: "/x" on POSIX; "C:\x", "\x" and
+// "\\server\share" on Windows.
+bool is_absolute_path(std::string_view path);
 
 // Joins folder and name with one native separator (none added when the folder already ends
 // with one; an empty folder yields the name).
@@ -43,6 +51,10 @@ bool can_open_for_reading(const std::string& path);
 // and, when `reason` is given, stores the operating system's reason.
 bool read_file(const std::string& path, std::string* content, std::string* reason = nullptr);
 
+// Reads a text file as a text-mode read does: on Windows each CR LF becomes "\n", elsewhere
+// the bytes are returned as they are. Fails as read_file does.
+bool read_text_file(const std::string& path, std::string* content, std::string* reason = nullptr);
+
 // Size in bytes and modification time (seconds since 1970-01-01 UTC) of a regular file;
 // false when the file does not exist or is not a regular file.
 bool file_size_and_time(const std::string& path, uint64_t& size, int64_t& modified);
@@ -53,7 +65,13 @@ bool delete_file(const std::string& path, std::string* reason = nullptr);
 
 // Makes `link` a symbolic link to `target`, replacing a link (not a file) already there. On
 // failure returns false and, when `reason` is given, stores the operating system's reason.
+// POSIX only: on Windows a symbolic link needs a privilege ordinary accounts lack.
 bool make_symbolic_link(const std::string& target, const std::string& link, std::string* reason = nullptr);
+
+// Makes the file `target` available as `link`: a symbolic link on POSIX (see above); on
+// Windows a hard link, or a copy when the two are on different volumes, replacing any file
+// already at `link`. On failure returns false and, when `reason` is given, the reason.
+bool link_file(const std::string& target, const std::string& link, std::string* reason = nullptr);
 
 // Case-insensitive match of a name against a pattern with "*" and "?".
 bool wildcard_match(std::string_view pattern, std::string_view name);

@@ -30,6 +30,9 @@ std::string module_folder();
 // The reason of the last failed load on this thread.
 std::string library_error();
 
+// The file-name pattern of shared libraries: "*.dll" on Windows, "lib*.so" elsewhere.
+const char* shared_library_pattern();
+
 // File names tried for a bare library name, in order: the name itself, then for
 // "Name.dll" also "libName.so" and "Name.so".
 std::vector<std::string> library_file_names(const std::string& name);

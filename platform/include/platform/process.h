@@ -24,6 +24,9 @@ int run_program(const std::vector<std::string>& argv, const environment_list& ex
 int start_daemon(const std::function<int(const std::function<void()>& ready)>& serve,
                  const std::string& log_path, uint32_t timeout_ms, std::string* error);
 
+// The file name of a program: "name.exe" on Windows, "name" elsewhere.
+std::string program_file_name(const std::string& name);
+
 // The folder of the running program's executable file, symbolic links resolved (so a
 // program started through a link finds the files that lie beside the real one); empty
 // when the system cannot tell.

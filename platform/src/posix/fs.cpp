@@ -91,6 +91,10 @@ bool make_symbolic_link(const std::string& target, const std::string& link, std:
   return false;
 }
 
+bool link_file(const std::string& target, const std::string& link, std::string* reason) {
+  return make_symbolic_link(target, link, reason);
+}
+
 bool try_list_folder(const std::string& folder, std::string_view pattern,
                      std::vector<std::string>* names, std::string* reason) {
   names->clear();

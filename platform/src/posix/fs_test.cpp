@@ -62,6 +62,10 @@ TEST(FsTest, PathsJoinWithOneNativeSeparator) {
   EXPECT_EQ(platform::native_path("C:\\Windows\\inf\\"), "C:/Windows/inf/");
   EXPECT_FALSE(platform::current_directory().empty());
   EXPECT_NE(platform::current_directory().back(), '/');
+  EXPECT_TRUE(platform::is_absolute_path("/tmp/x"));
+  EXPECT_FALSE(platform::is_absolute_path("tmp/x"));
+  EXPECT_FALSE(platform::is_absolute_path("C:/x"));  // a drive is a Windows thing
+  EXPECT_FALSE(platform::is_absolute_path(""));
 }
 
 TEST(FsTest, ListsOnlyMatchingRegularFiles) {
@@ -132,7 +136,22 @@ TEST(FsTest, SymbolicLinkIsMadeReplacedButNeverOverAFile) {
   EXPECT_EQ(reason, "File exists");
   std::ifstream plain(folder / "plain");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(plain), {}), "P");
+  // link_file is a symbolic link here.
+  EXPECT_TRUE(platform::link_file((folder / "a").string(), link));
+  EXPECT_EQ(fs::read_symlink(link), folder / "a");
   fs::remove_all(folder);
+}
+
+TEST(FsTest, TextFilesReadAsTheyAre) {
+  const fs::path file = fs::temp_directory_path() / ("fs_text_" + std::to_string(::getpid()));
+  std::ofstream(file, std::ios::binary) << "a\r\nb\rc\n";
+  std::string text;
+  ASSERT_TRUE(platform::read_text_file(file.string(), &text));
+  EXPECT_EQ(text, "a\r\nb\rc\n");
+  fs::remove(file);
+  std::string reason;
+  EXPECT_FALSE(platform::read_text_file(file.string(), &text, &reason));
+  EXPECT_EQ(reason, "No such file or directory");
 }
 
 }  // namespace

@@ -35,6 +35,8 @@ bool ends_with_ignoring_case(const std::string& text, std::string_view suffix) {
 
 std::string module_folder() { return calling_module_folder(); }
 
+const char* shared_library_pattern() { return "lib*.so"; }
+
 std::vector<std::string> library_file_names(const std::string& name) {
   std::vector<std::string> names{name};
   if (ends_with_ignoring_case(name, ".dll")) {

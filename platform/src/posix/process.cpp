@@ -131,6 +131,8 @@ int start_daemon(const std::function<int(const std::function<void()>& ready)>& s
   return child;
 }
 
+std::string program_file_name(const std::string& name) { return name; }
+
 std::string program_folder() {
   char buffer[PATH_MAX];
   const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

@@ -1,4 +1,4 @@
-// Files and folders on Windows: the current folder, attributes, reading, deletion, listing.
+// Files and folders on Windows: the current folder, attributes, reading, deletion, links, listing.
 #include <windows.h>
 
 #include "../fs_native.h"
@@ -97,6 +97,19 @@ bool read_file(const std::string& path, std::string* content, std::string* reaso
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   if (error != 0 && reason != nullptr) *reason = detail::windows_error_text(error);
   return error == 0;
+}
+
+// A hard link needs no privilege, unlike a symbolic link; a copy serves across volumes (and
+// on file systems without hard links).
+bool link_file(const std::string& target, const std::string& link, std::string* reason) {
+  if (file_exists(link) && !DeleteFileA(link.c_str())) {
+    if (reason != nullptr) *reason = detail::windows_error_text(GetLastError());
+    return false;
+  }
+  if (CreateHardLinkA(link.c_str(), target.c_str(), nullptr)) return true;
+  if (CopyFileA(target.c_str(), link.c_str(), TRUE)) return true;
+  if (reason != nullptr) *reason = detail::windows_error_text(GetLastError());
+  return false;
 }
 
 bool try_list_folder(const std::string& folder, std::string_view pattern,

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "platform/process.h"
@@ -45,6 +46,37 @@ TEST(Win32FsTest, FoldersFilesAndListing) {
   EXPECT_FALSE(platform::delete_file(file, &reason));
   EXPECT_FALSE(reason.empty());
   EXPECT_FALSE(platform::current_directory().empty());
+}
+
+TEST(Win32FsTest, AbsolutePathsTextFilesAndFileLinks) {
+  EXPECT_TRUE(platform::is_absolute_path("C:\\x"));
+  EXPECT_TRUE(platform::is_absolute_path("z:\\"));
+  EXPECT_TRUE(platform::is_absolute_path("\\work\\x"));
+  EXPECT_TRUE(platform::is_absolute_path("\\\\server\\share"));
+  EXPECT_FALSE(platform::is_absolute_path("C:x"));
+  EXPECT_FALSE(platform::is_absolute_path("work\\x"));
+  EXPECT_FALSE(platform::is_absolute_path(""));
+
+  const std::string dir = platform::make_temp_folder("fs_text_");
+  ASSERT_FALSE(dir.empty());
+  const std::string file = platform::join_path(dir, "text.txt");
+  std::ofstream(file, std::ios::binary) << "a\r\nb\rc\n\r\r\n";
+  std::string text;
+  ASSERT_TRUE(platform::read_text_file(file, &text));
+  EXPECT_EQ(text, "a\nb\rc\n\r\n");  // only CR LF pairs lose their CR
+
+  // A link to a file reads as the file; a file already there is replaced.
+  const std::string link = platform::join_path(dir, "link.txt");
+  std::ofstream(link) << "old";
+  std::string reason;
+  ASSERT_TRUE(platform::link_file(file, link, &reason)) << reason;
+  std::string linked;
+  ASSERT_TRUE(platform::read_file(link, &linked));
+  EXPECT_EQ(linked, "a\r\nb\rc\n\r\r\n");
+  EXPECT_FALSE(platform::link_file(platform::join_path(dir, "none"), platform::join_path(dir, "l2"), &reason));
+  EXPECT_FALSE(reason.empty());
+  EXPECT_FALSE(platform::file_exists(platform::join_path(dir, "l2")));
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

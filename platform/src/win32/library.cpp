@@ -43,6 +43,8 @@ library_handle try_open(const std::string& path, std::string& errors) {
 
 std::string module_folder() { return calling_module_folder(); }
 
+const char* shared_library_pattern() { return "*.dll"; }
+
 std::vector<std::string> library_file_names(const std::string& name) { return {name}; }
 
 library_handle load_library(const std::string& name) {

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstdlib>
 
+#include "command_line.h"
 #include "error_text.h"
 #include "platform/process.h"
 
@@ -20,24 +21,6 @@ BOOL WINAPI on_console_control(DWORD event) {
   return FALSE;
 }
 
-// One argument quoted as the C runtime's command-line parser reads it back.
-std::string quote_argument(const std::string& argument) {
-  if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
-  std::string quoted = "\"";
-  std::size_t backslashes = 0;
-  for (char c : argument) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, '\\');
-  return quoted + "\"";
-}
-
 std::string without_trailing_separator(std::string path) {
   while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
   return path;
@@ -51,11 +34,7 @@ int run_program(const std::vector<std::string>& argv, const environment_list& ex
     if (error) *error = "no program given";
     return -1;
   }
-  std::string command_line;
-  for (const auto& argument : argv) {
-    if (!command_line.empty()) command_line += ' ';
-    command_line += quote_argument(argument);
-  }
+  std::string command_line = detail::command_line(argv);
   // The child inherits this process's environment with the extra variables set; the
   // parent's own values are restored afterwards.
   environment_list saved;
@@ -93,6 +72,8 @@ int start_daemon(const std::function<int(const std::function<void()>& ready)>&,
   if (error) *error = "a background daemon cannot be forked on Windows; run the lab daemon on Linux";
   return -1;
 }
+
+std::string program_file_name(const std::string& name) { return name + ".exe"; }
 
 std::string program_folder() {
   char path[MAX_PATH] = {};

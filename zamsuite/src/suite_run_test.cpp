@@ -1,0 +1,102 @@
+// The run loop with a stand-in program: its own working folder with the libraries linked in,
+// its name as the system spells programs, its text-mode log and console output read back,
+// verdicts for a pass, a failed verdict, a time-out and a program that is not there.
+#include "suite_run.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/fs.h"
+#include "platform/process.h"
+
+namespace zamsuite {
+namespace {
+
+class SuiteRunTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = platform::make_temp_folder("suite_run_");
+    ASSERT_FALSE(root_.empty());
+    const std::string libraries = platform::join_path(root_, "lib");
+    ASSERT_TRUE(platform::create_folders(libraries));
+    // One library file of each system: only this system's kind is linked.
+    for (const char* name : {"libdriver.so", "driver.dll", "notes.txt"}) {
+      std::ofstream(platform::join_path(libraries, name)) << name;
+    }
+    plan_.programs = {"zamsuite_stand_in"};
+    plan_.programs_folder = platform::program_folder();
+    plan_.library_folders = {libraries};
+    plan_.dat_file = platform::join_path(root_, "dut.dat");
+    plan_.out_folder = platform::join_path(root_, "out");
+    plan_.timeout_s = 60;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+
+  case_result run(const std::string& behaviour, std::string* progress = nullptr) {
+    std::ofstream(plan_.dat_file) << behaviour << "\n";
+    std::ostringstream out;
+    const std::vector<case_result> cases = run_programs(plan_, out);
+    if (progress != nullptr) *progress = out.str();
+    EXPECT_EQ(cases.size(), 1u);
+    return cases.empty() ? case_result{} : cases[0];
+  }
+
+  std::string root_;
+  run_plan plan_;
+};
+
+#ifdef _WIN32
+const std::string linked_library = "driver.dll";
+#else
+const std::string linked_library = "libdriver.so";
+#endif
+
+TEST_F(SuiteRunTest, PassAndFailedVerdictFromTheLogAndOutput) {
+  std::string progress;
+  case_result c = run("pass", &progress);
+  EXPECT_EQ(c.name, "zamsuite_stand_in");
+  EXPECT_EQ(c.outcome, verdict::passed) << c.reason;
+  EXPECT_EQ(c.exit_status, "0");
+  ASSERT_EQ(c.entries.size(), 1u);
+  EXPECT_EQ(c.entries[0].level, "SUCCESS");
+  EXPECT_EQ(c.entries[0].assertion, "DLL.5.2#1.0");
+  EXPECT_EQ(c.entries[0].text, "replayed once\n");
+  EXPECT_EQ(c.output, "libraries: " + linked_library + "\n");
+  EXPECT_EQ(progress.rfind("[ 1/1] zamsuite_stand_in ... passed (", 0), 0u) << progress;
+  const std::string folder = platform::join_path(plan_.out_folder, "zamsuite_stand_in");
+  EXPECT_TRUE(platform::file_exists(platform::join_path(folder, "zamsuite_stand_in.xml")));
+
+  c = run("fail");
+  EXPECT_EQ(c.outcome, verdict::failed);
+  EXPECT_EQ(c.reason, "a verdict failed (exit 6)");
+  ASSERT_EQ(c.entries.size(), 1u);
+  EXPECT_EQ(c.entries[0].level, "FAILED");
+  EXPECT_EQ(c.entries[0].text, "replayed never\n");
+}
+
+TEST_F(SuiteRunTest, TimeOutAndMissingProgramAreErrors) {
+  plan_.timeout_s = 1;
+  case_result c = run("hang");
+  EXPECT_EQ(c.outcome, verdict::error);
+  EXPECT_EQ(c.exit_status, "timed out");
+  EXPECT_EQ(c.reason, "stopped after the time limit of 1 s");
+  EXPECT_TRUE(c.entries.empty());
+  EXPECT_EQ(c.output, "libraries: " + linked_library + "\n");
+
+  plan_.programs = {"no_such_program"};
+  c = run("pass");
+  EXPECT_EQ(c.outcome, verdict::error);
+  EXPECT_EQ(c.exit_status, "not started");
+  EXPECT_EQ(c.reason, "could not be started: " +
+                          platform::join_path(platform::program_folder(), platform::program_file_name("no_such_program")) +
+                          " not found");
+}
+
+}  // namespace
+}  // namespace zamsuite
