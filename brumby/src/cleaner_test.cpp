@@ -15,9 +15,27 @@
 #include "platform/fs.h"
 #include "platform/process.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
+
+// Why a folder cannot be listed, in the system's own words: the C library's on POSIX, the
+// system's message on Windows (whose wording differs between Windows and wine).
+std::string reason_for(const std::string& folder) {
+#ifdef _WIN32
+  std::vector<std::string> names;
+  std::string reason;
+  EXPECT_FALSE(platform::try_list_folder(folder, "*.inf", &names, &reason));
+  EXPECT_FALSE(reason.empty());
+  return reason;
+#else
+  return fs::exists(folder) ? "Not a directory" : "No such file or directory";
+#endif
+}
 
 constexpr const char* banner = "Brumby\n-----------------------------------\n\n";
 constexpr const char* guid = "{4d36e97d-e325-11ce-bfc1-08002be10318}";
@@ -114,13 +132,13 @@ TEST_F(CleanerTest, UnreadableFolderIsAnError) {
   const std::string missing = (dir_ / "missing").string();
   EXPECT_EQ(run({missing}), 1);
   EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 0\n");
-  EXPECT_EQ(err_, "Brumby: cannot read folder " + missing + ": No such file or directory\n");
+  EXPECT_EQ(err_, "Brumby: cannot read folder " + missing + ": " + reason_for(missing) + "\n");
 
   file("oem1.inf", "x");
   const std::string not_folder = (dir_ / "oem1.inf").string();
   EXPECT_EQ(run({not_folder, guid}), 1);
   EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 0\n");
-  EXPECT_EQ(err_, "Brumby: cannot read folder " + not_folder + ": Not a directory\n");
+  EXPECT_EQ(err_, "Brumby: cannot read folder " + not_folder + ": " + reason_for(not_folder) + "\n");
   EXPECT_EQ(left(), std::vector<std::string>{"oem1.inf"});
 }
 
@@ -129,13 +147,28 @@ TEST_F(CleanerTest, UnreadableFolderIsAnError) {
 TEST_F(CleanerTest, UnreadableInfIsReported) {
   file("oem1.inf", std::string("ClassGuid=") + guid + "\n");
   file("oem1.pnf", "p");
-  // Opens, but every read fails with an I/O error.
-  fs::create_symlink("/proc/self/mem", dir_ / "oem2.inf");
   file("oem2.pnf", "p");
+  const std::string unreadable = (dir_ / "oem2.inf").string();
+#ifdef _WIN32
+  // Held open by another handle that shares nothing: opening it to read fails.
+  file("oem2.inf", std::string("ClassGuid=") + guid + "\n");
+  HANDLE held = CreateFileA(unreadable.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  std::string text, reason;
+  ASSERT_FALSE(platform::read_file(unreadable, &text, &reason));
+#else
+  // Opens, but every read fails with an I/O error.
+  fs::create_symlink("/proc/self/mem", unreadable);
+  const std::string reason = "Input/output error";
+#endif
   EXPECT_EQ(run({dir_.string(), guid}), 1);
   EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 1\n");
-  EXPECT_EQ(err_, "Brumby: cannot read " + (dir_ / "oem2.inf").string() + ": Input/output error\n");
+  EXPECT_EQ(err_, "Brumby: cannot read " + unreadable + ": " + reason + "\n");
   EXPECT_EQ(left(), (std::vector<std::string>{"oem2.inf", "oem2.pnf"}));
+#ifdef _WIN32
+  CloseHandle(held);
+#endif
 
   EXPECT_EQ(run({dir_.string()}), 0);
   EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 1\n");

@@ -12,12 +12,9 @@
 
 namespace {
 
-// What the process reports for main's -1: its low byte on POSIX, the whole value on Windows.
-#ifdef _WIN32
-constexpr int exit_minus_one = -1;
-#else
+// What the process reports for a status of -1: zamdiag exits with the status's low byte on
+// both systems, so that a Windows caller sees what a POSIX one does.
 constexpr int exit_minus_one = 255;
-#endif
 
 struct program_result {
   int exit_code = -1;
