@@ -7,6 +7,7 @@
 
 #include "device/device_record.h"
 #include "fake_pellor.h"
+#include "platform/fs.h"
 #include "startup/driver_state.h"
 #include "startup/framework_handle.h"
 #include "startup/settings_path.h"
@@ -14,6 +15,24 @@
 #include "vexo.h"
 
 namespace {
+
+// The file a library's base name is built as: "Name.dll" on Windows, "libName.so" elsewhere.
+std::string lib(const std::string& base) {
+#ifdef _WIN32
+  return base + ".dll";
+#else
+  return "lib" + base + ".so";
+#endif
+}
+
+// A path written with "/" as the system writes it: with "\\" on Windows.
+std::string native(std::string path) {
+#ifdef _WIN32
+  for (char& c : path)
+    if (c == '/') c = '\\';
+#endif
+  return path;
+}
 
 using testing::internal::CaptureStderr;
 using testing::internal::CaptureStdout;
@@ -35,10 +54,14 @@ class StartupTest : public ::testing::Test {
   void SetUp() override { fake_pellor_reset(); }
   void TearDown() override { CloseVEXO(nullptr); }
 
-  // Puts a built test library into the current folder under `file_name`.
+  // Puts a built test library into the current folder under `file_name`: a link to the
+  // built file, so that the library start-up loads is the one this test drives (a symbolic
+  // link on POSIX; on Windows a hard link, which wine's loader knows for the same file).
   void install_library(const std::string& built_name, const std::string& file_name) {
-    std::filesystem::create_symlink(std::string(VEXO_TEST_LIBRARY_DIR) + "/" + built_name,
-                                    folder.path() / file_name);
+    std::string reason;
+    ASSERT_TRUE(platform::link_file(platform::join_path(VEXO_TEST_LIBRARY_DIR, built_name),
+                                    (folder.path() / file_name).string(), &reason))
+        << reason;
   }
   void write_settings(const std::string& path, const std::string& dll_name) {
     write_file(path, "[DLL]\nDLLName=" + dll_name + "\n");
@@ -59,7 +82,7 @@ class StartupTest : public ::testing::Test {
 };
 
 TEST_F(StartupTest, DefaultSettingsFileInIniFolderStartsWithDefaultWindow) {
-  install_library("libFakePellor.so", "libFakePellor.so");
+  install_library(lib("FakePellor"), lib("FakePellor"));
   write_settings(default_settings(), "FakePellor.dll");
   VEXO_STATUS_t status = 0;
   const console_output output =
@@ -90,15 +113,15 @@ TEST_F(StartupTest, DefaultSettingsFileInIniFolderStartsWithDefaultWindow) {
 }
 
 TEST_F(StartupTest, SettingsPathJoinsWithOneNativeSeparator) {
-  EXPECT_EQ(vexo::settings_file_path("C:\\zam\\ini\\", "KALIXapp.ini"), "C:/zam/ini/KALIXapp.ini");
-  EXPECT_EQ(vexo::settings_file_path("C:\\zam\\ini", "Other.ini"), "C:/zam/ini/Other.ini");
-  EXPECT_EQ(vexo::settings_file_path("/etc/zam/", "a.ini"), "/etc/zam/a.ini");
-  EXPECT_EQ(vexo::settings_file_path("conf", "sub\\a.ini"), "conf/sub/a.ini");
+  EXPECT_EQ(vexo::settings_file_path("C:\\zam\\ini\\", "KALIXapp.ini"), native("C:/zam/ini/KALIXapp.ini"));
+  EXPECT_EQ(vexo::settings_file_path("C:\\zam\\ini", "Other.ini"), native("C:/zam/ini/Other.ini"));
+  EXPECT_EQ(vexo::settings_file_path("/etc/zam/", "a.ini"), native("/etc/zam/a.ini"));
+  EXPECT_EQ(vexo::settings_file_path("conf", "sub\\a.ini"), native("conf/sub/a.ini"));
   EXPECT_EQ(vexo::settings_file_path(nullptr, nullptr), folder.file("ini/KALIXapp.ini"));
   EXPECT_EQ(vexo::settings_file_path(nullptr, "Mine.ini"), folder.file("ini/Mine.ini"));
 
   // A folder written the Windows way, with a trailing backslash, is found for real.
-  install_library("libFakePellor.so", "libFakePellor.so");
+  install_library(lib("FakePellor"), lib("FakePellor"));
   write_settings(folder.file("conf/Station.ini"), "FakePellor.dll");
   const std::string windows_folder = folder.path().string() + "\\conf\\";
   console_output output = capture([&] {
@@ -146,7 +169,7 @@ TEST_F(StartupTest, SettingsFileFailuresStopBeforeLoading) {
 }
 
 TEST_F(StartupTest, BindingFailuresKeepTheLibraryUntilClose) {
-  install_library("libFakePellor.so", "libFakePellor.so");
+  install_library(lib("FakePellor"), lib("FakePellor"));
   write_settings(default_settings(), "FakePellor.dll");
   fake.get_interface_result = 0;
   console_output output = capture([&] {
@@ -161,7 +184,7 @@ TEST_F(StartupTest, BindingFailuresKeepTheLibraryUntilClose) {
   EXPECT_FALSE(vexo::driver_state().library);
 
   // A library without the configuration entry point at all.
-  install_library("libFakePellorNoConfig.so", "libNoConfig.so");
+  install_library(lib("FakePellorNoConfig"), lib("NoConfig"));
   write_settings(default_settings(), "NoConfig.dll");
   capture([&] {
     EXPECT_EQ(OpenVEXO(&handle, 0, caller_base, nullptr, nullptr), VEXO_STATUS_FAILED);
@@ -170,7 +193,7 @@ TEST_F(StartupTest, BindingFailuresKeepTheLibraryUntilClose) {
 }
 
 TEST_F(StartupTest, LibraryWithoutCardAndKnownEndpointTablesStillStarts) {
-  install_library("libFakePellorConfigOnly.so", "libConfigOnly.so");
+  install_library(lib("FakePellorConfigOnly"), lib("ConfigOnly"));
   write_settings(default_settings(), "ConfigOnly.dll");
   capture([&] {
     EXPECT_EQ(OpenVEXO(&handle, 0, caller_base, nullptr, nullptr), VEXO_STATUS_SUCCESS);
@@ -190,7 +213,7 @@ TEST_F(StartupTest, LibraryWithoutCardAndKnownEndpointTablesStillStarts) {
 TEST_F(StartupTest, DriverInitialisationFailures) {
   const std::string message = "VEXO::PCIExpress VEXO. Initializing software based driver failed\n";
   // A file that is there but is no library.
-  write_file(folder.file("libBroken.so"), "not a shared library");
+  write_file(folder.file(lib("Broken")), "not a shared library");
   write_settings(default_settings(), "Broken.dll");
   console_output output = capture([&] {
     EXPECT_EQ(OpenVEXO(&handle, 0, caller_base, nullptr, nullptr),
@@ -198,7 +221,7 @@ TEST_F(StartupTest, DriverInitialisationFailures) {
   });
   EXPECT_EQ(output.out, message);
 
-  install_library("libFakePellor.so", "libFakePellor.so");
+  install_library(lib("FakePellor"), lib("FakePellor"));
   write_settings(default_settings(), "FakePellor.dll");
   const auto expect_driver_failure = [&] {
     output = capture([&] {
@@ -229,7 +252,7 @@ TEST_F(StartupTest, DriverInitialisationFailures) {
 }
 
 TEST_F(StartupTest, WindowComesFromDriverThenSettingsThenDefault) {
-  install_library("libFakePellor.so", "libFakePellor.so");
+  install_library(lib("FakePellor"), lib("FakePellor"));
   write_settings(default_settings(), "FakePellor.dll");
 
   // The driver knows its window: no settings read, no message.
@@ -275,7 +298,7 @@ TEST_F(StartupTest, WindowComesFromDriverThenSettingsThenDefault) {
 }
 
 TEST_F(StartupTest, CloseEndsTheDriverStateForEveryHandle) {
-  install_library("libFakePellor.so", "libFakePellor.so");
+  install_library(lib("FakePellor"), lib("FakePellor"));
   write_settings(default_settings(), "FakePellor.dll");
   VEXO_HANDLE_t first = nullptr, second = nullptr;
   capture([&] {
@@ -298,7 +321,7 @@ TEST_F(StartupTest, CloseEndsTheDriverStateForEveryHandle) {
 }
 
 TEST_F(StartupTest, OpenByLibraryPath) {
-  install_library("libFakePellor.so", "libFakePellor.so");
+  install_library(lib("FakePellor"), lib("FakePellor"));
   const std::string path = folder.file("FakePellor.dll");
   // A base above 4 GiB reaches the driver whole, in its low and high halves.
   const uint64_t high_base = 0x3F0000000ull;
@@ -312,17 +335,17 @@ TEST_F(StartupTest, OpenByLibraryPath) {
   const console_output output = capture([&] {
     EXPECT_EQ(OpenVEXOEx(&other, 0, "/nowhere/Pellor.dll", caller_base, 0), VEXO_STATUS_FAILED);
   });
-  EXPECT_EQ(output.err, "Failed to open DLL file /nowhere/Pellor.dll. Exiting.\n");
+  EXPECT_EQ(output.err, "Failed to open DLL file " + native("/nowhere/Pellor.dll") + ". Exiting.\n");
   EXPECT_EQ(other, untouched);
   EXPECT_EQ(OpenVEXOEx(&other, 0, nullptr, caller_base, 0), VEXO_STATUS_INVALID_PARAMETER);
 }
 
 TEST_F(StartupTest, LibraryThatDoesNotLoadLeavesNoStaleTables) {
-  install_library("libFakePellor.so", "libFakePellor.so");
+  install_library(lib("FakePellor"), lib("FakePellor"));
   ASSERT_EQ(OpenVEXOEx(&handle, 0, folder.file("FakePellor.dll").c_str(), caller_base, 0),
             VEXO_STATUS_SUCCESS);
   // A second start-up with a broken library must not open the driver of the first one.
-  write_file(folder.file("libBroken.so"), "garbage");
+  write_file(folder.file(lib("Broken")), "garbage");
   capture([&] {
     EXPECT_EQ(OpenVEXOEx(&handle, 0, folder.file("Broken.dll").c_str(), caller_base, 0),
               VEXO_STATUS_DRIVER_INITIALIZATION_FAILED);
