@@ -96,6 +96,31 @@ void post(uint8_t* base, std::size_t seq_at, std::size_t sleeping_at, uint32_t s
   if (word(base, sleeping_at).load() != 0) futex_wake(base, seq_at);
 }
 
+// Waits until the connection can be written (POLLOUT) or read (POLLIN): ok, timed_out or
+// failed. A time-out above what poll takes waits without end.
+io_status wait_for(const stream_connection& connection, short events, uint32_t timeout_ms) {
+  pollfd p{connection.descriptor(), events, 0};
+  const int ready = ::poll(&p, 1, timeout_ms > 0x7FFFFFFFu ? -1 : static_cast<int>(timeout_ms));
+  if (ready == 0) return io_status::timed_out;
+  return ready < 0 ? io_status::failed : io_status::ok;
+}
+
+// One message of `size` bytes with room for one descriptor beside it.
+struct descriptor_message {
+  descriptor_message(void* bytes, std::size_t size) : part{bytes, size} {
+    header.msg_iov = &part;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+  }
+  descriptor_message(const descriptor_message&) = delete;
+  descriptor_message& operator=(const descriptor_message&) = delete;
+
+  iovec part;
+  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+  msghdr header{};
+};
+
 uint8_t* map_region(int fd) {
   void* at = ::mmap(nullptr, region_size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   return at == MAP_FAILED ? nullptr : static_cast<uint8_t*>(at);
@@ -167,23 +192,15 @@ shared_channel shared_channel::create(std::string* error) {
 io_status shared_channel::send_with(stream_connection& connection, const void* bytes, std::size_t size,
                                     uint32_t timeout_ms) {
   if (descriptor_ < 0 || !connection.valid() || size == 0) return io_status::failed;
-  pollfd p{connection.descriptor(), POLLOUT, 0};
-  const int ready = ::poll(&p, 1, static_cast<int>(timeout_ms > 0x7FFFFFFFu ? -1 : static_cast<int>(timeout_ms)));
-  if (ready == 0) return io_status::timed_out;
-  if (ready < 0) return io_status::failed;
-  iovec part{const_cast<void*>(bytes), size};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr message{};
-  message.msg_iov = &part;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
-  cmsghdr* attached = CMSG_FIRSTHDR(&message);
+  const io_status writable = wait_for(connection, POLLOUT, timeout_ms);
+  if (writable != io_status::ok) return writable;
+  descriptor_message message(const_cast<void*>(bytes), size);
+  cmsghdr* attached = CMSG_FIRSTHDR(&message.header);
   attached->cmsg_level = SOL_SOCKET;
   attached->cmsg_type = SCM_RIGHTS;
   attached->cmsg_len = CMSG_LEN(sizeof(int));
   std::memcpy(CMSG_DATA(attached), &descriptor_, sizeof(int));
-  const ssize_t sent = ::sendmsg(connection.descriptor(), &message, MSG_NOSIGNAL | MSG_DONTWAIT);
+  const ssize_t sent = ::sendmsg(connection.descriptor(), &message.header, MSG_NOSIGNAL | MSG_DONTWAIT);
   ::close(descriptor_);
   descriptor_ = -1;
   if (sent < 0) return errno == EPIPE || errno == ECONNRESET ? io_status::closed : io_status::failed;
@@ -196,21 +213,13 @@ io_status shared_channel::receive_with(stream_connection& connection, void* byte
                                        uint32_t timeout_ms, shared_channel& channel) {
   channel = shared_channel();
   if (!connection.valid() || size == 0) return io_status::failed;
-  pollfd p{connection.descriptor(), POLLIN, 0};
-  const int ready = ::poll(&p, 1, static_cast<int>(timeout_ms > 0x7FFFFFFFu ? -1 : static_cast<int>(timeout_ms)));
-  if (ready == 0) return io_status::timed_out;
-  if (ready < 0) return io_status::failed;
-  iovec part{bytes, size};
-  alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-  msghdr message{};
-  message.msg_iov = &part;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
-  const ssize_t got = ::recvmsg(connection.descriptor(), &message, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
+  const io_status readable = wait_for(connection, POLLIN, timeout_ms);
+  if (readable != io_status::ok) return readable;
+  descriptor_message message(bytes, size);
+  const ssize_t got = ::recvmsg(connection.descriptor(), &message.header, MSG_CMSG_CLOEXEC | MSG_DONTWAIT);
   if (got == 0) return io_status::closed;
   if (got < 0) return errno == ECONNRESET ? io_status::closed : io_status::failed;
-  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(&message.header); c != nullptr; c = CMSG_NXTHDR(&message.header, c)) {
     if (c->cmsg_level != SOL_SOCKET || c->cmsg_type != SCM_RIGHTS || c->cmsg_len < CMSG_LEN(sizeof(int))) continue;
     int fd = -1;
     std::memcpy(&fd, CMSG_DATA(c), sizeof fd);
