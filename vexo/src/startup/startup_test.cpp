@@ -8,6 +8,7 @@
 #include "device/device_record.h"
 #include "fake_pellor.h"
 #include "platform/fs.h"
+#include "platform/library.h"
 #include "startup/driver_state.h"
 #include "startup/framework_handle.h"
 #include "startup/settings_path.h"
@@ -18,20 +19,8 @@ namespace {
 
 // The file a library's base name is built as: "Name.dll" on Windows, "libName.so" elsewhere.
 std::string lib(const std::string& base) {
-#ifdef _WIN32
-  return base + ".dll";
-#else
-  return "lib" + base + ".so";
-#endif
-}
-
-// A path written with "/" as the system writes it: with "\\" on Windows.
-std::string native(std::string path) {
-#ifdef _WIN32
-  for (char& c : path)
-    if (c == '/') c = '\\';
-#endif
-  return path;
+  std::string name = platform::shared_library_pattern();
+  return name.replace(name.find('*'), 1, base);
 }
 
 using testing::internal::CaptureStderr;
@@ -113,10 +102,11 @@ TEST_F(StartupTest, DefaultSettingsFileInIniFolderStartsWithDefaultWindow) {
 }
 
 TEST_F(StartupTest, SettingsPathJoinsWithOneNativeSeparator) {
-  EXPECT_EQ(vexo::settings_file_path("C:\\zam\\ini\\", "KALIXapp.ini"), native("C:/zam/ini/KALIXapp.ini"));
-  EXPECT_EQ(vexo::settings_file_path("C:\\zam\\ini", "Other.ini"), native("C:/zam/ini/Other.ini"));
-  EXPECT_EQ(vexo::settings_file_path("/etc/zam/", "a.ini"), native("/etc/zam/a.ini"));
-  EXPECT_EQ(vexo::settings_file_path("conf", "sub\\a.ini"), native("conf/sub/a.ini"));
+  using platform::native_path;
+  EXPECT_EQ(vexo::settings_file_path("C:\\zam\\ini\\", "KALIXapp.ini"), native_path("C:/zam/ini/KALIXapp.ini"));
+  EXPECT_EQ(vexo::settings_file_path("C:\\zam\\ini", "Other.ini"), native_path("C:/zam/ini/Other.ini"));
+  EXPECT_EQ(vexo::settings_file_path("/etc/zam/", "a.ini"), native_path("/etc/zam/a.ini"));
+  EXPECT_EQ(vexo::settings_file_path("conf", "sub\\a.ini"), native_path("conf/sub/a.ini"));
   EXPECT_EQ(vexo::settings_file_path(nullptr, nullptr), folder.file("ini/KALIXapp.ini"));
   EXPECT_EQ(vexo::settings_file_path(nullptr, "Mine.ini"), folder.file("ini/Mine.ini"));
 
@@ -335,7 +325,8 @@ TEST_F(StartupTest, OpenByLibraryPath) {
   const console_output output = capture([&] {
     EXPECT_EQ(OpenVEXOEx(&other, 0, "/nowhere/Pellor.dll", caller_base, 0), VEXO_STATUS_FAILED);
   });
-  EXPECT_EQ(output.err, "Failed to open DLL file " + native("/nowhere/Pellor.dll") + ". Exiting.\n");
+  EXPECT_EQ(output.err,
+            "Failed to open DLL file " + platform::native_path("/nowhere/Pellor.dll") + ". Exiting.\n");
   EXPECT_EQ(other, untouched);
   EXPECT_EQ(OpenVEXOEx(&other, 0, nullptr, caller_base, 0), VEXO_STATUS_INVALID_PARAMETER);
 }
