@@ -50,8 +50,8 @@ TEST_F(PellorOnLab, FindsTheCardItsPortAndTheKnownEndpoint) {
   start_lab("default.station");
   load_pellor();
   EXPECT_EQ(messages_,
-            "Farrow port at bdf[1,0,0] implements the ZAM card interface\n"
-            "Known end point at bdf[8,0,0] implements the ZAM card interface\n"
+            "Farrow port at bdf[1,0,0] implements ZAM specification\n"
+            "Known end point at bdf[8,0,0] implements ZAM specification\n"
             "Farrow port found at BDF[1,0,0] and initialized successfully\n");
   ASSERT_NE(card_->IsZamDevice, nullptr);
   EXPECT_EQ(card_->IsZamDevice(1, 0, 0), 1u);

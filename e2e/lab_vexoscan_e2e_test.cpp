@@ -17,8 +17,8 @@ TEST_F(LabVexoscan, ListsTheDefaultStation) {
   int code = -1;
   const std::string out = capture("ZAMSIM_SOCKET=" + socket_ + " " + VEXOSCAN_EXE + " 2>&1", &code);
   EXPECT_EQ(code, 0) << out;
-  EXPECT_EQ(out.rfind("Farrow port at bdf[1,0,0] implements the ZAM card interface\n"
-                      "Known end point at bdf[8,0,0] implements the ZAM card interface\n"
+  EXPECT_EQ(out.rfind("Farrow port at bdf[1,0,0] implements ZAM specification\n"
+                      "Known end point at bdf[8,0,0] implements ZAM specification\n"
                       "Farrow port found at BDF[1,0,0] and initialized successfully\n",
                       0),
             0u)

@@ -48,8 +48,8 @@ TEST_F(PellorLifecycleTest, FullDiscoveryPrintsCardAndPortLinesAndFillsEveryTabl
   drivers.add_known_endpoint({4, 0, 0});
 
   EXPECT_EQ(start(),
-            "Farrow port at bdf[1,0,0] implements the ZAM card interface\n"
-            "Known end point at bdf[3,0,0] implements the ZAM card interface\n"
+            "Farrow port at bdf[1,0,0] implements ZAM specification\n"
+            "Known end point at bdf[3,0,0] implements ZAM specification\n"
             "Farrow port found at BDF[1,0,0] and initialized successfully\n");
   EXPECT_EQ(faults->open_channels(), 7);
 

@@ -7,9 +7,9 @@ inline constexpr const char* no_config_driver =
     "ERROR. No drivers for accessing configuration space loaded. Please verify Trevik or "
     "compatible driver has been loaded and rerun the test\n";
 inline constexpr const char* farrow_implements_zam =
-    "Farrow port at bdf[%d,%d,%d] implements the ZAM card interface\n";
+    "Farrow port at bdf[%d,%d,%d] implements ZAM specification\n";
 inline constexpr const char* known_endpoint_implements_zam =
-    "Known end point at bdf[%d,%d,%d] implements the ZAM card interface\n";
+    "Known end point at bdf[%d,%d,%d] implements ZAM specification\n";
 inline constexpr const char* no_zam_devices =
     "WARNING. ZAM-compliant devices have not been detected(not an error).\n";
 inline constexpr const char* farrow_port_found =

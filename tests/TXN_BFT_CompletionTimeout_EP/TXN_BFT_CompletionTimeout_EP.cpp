@@ -302,7 +302,7 @@ VEXO_STATUS_t body(test_run& run) {
       any_failed = true;
     } else if (result == VEXO_STATUS_SUCCESS) {
       verdict_entry(run, VEXO_LOG_SUCCESS,
-                    last ? "SUCCESS- TXN_BFT_CompletionTimeout. Completion timeout status was set "
+                    last ? "SUCCESS- TXN_BFT_CompletionTimeout. Completion Timeout status was set "
                            "for delay[%d(ms)]\n"
                          : "SUCCESS- TXN_BFT_CompletionTimeout. Completion timeout status was not "
                            "set for delay of[%d(ms)]\n",

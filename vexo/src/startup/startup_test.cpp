@@ -109,6 +109,15 @@ TEST_F(StartupTest, SettingsPathJoinsWithOneNativeSeparator) {
   EXPECT_EQ(vexo::settings_file_path("conf", "sub\\a.ini"), native_path("conf/sub/a.ini"));
   EXPECT_EQ(vexo::settings_file_path(nullptr, nullptr), folder.file("ini/KALIXapp.ini"));
   EXPECT_EQ(vexo::settings_file_path(nullptr, "Mine.ini"), folder.file("ini/Mine.ini"));
+  // An empty folder (no "VEXOINIFilePath" in the DAT file): the drive's root on Windows, the
+  // bare name (the system settings folder) on POSIX.
+#ifdef _WIN32
+  EXPECT_EQ(vexo::settings_file_path("", "KALIXapp.ini"), "\\KALIXapp.ini");
+  EXPECT_EQ(vexo::settings_file_path("", "sub/a.ini"), "\\sub\\a.ini");
+#else
+  EXPECT_EQ(vexo::settings_file_path("", "KALIXapp.ini"), "KALIXapp.ini");
+  EXPECT_EQ(vexo::settings_file_path("", "sub\\a.ini"), "sub/a.ini");
+#endif
 
   // A folder written the Windows way, with a trailing backslash, is found for real.
   install_library(lib("FakePellor"), lib("FakePellor"));
