@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "server/lab_server.h"
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 #include "platform/lab_protocol.h"
 
 namespace lab = platform::lab;

@@ -11,7 +11,7 @@
 
 #include "card/card.h"
 #include "station/lab_station.h"
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "dut/completion_timeout.h"
 #include "link/tlp.h"
-#include "station/pcie_regs.h"
+#include "base/pcie_regs.h"
 
 namespace zamsim {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "dut/dut_faults.h"
 #include "link/data_link.h"
-#include "station/hierarchy.h"
+#include "base/hierarchy.h"
 
 namespace zamsim {
 

@@ -1,7 +1,7 @@
 // Parsing the DUT's fault names into flags.
 #include "dut/dut_faults.h"
 
-#include "station/fault_flags.h"
+#include "base/fault_flags.h"
 
 namespace zamsim {
 namespace {

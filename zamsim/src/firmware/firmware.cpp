@@ -5,7 +5,7 @@
 #include <memory>
 #include <set>
 
-#include "station/pcie_regs.h"
+#include "base/pcie_regs.h"
 #include "platform/clock.h"
 
 namespace zamsim {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "firmware/firmware_faults.h"
-#include "station/config_access.h"
+#include "base/config_access.h"
 
 namespace zamsim {
 

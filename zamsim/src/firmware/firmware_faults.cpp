@@ -1,7 +1,7 @@
 // Parsing the firmware's fault names into flags.
 #include "firmware/firmware_faults.h"
 
-#include "station/fault_flags.h"
+#include "base/fault_flags.h"
 
 namespace zamsim {
 namespace {

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "lattix/enumeration_checks.h"
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 
 namespace zamsim {
 namespace {

@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "lattix/enumeration_checks.h"
-#include "station/lattix_hierarchy.h"
-#include "station/pcie_regs.h"
+#include "base/lattix_hierarchy.h"
+#include "base/pcie_regs.h"
 
 namespace zamsim {
 namespace {

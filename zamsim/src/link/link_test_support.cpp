@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 
 namespace zamsim {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "station/config_access.h"
+#include "base/config_access.h"
 
 namespace zamsim {
 

@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "server/lab_server.h"
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/ipc.h"

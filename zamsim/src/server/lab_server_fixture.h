@@ -11,7 +11,7 @@
 
 #include "platform/process.h"
 #include "server/lab_server.h"
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 
 namespace zamsim::lab_testing {
 

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 #include "platform/lab_client.h"
 #include "platform/lab_protocol.h"
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "server/lab_server_fixture.h"
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 #include "platform/lab_client.h"
 #include "platform/lab_protocol.h"
 #include "platform/process.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 
 #include "platform/clock.h"
-#include "station/pcie_regs.h"
+#include "base/pcie_regs.h"
 #include "link/tlp.h"
 
 namespace zamsim {

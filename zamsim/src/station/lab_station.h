@@ -12,7 +12,7 @@
 #include "dut/dut_device.h"
 #include "link/dut_link.h"
 #include "firmware/firmware.h"
-#include "station/hierarchy.h"
+#include "base/hierarchy.h"
 #include "station/station.h"
 #include "operator/virtual_operator.h"
 #include "sut/system_under_test.h"

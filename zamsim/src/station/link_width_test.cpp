@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "link/link_test_support.h"
-#include "station/lattix_hierarchy.h"
-#include "station/pcie_regs.h"
+#include "base/lattix_hierarchy.h"
+#include "base/pcie_regs.h"
 
 namespace zamsim {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "station/config_access.h"
+#include "base/config_access.h"
 #include "usb/usb_controller.h"
 
 namespace zamsim {

@@ -1,7 +1,7 @@
 // Routing the system under test's configuration requests: root complex or card.
 #include "sut/sut_access.h"
 
-#include "station/pcie_regs.h"
+#include "base/pcie_regs.h"
 
 namespace zamsim {
 

@@ -3,7 +3,7 @@
 // for every device number on its secondary bus.
 #pragma once
 
-#include "station/hierarchy.h"
+#include "base/hierarchy.h"
 #include "sut/card_link.h"
 
 namespace zamsim {

@@ -3,8 +3,8 @@
 
 #include <chrono>
 
-#include "station/lattix_hierarchy.h"
-#include "station/pcie_regs.h"
+#include "base/lattix_hierarchy.h"
+#include "base/pcie_regs.h"
 #include "sut/sut_access.h"
 
 namespace zamsim {

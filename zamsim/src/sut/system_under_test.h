@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "firmware/firmware.h"
-#include "station/hierarchy.h"
+#include "base/hierarchy.h"
 #include "sut/card_link.h"
 #include "usb/usb_controller.h"
 

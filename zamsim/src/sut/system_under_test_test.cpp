@@ -9,7 +9,7 @@
 
 #include "lattix/enumeration_checks.h"
 #include "lattix/packet_handler.h"
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 #include "usb/ezusb_requests.h"
 
 namespace zamsim {

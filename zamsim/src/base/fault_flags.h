@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "station/name_list.h"
+#include "base/name_list.h"
 
 namespace zamsim {
 

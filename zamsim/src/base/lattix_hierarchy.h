@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "station/hierarchy.h"
+#include "base/hierarchy.h"
 
 class packetHandler;
 

@@ -1,5 +1,5 @@
 // Byte-level configuration access over dword requests.
-#include "station/config_access.h"
+#include "base/config_access.h"
 
 #include <cstdio>
 

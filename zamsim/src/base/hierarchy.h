@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "station/config_access.h"
+#include "base/config_access.h"
 
 namespace zamsim {
 

@@ -1,6 +1,6 @@
 // The station hierarchy on the Lattix engine: requests from the root complex (requester
 // 00:00.0) through the packet handler, Type 0 on the root bus and Type 1 below it.
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 
 #include <cstdio>
 #include <cstring>
