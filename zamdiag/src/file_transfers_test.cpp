@@ -1,6 +1,7 @@
 // EEPROM download and upload, FPGA download: pieces, addresses, progress and failures.
 #include "file_transfers.h"
 
+#include "platform/output_file.h"
 #include "zamdiag_fixture.h"
 
 namespace zamdiag::testing {
@@ -48,13 +49,26 @@ TEST_F(ZamdiagTest, EepromUploadStopsAtTheFirstFailedRead) {
   EXPECT_EQ(zamdiag({"-L", path("missing.bin")}), -1);
   EXPECT_EQ(err_.str(), "can't open " + path("missing.bin") + "\n");
   EXPECT_EQ(zamdiag({"-l", path("no/such/folder.bin"), "0", "1"}), -1);
-  EXPECT_EQ(err_.str(), "can't open " + path("no/such/folder.bin") + "\n");
+  EXPECT_EQ(err_.str(), "can't open " + path("no/such/folder.bin") + "\n" + path("no/such/folder.bin") +
+                            ": No such file or directory\n");
   EXPECT_TRUE(card_.requests.empty());
 
   // A failed write ends the download with a failure.
   card_.fail_when = [](const request_seen&) { return true; };
   EXPECT_EQ(zamdiag({"-L", file("x.bin", pattern(3000))}), -1);
   EXPECT_EQ(card_.requests.size(), 1u);
+}
+
+// An upload whose file does not keep the bytes fails and names the file and the reason.
+TEST_F(ZamdiagTest, EepromUploadThatCannotBeKeptFails) {
+  EXPECT_EQ(zamdiag({"-l", "/dev/full", "0", "16"}), -1);
+  EXPECT_EQ(err_.str(), "can't write /dev/full: No space left on device\n");
+  platform::set_file_fault_hook([](platform::file_step step, const std::string&) {
+    return step == platform::file_step::close ? std::optional<std::string>("Input/output error") : std::nullopt;
+  });
+  EXPECT_EQ(zamdiag({"-l", path("closed.bin"), "0", "16"}), -1);
+  platform::set_file_fault_hook(nullptr);
+  EXPECT_EQ(err_.str(), "can't write " + path("closed.bin") + ": Input/output error\n");
 }
 
 TEST_F(ZamdiagTest, FpgaDownloadSendsFirstPieceWithValueZero) {

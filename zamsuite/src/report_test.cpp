@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/fs.h"
+#include "platform/process.h"
 #include "report.h"
 #include "xml_tree.h"
 
@@ -161,9 +163,25 @@ TEST(ReportTest, CountsAndWritingAFile) {
   EXPECT_EQ(counts.failed, 1);
   EXPECT_EQ(counts.errors, 1);
   EXPECT_EQ(counts.not_run, 1);
-  std::string reason;
-  EXPECT_FALSE(write_report("/nowhere/folder/r.xml", "x", &reason));
-  EXPECT_EQ(reason, "cannot write /nowhere/folder/r.xml");
+  // Each way a report is lost names the file and the system's reason.
+  struct lost_case {
+    const char* rules;  // failures planned for this process
+    const char* path;
+    const char* reason;
+  } const cases[] = {
+      {"", "/nowhere/folder/r.xml", "cannot write /nowhere/folder/r.xml: No such file or directory"},
+      {"", "/dev/full", "cannot write /dev/full: No space left on device"},
+      {"close:*r.html:io", "/tmp/zamsuite_report_test_r.html",
+       "cannot write /tmp/zamsuite_report_test_r.html: Input/output error"},
+  };
+  for (const lost_case& c : cases) {
+    platform::set_environment("ZAM_FILE_FAULTS", c.rules);
+    std::string reason;
+    EXPECT_FALSE(write_report(c.path, "x", &reason)) << c.path;
+    EXPECT_EQ(reason, c.reason);
+  }
+  platform::unset_environment("ZAM_FILE_FAULTS");
+  platform::delete_file("/tmp/zamsuite_report_test_r.html");
 }
 
 }  // namespace
