@@ -188,23 +188,36 @@ TEST_F(XmlLogTest, LogWithoutAFileIsRefusedAndSaysWhy) {
   std::filesystem::create_directory(folder.file("taken.xml"));
   const std::string missing = folder.file("missing/folder/test.xml");
   const std::string taken = folder.file("taken.xml");
+  const std::string refused = folder.file("refused.xml");
+  const std::string header_lost = folder.file("header.xml");
   struct refused_case {
     const char* name;
     VEXO_LOG_ACTION_t action;
     VEXO_STATUS_t status;
     std::string message;
   } const cases[] = {
+#ifndef _WIN32  // the system's own texts
       {missing.c_str(), VEXO_LOG_ACTION_CREATE, VEXO_STATUS_NO_LOG_FILE,
        "VEXO :: LOG NOT OPEN: log file[" + missing + "] cannot be opened: No such file or directory\n"},
       {taken.c_str(), VEXO_LOG_ACTION_APPEND, VEXO_STATUS_NO_LOG_FILE,
        "VEXO :: LOG NOT OPEN: log file[" + taken + "] cannot be opened: Is a directory\n"},
+      {"/dev/full", VEXO_LOG_ACTION_CREATE, VEXO_STATUS_LOG_WRITE_ERROR,
+       "VEXO :: LOG WRITE ERROR: log file[/dev/full] cannot be written: No space left on device\n"},
+#endif
       {"", VEXO_LOG_ACTION_CREATE, VEXO_STATUS_NO_LOG_FILE,
        "VEXO :: LOG NOT OPEN: log file[] cannot be opened: no file name was given\n"},
       {nullptr, VEXO_LOG_ACTION_CREATE, VEXO_STATUS_NO_LOG_FILE, ""},
       {path.c_str(), 7, VEXO_STATUS_NO_LOG_FILE, ""},  // an open mode outside 0-2 opens nothing
-      {"/dev/full", VEXO_LOG_ACTION_CREATE, VEXO_STATUS_LOG_WRITE_ERROR,
-       "VEXO :: LOG WRITE ERROR: log file[/dev/full] cannot be written: No space left on device\n"},
+      {refused.c_str(), VEXO_LOG_ACTION_CREATE, VEXO_STATUS_NO_LOG_FILE,
+       "VEXO :: LOG NOT OPEN: log file[" + refused + "] cannot be opened: Permission denied\n"},
+      {header_lost.c_str(), VEXO_LOG_ACTION_CREATE, VEXO_STATUS_LOG_WRITE_ERROR,
+       "VEXO :: LOG WRITE ERROR: log file[" + header_lost + "] cannot be written: No space left on device\n"},
   };
+  platform::set_file_fault_hook([&](platform::file_step step, const std::string& file) -> std::optional<std::string> {
+    if (step == platform::file_step::open && file == refused) return "Permission denied";
+    if (step == platform::file_step::write && file == header_lost) return "No space left on device";
+    return std::nullopt;
+  });
   for (const refused_case& c : cases) {
     VEXO_LOG_HANDLE_t log = reinterpret_cast<VEXO_LOG_HANDLE_t>(1);
     testing::internal::CaptureStderr();
@@ -213,7 +226,9 @@ TEST_F(XmlLogTest, LogWithoutAFileIsRefusedAndSaysWhy) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
     EXPECT_EQ(log, nullptr);
   }
+  platform::set_file_fault_hook(nullptr);
   EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(std::filesystem::exists(refused));
 
   // The log object itself, without a file, writes nothing and answers as documented.
   vexo::CXmlVEXOLog xml(nullptr, VEXO_LOG_ACTION_CREATE, vexo::library_log_flavour());
