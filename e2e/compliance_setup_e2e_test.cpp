@@ -77,6 +77,9 @@ TEST_F(ComplianceSetup, ADutThatIsNotThereOrIsARootPortAborts) {
                      "exists\n</ASSERTTAG>"),
             std::string::npos)
       << log;
+  // The test never started: the document closes without a closing test element.
+  EXPECT_EQ(log.find("VEXOTest"), std::string::npos) << log;
+  EXPECT_TRUE(log.ends_with("exists\n</ASSERTTAG>\n\n</VEXOXMLLog>\n")) << log;
 
   // The station's first root port.
   run("ReplayNumTest_EP_USW", "-d " + dat("vendorid=\"8086\" deviceid=\"7A38\"") + " -l " + log_path(), &code);

@@ -93,7 +93,7 @@ class LinkWidthCampaign : public LabTest {
                                       << "  <DUT vendorid=\"ABCD\" deviceid=\"" << p.device_id.substr(2) << "\"/>\n"
                                       << "</VexoDat>\n";
     int code = -1;
-    output_ = capture("cd " + work_ + " && ZAMSIM_SOCKET=" + socket_ +
+    output_ = capture("cd " + work_ + " && ZAM_FILE_FAULTS='" + faults_ + "' ZAMSIM_SOCKET=" + socket_ +
                           " ./TXN_BFT_NegotiatedLinkWidth -d run.dat -l run.xml 2>&1",
                       &code);
     log_ = slurp(work_ + "/run.xml");
@@ -106,6 +106,7 @@ class LinkWidthCampaign : public LabTest {
   std::string file() const { return work_ + "/TXN_BFT_NegotiatedLinkWidth.ini"; }
 
   std::string work_, output_, log_;
+  std::string faults_;  // file failures planned for the program
 };
 
 TEST_F(LinkWidthCampaign, IncompleteAfterTheFirstSlotCompleteAfterTheSecond) {
@@ -134,6 +135,33 @@ TEST_F(LinkWidthCampaign, IncompleteAfterTheFirstSlotCompleteAfterTheSecond) {
   EXPECT_NE(output_.find("Test completed \n"), std::string::npos);
   EXPECT_NE(log_.find("ROOT PORT 0 Not_Tested\n"), std::string::npos);
   EXPECT_NE(log_.find("ROOT PORT 1 Success\n"), std::string::npos);
+}
+
+// A campaign file that cannot be written (a full disk, a folder in its place) loses the
+// run's slot: the program says which file and why, logs it and ends with exit 12.
+TEST_F(LinkWidthCampaign, ACampaignThatCannotBeWrittenIsNotAPass) {
+  struct lost_case {
+    std::string faults;
+    bool folder_in_place;
+    std::string reason;
+  } const cases[] = {
+      {"write:*NegotiatedLinkWidth.ini.tmp:nospace", false,
+       "./TXN_BFT_NegotiatedLinkWidth.ini.tmp: No space left on device"},
+      {"", true, "./TXN_BFT_NegotiatedLinkWidth.ini: Is a directory"},
+  };
+  for (const lost_case& c : cases) {
+    std::filesystem::remove_all(file());
+    if (c.folder_in_place) std::filesystem::create_directories(file());
+    faults_ = c.faults;
+    EXPECT_EQ(run_in(at("dut-slot3")), 12) << output_ << log_;
+    const std::string said = "TXN_BFT_NegotiatedLinkWidth. The campaign file cannot be written: " + c.reason + "\n";
+    EXPECT_NE(output_.find(said), std::string::npos) << output_;
+    EXPECT_NE(log_.find("status = \"ABORT\">\n" + said + "</ASSERTTAG>"), std::string::npos) << log_;
+    EXPECT_EQ(log_.find("SUCCESS - TXN_BFT_NegotiatedLinkWidth"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(file() + ".tmp"));
+  }
+  faults_.clear();
+  std::filesystem::remove_all(file());
 }
 
 TEST_F(LinkWidthCampaign, AWiderDutPassesAsDownShiftAndANarrowTrainingFails) {

@@ -242,5 +242,29 @@ requests=$(count_of "$(packets "$name")" "Received: ")
 [[ $requests -gt 0 && $(count_of "$(packets "$name")" $'\tSent: NO PACKET') == "$requests" ]] ||
   fail "$name: not every one of $requests requests went unanswered"
 
+# 6. A case whose record cannot be kept does not count as run: a main log or packet trace
+#    that does not open, fills the disk or fails at close sets 0x40000000 (exit 128) and
+#    the output names the file and the reason. zamlib's packet log falls back to standard
+#    output, losing nothing: that case still passes.
+write_ini 1 0
+start_lab ""
+lost_record() {  # planned file failures, exit status, printed status, text the output must hold
+  local out status
+  out=$(cd "$bench" && ZAMSIM_SOCKET="$sock" ZAM_OPERATOR=lab ZAM_FILE_FAULTS="$1" timeout 120 \
+        "$bin/fwtool" Tests/LegacyTestCases/Case_2_2_Simple.test 2>&1)
+  status=$?
+  [[ $status == "$2" ]] || fail "fwtool with $1: exit $status, expected $2"
+  [[ $out == *"exiting with ORVENStatus = $3"* ]] || fail "fwtool with $1: not $3 in: $out"
+  [[ $out == *"$4"* ]] || fail "fwtool with $1: no \"$4\" in: $out"
+}
+main_log="log file[$bench/Logs/ORVENLog.txt]"
+lost_record "open:*ORVENLog.txt" 128 0xc0000080 "VEXO :: LOG NOT OPEN: $main_log cannot be opened: Permission denied"
+lost_record "write:*ORVENLog.txt:nospace" 128 0xc0000080 "VEXO :: LOG WRITE ERROR: $main_log cannot be written: No space left on device"
+lost_record "close:*ORVENLog.txt:io" 128 0x40000080 "VEXO :: LOG WRITE ERROR: $main_log cannot be closed: Input/output error"
+lost_record "open:*.packets" 128 0x40000080 "cannot be opened: Permission denied"
+lost_record "write:*.packets:nospace" 128 0x40000080 "cannot be written: No space left on device"
+lost_record "open:*pktlog.txt" 0 0x00000000 "zamlib: pktlog.txt cannot be opened: Permission denied; the packet log goes to standard output"
+stop_lab
+
 [[ $failures == 0 ]] && echo "sut catalogue end to end: all good"
 exit $((failures > 0))

@@ -133,9 +133,11 @@ def check_html(path, expected, programs=PROGRAMS, exits=None):
     return reader
 
 
-def run_suite(zamsuite, dat, out, *extra):
+def run_suite(zamsuite, dat, out, *extra, file_faults=None):
     env = dict(os.environ, ZAM_TIME_SCALE="0.01")
     env.pop("ZAMSIM_SOCKET", None)
+    if file_faults is not None:
+        env["ZAM_FILE_FAULTS"] = file_faults
     result = subprocess.run([zamsuite, "-d", dat, "--out", out, *extra],
                             env=env, capture_output=True, text=True, timeout=1800)
     print(result.stdout, result.stderr, sep="")
@@ -227,6 +229,20 @@ def stand_ins(zamsuite, dat, tmp):
     check('got &lt;1&gt; &amp; &quot;2&quot;' in page, "HTML escapes the log text")
 
 
+def reports_not_kept(zamsuite, dat, tmp):
+    """A report that cannot be written (a full disk, a failed close) ends the run with exit 3
+    and names the file and the reason; the stand-ins of stand_ins() are the programs."""
+    folder = os.path.join(tmp, "stand_ins")
+    for faults, report, reason in (("write:*junit.xml:nospace", "junit.xml", "No space left on device"),
+                                   ("close:*report.html:io", "report.html", "Input/output error")):
+        out = os.path.join(tmp, "lost_" + report)
+        result = run_suite(zamsuite, dat, out, "--programs", folder, "--only", "ReplayTimerTest_EP_USW",
+                           file_faults=faults)
+        check(result.returncode == 3, "%s not kept: exit 3 (got %d)" % (report, result.returncode))
+        said = "zamsuite: cannot write %s: %s\n" % (os.path.join(out, report), reason)
+        check(said in result.stderr, "%s not kept: %r in %r" % (report, said, result.stderr))
+
+
 def main():
     zamsuite, stations, settings = (os.path.abspath(a) for a in sys.argv[1:4])
     with tempfile.TemporaryDirectory(prefix="zamsuite_e2e_") as tmp:
@@ -258,6 +274,7 @@ def main():
         for program in PROGRAMS:
             check(os.path.exists(os.path.join(tmp, "bad", program, program + ".xml")), program + " log in its folder")
         stand_ins(zamsuite, dat, tmp)
+        reports_not_kept(zamsuite, dat, tmp)
         no_lab_left_after_time_limit(zamsuite, dat, tmp, faulty)
     print("%d check(s) failed" % len(failures) if failures else "all checks passed")
     return 1 if failures else 0

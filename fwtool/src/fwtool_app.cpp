@@ -73,7 +73,12 @@ int run_fwtool(int argc, const char* const argv[]) {
   settings.script_file = cmd.script_file;
   settings.test_name = cmd.test_name;
   const case_context context{settings, hardware, f.main_log, f.run_ui, folder};
-  const uint32_t flags = reported_status(run_case(context, settings.prompt_operator).flags);
+  uint32_t flags = run_case(context, settings.prompt_operator).flags;
+  // The main log is closed before the verdict: one that lost entries means the case's
+  // record is gone, so the case does not count as run.
+  if (f.main_log != nullptr && CloseLog(f.main_log) != VEXO_STATUS_SUCCESS) flags |= flag_not_started;
+  f.main_log = nullptr;
+  flags = reported_status(flags);
   std::printf("exiting with ORVENStatus = 0x%08x\n", flags);
   std::fflush(stdout);
   return static_cast<int>(flags & 0xFF);

@@ -90,7 +90,9 @@ case_result run_case(const case_context& c, bool prompt, bool offer_rerun) {
   if (s.log_final_registers && h.handler != nullptr && packet_log != nullptr) {
     dump_final_registers(packet_log, *h.handler);
   }
-  if (packet_log != nullptr) CloseLog(packet_log);
+  // A packet trace that lost entries (its file did not open, or a write failed) leaves the
+  // case without its record: it does not count as run. The library has said which file and why.
+  if (packet_log != nullptr && CloseLog(packet_log) != VEXO_STATUS_SUCCESS) result.flags |= flag_not_started;
   if (s.close_driver_each_case) c.hardware.close();
   show(c.run_ui, verdict_text(result.flags), 0, 1000, 0);
   return result;

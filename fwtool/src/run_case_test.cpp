@@ -8,6 +8,7 @@
 
 #include "fwtool_fixture.h"
 #include "hardware_binding.h"
+#include "platform/process.h"
 #include "run_case.h"
 #include "vexomin.h"
 
@@ -58,6 +59,45 @@ TEST_F(RunCaseTest, AutomatedCaseEndedByTheStopMarkerPasses) {
   // zamlib's own packet log pairs each request with its completion.
   EXPECT_NE(read("pktlog.txt").find("CfgRead  ID=000 reg=000 data=86803412 \n"), std::string::npos)
       << read("pktlog.txt");
+}
+
+// A passing case whose record is not kept (the main log or the packet trace does not
+// open, a write or the close fails) does not count as run: 0x40000000, exit 128, and
+// standard error names the file and the reason. Planned through the environment, which
+// every copy of the platform layer (vexomin's, zamlib's) reads.
+TEST_F(RunCaseTest, CaseWhoseRecordIsNotKeptDoesNotCountAsRun) {
+  write_standard_ini("[CustomOptions]\nAutomateRunAll=1\nPromptUserToPowerSystem=0\n");
+  const std::string main = "log file[" + (folder_ / "Logs" / "ORVENLog.txt").string() + "]";
+  const std::string packets = "log file[" + (folder_ / "logs" / "Lost.packets").string() + "]";
+  struct lost_case {
+    const char* faults;
+    const char* status;
+    std::string said;
+  } const cases[] = {
+      {"open:*ORVENLog.txt", "0xc0000080", "VEXO :: LOG NOT OPEN: " + main + " cannot be opened: Permission denied\n"},
+      {"write:*ORVENLog.txt:nospace", "0xc0000080",
+       "VEXO :: LOG WRITE ERROR: " + main + " cannot be written: No space left on device\n"},
+      {"close:*ORVENLog.txt:io", "0x40000080",
+       "VEXO :: LOG WRITE ERROR: " + main + " cannot be closed: Input/output error\n"},
+      {"open:*.packets", "0x40000080", "VEXO :: LOG NOT OPEN: " + packets + " cannot be opened: Permission denied\n"},
+      {"write:*.packets:nospace", "0x40000080",
+       "VEXO :: LOG WRITE ERROR: " + packets + " cannot be written: No space left on device\n"},
+      {"close:*.packets:io", "0x40000080",
+       "VEXO :: LOG WRITE ERROR: " + packets + " cannot be closed: Input/output error\n"},
+  };
+  for (const lost_case& c : cases) {
+    // A case that could not start reads no request: only a case that runs gets the firmware.
+    if (std::string(c.status) == "0x40000080") queue_firmware(small_firmware(0));
+    platform::set_environment("ZAM_FILE_FAULTS", c.faults);
+    std::string out;
+    testing::internal::CaptureStderr();
+    const int code = run_one("Lost", &out);
+    const std::string said = testing::internal::GetCapturedStderr();
+    platform::unset_environment("ZAM_FILE_FAULTS");
+    EXPECT_EQ(code, 128) << c.faults;
+    EXPECT_EQ(out, std::string("exiting with ORVENStatus = ") + c.status + "\n") << c.faults;
+    EXPECT_NE(said.find(c.said), std::string::npos) << c.faults << "\n" << said;
+  }
 }
 
 TEST_F(RunCaseTest, RawTraceAndFinalRegisterDump) {

@@ -12,6 +12,7 @@
 
 #include "platform/fs.h"
 #include "platform/library.h"
+#include "platform/output_file.h"
 #include "platform/process.h"
 
 #ifndef ZAM_SYSTEM_DIR_DEFAULT
@@ -150,7 +151,7 @@ std::size_t get_profile_string(const char* section, const char* key, const char*
 }
 
 bool write_profile_string(std::string_view section, std::string_view key, std::string_view value,
-                          const std::string& path) {
+                          const std::string& path, std::string* reason) {
   const std::string resolved = resolve_profile_path(path);
   profile_file file;
   load(resolved, file);  // a missing file starts empty
@@ -198,16 +199,14 @@ bool write_profile_string(std::string_view section, std::string_view key, std::s
 
   // Write a sibling file and rename it over the original, so a failed write loses nothing.
   const std::string temp = resolved + ".tmp";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    const char* line_break = file.crlf ? "\r\n" : "\n";
-    for (const auto& line : file.lines) out << line << line_break;
-    out.flush();
-    if (!out) {
-      delete_file(temp);
-      return false;
-    }
+  const char* line_break = file.crlf ? "\r\n" : "\n";
+  std::string text;
+  for (const auto& line : file.lines) text += line + line_break;
+  std::string why;
+  if (!write_whole_file(temp, text, output_kind::binary, &why)) {
+    delete_file(temp);
+    if (reason != nullptr) *reason = temp + ": " + why;
+    return false;
   }
   // std::filesystem::rename replaces an existing file on every system (std::rename does
   // not on Windows).
@@ -215,6 +214,7 @@ bool write_profile_string(std::string_view section, std::string_view key, std::s
   std::filesystem::rename(temp, resolved, failed);
   if (failed) {
     delete_file(temp);
+    if (reason != nullptr) *reason = resolved + ": " + failed.message();
     return false;
   }
   return true;

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "platform/fs.h"
+#include "platform/output_file.h"
 #include "platform/process.h"
 #include "profile_cases.h"
 
@@ -132,6 +133,30 @@ TEST_F(ProfileTest, WriteCreatesReplacesAppendsAndKeepsOtherLines) {
             "Four=4\r\n");
   EXPECT_EQ(platform::read_profile_string("A", "one", "", path), "111");
   EXPECT_FALSE(platform::write_profile_string("A", "K", "v", (dir_ / "no/such/folder/x.ini").string()));
+}
+
+// A write that fails names the file and the reason and leaves the old file whole.
+TEST_F(ProfileTest, FailedWriteSaysWhichFileAndWhyAndKeepsTheOldFile) {
+  const auto path = write("kept.ini", "[A]\nOne=1\n");
+  const std::string temp = path + ".tmp";
+  platform::set_file_fault_hook([&](platform::file_step step, const std::string& file) -> std::optional<std::string> {
+    if (step == platform::file_step::write && file == temp) return "No space left on device";
+    return std::nullopt;
+  });
+  std::string reason;
+  EXPECT_FALSE(platform::write_profile_string("A", "One", "2", path, &reason));
+  platform::set_file_fault_hook(nullptr);
+  EXPECT_EQ(reason, temp + ": No space left on device");
+  EXPECT_EQ(read(path), "[A]\nOne=1\n");
+  EXPECT_FALSE(fs::exists(temp));
+
+  const auto folder = (dir_ / "taken.ini").string();  // a folder where the file should be
+  fs::create_directories(folder);
+  reason.clear();
+  EXPECT_FALSE(platform::write_profile_string("A", "One", "2", folder, &reason));
+  EXPECT_EQ(reason.rfind(folder + ": ", 0), 0u) << reason;
+  EXPECT_GT(reason.size(), folder.size() + 2);
+  EXPECT_FALSE(fs::exists(folder + ".tmp"));
 }
 
 // The shared table of profile files: our reader gives what the Windows functions give.

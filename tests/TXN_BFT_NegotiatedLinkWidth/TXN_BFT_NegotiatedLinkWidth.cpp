@@ -220,11 +220,18 @@ VEXO_STATUS_t run_negotiated_link_width(int argc, char* argv[], std::source_loca
   } else {
     status = measure(*run, file);
   }
+  if (!file.kept()) {
+    // The campaign could not be kept: this run's slot counts for nothing.
+    const std::string text = "TXN_BFT_NegotiatedLinkWidth. The campaign file cannot be written: " + file.failure() + "\n";
+    std::printf("%s", text.c_str());
+    std::fflush(stdout);
+    LogAssert(run->log, VEXO_LOG_ABORT, &run->number, text.c_str());
+    if (status == VEXO_STATUS_SUCCESS) status = VEXO_STATUS_LOG_WRITE_ERROR;
+  }
   if (status == VEXO_STATUS_SUCCESS) {
     LogAssert(run->log, VEXO_LOG_SUCCESS, &run->number, "SUCCESS - TXN_BFT_NegotiatedLinkWidth");
   } else {
     LogAssert(run->log, VEXO_LOG_FAIL, &run->number, "FAIL - TXN_BFT_NegotiatedLinkWdith");
   }
-  clean_up(*run, false);
-  return status;
+  return clean_up(*run, false, status);
 }

@@ -53,40 +53,37 @@ void result_file::create(const std::vector<port_entry>& ports, const dut_entry& 
         {"EqualPluggingStatus", "Not_Tested"},
         {"DownShiftingStatus", "Not_Tested"},
     };
-    for (const auto& [key, value] : keys) platform::write_profile_string(section, key, value, path_);
+    for (const auto& [key, value] : keys) write(section, key, value);
   }
   const std::pair<const char*, std::string> dut_keys[] = {
       {"VendorId", hex(dut.vendor_id)},     {"DeviceID", hex(dut.device_id)},
       {"Bus", std::to_string(dut.bus)},     {"Device", std::to_string(dut.device)},
       {"Function", std::to_string(dut.function)}, {"MaxLinkWidth", std::to_string(dut.max_width)},
   };
-  for (const auto& [key, value] : dut_keys) platform::write_profile_string("DUT", key, value, path_);
+  for (const auto& [key, value] : dut_keys) write("DUT", key, value);
   set_result("Failed");
 }
 
 void result_file::record_slot(int index, VEXO_STATUS_t status, const plugging& slot,
                               unsigned int negotiated_width) const {
   const std::string section = section_of(index);
-  platform::write_profile_string(section, "Slot_Status", status == 0 ? "Success" : "Failed", path_);
-  if (slot.up != 2) {
-    platform::write_profile_string(section, "UpPluggingStatus", plugging_word(slot.up), path_);
-  }
-  if (slot.equal != 2) {
-    platform::write_profile_string(section, "EqualPluggingStatus", plugging_word(slot.equal), path_);
-  }
-  if (slot.down != 2) {
-    platform::write_profile_string(section, "DownShiftingStatus", plugging_word(slot.down), path_);
-  }
-  platform::write_profile_string(section, "NegotiatedLinkWidth", std::to_string(negotiated_width),
-                                 path_);
+  write(section, "Slot_Status", status == 0 ? "Success" : "Failed");
+  if (slot.up != 2) write(section, "UpPluggingStatus", plugging_word(slot.up));
+  if (slot.equal != 2) write(section, "EqualPluggingStatus", plugging_word(slot.equal));
+  if (slot.down != 2) write(section, "DownShiftingStatus", plugging_word(slot.down));
+  write(section, "NegotiatedLinkWidth", std::to_string(negotiated_width));
 }
 
 std::string result_file::slot_status(int index) const {
   return platform::read_profile_string(section_of(index), "Slot_Status", "Not_Tested", path_, 1000);
 }
 
-void result_file::set_result(const char* status) const {
-  platform::write_profile_string("RESULT", "Status", status, path_);
+void result_file::set_result(const char* status) const { write("RESULT", "Status", status); }
+
+void result_file::write(const std::string& section, const char* key, const std::string& value) const {
+  if (!kept()) return;
+  std::string reason;
+  if (!platform::write_profile_string(section, key, value, path_, &reason)) failure_ = reason;
 }
 
 }  // namespace nlw

@@ -41,8 +41,16 @@ class result_file {
   std::string slot_status(int index) const;
   void set_result(const char* status) const;
 
+  // Whether every write reached the file; after the first failure nothing more is written
+  // (the campaign is lost) and `failure` says which file and why.
+  bool kept() const { return failure_.empty(); }
+  const std::string& failure() const { return failure_; }
+
  private:
+  void write(const std::string& section, const char* key, const std::string& value) const;
+
   std::string path_;
+  mutable std::string failure_;
 };
 
 }  // namespace nlw

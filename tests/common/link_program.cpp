@@ -23,8 +23,7 @@ VEXO_STATUS_t run_link_program(const link_program& program, int argc, char* argv
     std::printf("file[%s] line[%d] LinkTestSetup() failed\n", where.file_name(),
                 static_cast<int>(where.line()));
     std::fflush(stdout);
-    clean_up(*run, false);
-    return status;
+    return clean_up(*run, false, status);
   }
   run->registers_saved = program.saves_registers;
 
@@ -33,8 +32,7 @@ VEXO_STATUS_t run_link_program(const link_program& program, int argc, char* argv
   if (!end) status = check_card_mode(*run, program.mode, &end);
   if (!end) status = run_link_sequence(program, *run);
   if (status == VEXO_STATUS_SUCCESS && !end) status = program.judge(*run);
-  clean_up(*run, program.saves_registers);
-  return status;
+  return clean_up(*run, program.saves_registers, status);
 }
 
 VEXO_STATUS_t replay_count_command(test_run& run, uint32_t extra, uint32_t* count) {

@@ -34,15 +34,13 @@ VEXO_STATUS_t run_txn_program(const txn_program& program, int argc, char* argv[]
     std::printf("file[%s] line[%d] LinkTestSetup() failed\n", where.file_name(),
                 static_cast<int>(where.line()));
     std::fflush(stdout);
-    clean_up(*run, false);
-    return status;
+    return clean_up(*run, false, status);
   }
   run->registers_saved = true;
   bool end = false;
   status = check_card_mode(*run, txn_mode_texts(), &end);
   if (!end) status = program.body(*run);
-  clean_up(*run, true);
-  return status;
+  return clean_up(*run, true, status);
 }
 
 }  // namespace zam

@@ -6,6 +6,7 @@
 
 #include "ezusb_map.h"
 #include "file_pieces.h"
+#include "platform/output_file.h"
 #include "print_format.h"
 
 namespace zamdiag {
@@ -26,9 +27,10 @@ int download_eeprom(tool_context& tool, const std::string& path, uint32_t offset
 }
 
 int upload_eeprom(tool_context& tool, const std::string& path, uint32_t offset, uint32_t count) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (!file) {
-    tool.err << format("can't open %s\n", path.c_str());
+  platform::output_file file;
+  std::string reason;
+  if (!file.open(path, platform::output_mode::create, platform::output_kind::binary, &reason)) {
+    tool.err << format("can't open %s\n", path.c_str()) << path << ": " << reason << "\n";
     return status::failed;
   }
   uint8_t buffer[max_transfer];
@@ -42,16 +44,15 @@ int upload_eeprom(tool_context& tool, const std::string& path, uint32_t offset, 
       return status::failed;
     }
     returned = std::min(returned, count);
-    if (!file.write(reinterpret_cast<const char*>(buffer), returned)) {
-      tool.err << format("can't write %s\n", path.c_str());
+    if (!file.write(std::string_view(reinterpret_cast<const char*>(buffer), returned), &reason)) {
+      tool.err << "can't write " << path << ": " << reason << "\n";
       return status::failed;
     }
     address += returned;
     count -= returned;
   }
-  file.close();
-  if (!file) {
-    tool.err << format("can't write %s\n", path.c_str());
+  if (!file.close(&reason)) {
+    tool.err << "can't write " << path << ": " << reason << "\n";
     return status::failed;
   }
   return status::ok;

@@ -1,6 +1,7 @@
 // EEPROM download and upload, FPGA download: pieces, addresses, progress and failures.
 #include "file_transfers.h"
 
+#include "platform/output_file.h"
 #include "zamdiag_fixture.h"
 
 namespace zamdiag::testing {
@@ -48,13 +49,43 @@ TEST_F(ZamdiagTest, EepromUploadStopsAtTheFirstFailedRead) {
   EXPECT_EQ(zamdiag({"-L", path("missing.bin")}), -1);
   EXPECT_EQ(err_.str(), "can't open " + path("missing.bin") + "\n");
   EXPECT_EQ(zamdiag({"-l", path("no/such/folder.bin"), "0", "1"}), -1);
-  EXPECT_EQ(err_.str(), "can't open " + path("no/such/folder.bin") + "\n");
+  // The documented line, then the file and the system's reason.
+  EXPECT_EQ(err_.str().rfind("can't open " + path("no/such/folder.bin") + "\n" + path("no/such/folder.bin") + ": ", 0),
+            0u)
+      << err_.str();
+#ifndef _WIN32
+  EXPECT_EQ(err_.str(), "can't open " + path("no/such/folder.bin") + "\n" + path("no/such/folder.bin") +
+                            ": No such file or directory\n");
+#endif
   EXPECT_TRUE(card_.requests.empty());
 
   // A failed write ends the download with a failure.
   card_.fail_when = [](const request_seen&) { return true; };
   EXPECT_EQ(zamdiag({"-L", file("x.bin", pattern(3000))}), -1);
   EXPECT_EQ(card_.requests.size(), 1u);
+}
+
+// An upload whose file does not keep the bytes fails and names the file and the reason.
+TEST_F(ZamdiagTest, EepromUploadThatCannotBeKeptFails) {
+#ifndef _WIN32
+  EXPECT_EQ(zamdiag({"-l", "/dev/full", "0", "16"}), -1);
+  EXPECT_EQ(err_.str(), "can't write /dev/full: No space left on device\n");
+#endif
+  struct lost_case {
+    platform::file_step step;
+    const char* reason;
+  } const cases[] = {
+      {platform::file_step::write, "No space left on device"},
+      {platform::file_step::close, "Input/output error"},
+  };
+  for (const lost_case& c : cases) {
+    platform::set_file_fault_hook([&](platform::file_step step, const std::string&) {
+      return step == c.step ? std::optional<std::string>(c.reason) : std::nullopt;
+    });
+    EXPECT_EQ(zamdiag({"-l", path("lost.bin"), "0", "16"}), -1);
+    platform::set_file_fault_hook(nullptr);
+    EXPECT_EQ(err_.str(), "can't write " + path("lost.bin") + ": " + c.reason + "\n");
+  }
 }
 
 TEST_F(ZamdiagTest, FpgaDownloadSendsFirstPieceWithValueZero) {

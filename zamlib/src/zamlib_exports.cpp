@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "card_interface.h"
+#include "platform/output_file.h"
 #include "zamlib/zamlib.h"
 
 namespace {
@@ -11,29 +12,50 @@ namespace {
 // is unloaded: the packet log file, the device and the log's pairing state.
 class library_state {
  public:
-  library_state()
-      : file_(std::fopen("pktlog.txt", "w")),
-        log_([this](const std::string& text) { write(text); }),
-        card_(link_, log_) {}
+  library_state() : log_([this](const std::string& text) { write(text); }), card_(link_, log_) {
+    std::string reason;
+    if (!file_.open(file_name, platform::output_mode::create, platform::output_kind::text, &reason)) {
+      to_standard_output("cannot be opened", reason);
+    }
+  }
 
   ~library_state() {
     card_.close();
     write(log_.summary());
-    if (file_ != nullptr) std::fclose(file_);
+    std::string reason;
+    if (file_.is_open() && !file_.close(&reason)) {
+      std::fprintf(stderr, "zamlib: %s cannot be closed: %s; its last packets may be lost\n", file_name, reason.c_str());
+    }
   }
 
   zamlib::card_interface& card() { return card_; }
 
  private:
+  static constexpr const char* file_name = "pktlog.txt";
+
+  // Packets are never dropped: when the file fails they go to standard output, as when it
+  // does not open, and standard error says why.
   void write(const std::string& text) {
     std::lock_guard lock(mutex_);
-    std::FILE* out = file_ != nullptr ? file_ : stdout;
-    std::fwrite(text.data(), 1, text.size(), out);
-    std::fflush(out);
+    std::string reason;
+    if (file_.is_open() && !file_.write(text, &reason)) {
+      file_.close();
+      to_standard_output("cannot be written", reason);
+    }
+    if (!file_.is_open()) {
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      std::fflush(stdout);
+    }
+  }
+
+  static void to_standard_output(const char* what, const std::string& reason) {
+    std::fprintf(stderr, "zamlib: %s %s: %s; the packet log goes to standard output\n", file_name, what,
+                 reason.c_str());
+    std::fflush(stderr);
   }
 
   std::mutex mutex_;
-  std::FILE* file_;
+  platform::output_file file_;
   zamlib::usb_link link_;
   zamlib::packet_log log_;
   zamlib::card_interface card_;

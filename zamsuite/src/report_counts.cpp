@@ -1,6 +1,5 @@
 // Totals of a report and writing a report file.
-#include <fstream>
-
+#include "platform/output_file.h"
 #include "report.h"
 
 namespace zamsuite {
@@ -20,14 +19,11 @@ report_counts count_cases(const suite_report& report) {
 }
 
 bool write_report(const std::string& path, const std::string& text, std::string* reason) {
-  std::ofstream out(path, std::ios::trunc);  // text mode: CR LF line ends on Windows
-  out << text;
-  out.close();
-  if (!out) {
-    if (reason) *reason = "cannot write " + path;
-    return false;
-  }
-  return true;
+  std::string why;
+  // Text mode: CR LF line ends on Windows.
+  if (platform::write_whole_file(path, text, platform::output_kind::text, &why)) return true;
+  if (reason) *reason = "cannot write " + path + ": " + why;
+  return false;
 }
 
 }  // namespace zamsuite

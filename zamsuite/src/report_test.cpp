@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/fs.h"
+#include "platform/process.h"
 #include "report.h"
 #include "xml_tree.h"
 
@@ -161,9 +163,28 @@ TEST(ReportTest, CountsAndWritingAFile) {
   EXPECT_EQ(counts.failed, 1);
   EXPECT_EQ(counts.errors, 1);
   EXPECT_EQ(counts.not_run, 1);
-  std::string reason;
-  EXPECT_FALSE(write_report("/nowhere/folder/r.xml", "x", &reason));
-  EXPECT_EQ(reason, "cannot write /nowhere/folder/r.xml");
+  // Each way a report is lost names the file and the reason.
+  const std::string closed = platform::join_path(platform::temp_directory(), "zamsuite_report_test_r.html");
+  struct lost_case {
+    const char* rules;  // failures planned for this process
+    std::string path;
+    std::string reason;
+  } const cases[] = {
+#ifndef _WIN32  // the system's own texts
+      {"", "/nowhere/folder/r.xml", "cannot write /nowhere/folder/r.xml: No such file or directory"},
+      {"", "/dev/full", "cannot write /dev/full: No space left on device"},
+#endif
+      {"write:*r.html:nospace", closed, "cannot write " + closed + ": No space left on device"},
+      {"close:*r.html:io", closed, "cannot write " + closed + ": Input/output error"},
+  };
+  for (const lost_case& c : cases) {
+    platform::set_environment("ZAM_FILE_FAULTS", c.rules);
+    std::string reason;
+    EXPECT_FALSE(write_report(c.path, "x", &reason)) << c.path;
+    EXPECT_EQ(reason, c.reason);
+  }
+  platform::unset_environment("ZAM_FILE_FAULTS");
+  platform::delete_file(closed);
 }
 
 }  // namespace

@@ -26,9 +26,10 @@ std::size_t get_profile_string(const char* section, const char* key, const char*
 
 // Writes a value: creates the file and the section when missing, replaces an existing key's
 // value in place, appends a new key at the end of its section, keeps every other line.
-// Returns false when the file cannot be written.
+// Returns false when the file cannot be written, with the file and the system's reason in
+// `reason` when given ("<path>: <reason>"); the file is then left as it was.
 bool write_profile_string(std::string_view section, std::string_view key, std::string_view value,
-                          const std::string& path);
+                          const std::string& path, std::string* reason = nullptr);
 
 // The path a profile call uses for `path`: a bare name goes to the system settings folder.
 std::string resolve_profile_path(const std::string& path);

@@ -8,9 +8,15 @@ namespace vexo {
 CConsoleOutVEXOLog::CConsoleOutVEXOLog(const char* file_name, const log_flavour& flavour)
     : CRawTextVEXOLog(file_name, flavour), console_(stderr) {}
 
-CConsoleOutVEXOLog::~CConsoleOutVEXOLog() {
-  WriteSummary();
+CConsoleOutVEXOLog::~CConsoleOutVEXOLog() { Close(); }
+
+VEXO_STATUS_t CConsoleOutVEXOLog::Close() {
+  if (!summary_written_) {
+    summary_written_ = true;
+    WriteSummary();
+  }
   console_ = nullptr;
+  return CRawTextVEXOLog::Close();
 }
 
 VEXO_STATUS_t CConsoleOutVEXOLog::Reset() { return VEXO_STATUS_SUCCESS; }

@@ -17,9 +17,12 @@ class CConsoleOutVEXOLog : public CRawTextVEXOLog {
   VEXO_STATUS_t LogAssert(int32_t level, const VEXO_TEST_NUM_t& number,
                           const std::string& message) override;
   VEXO_STATUS_t Write(int32_t level, const std::string& text) override;
+  // Writes the summary, then closes the file as the plain-text log does.
+  VEXO_STATUS_t Close() override;
 
  private:
   std::FILE* console_ = nullptr;
+  bool summary_written_ = false;
 };
 
 }  // namespace vexo

@@ -40,14 +40,26 @@ VEXO_API VEXO_STATUS_t CreateLog(VEXO_HANDLE_t, VEXO_LOG_HANDLE_t* log, VEXO_LOG
         return VEXO_STATUS_INVALID_PARAMETER;
     }
     if (created == nullptr) return VEXO_STATUS_INSUFFICIENT_RESOURCES;
+    // An XML log is only worth its file: one that opened none, or could not take its
+    // header, is refused rather than handed out to drop every entry.
+    const VEXO_STATUS_t opened = created->open_status();
+    if (opened != VEXO_STATUS_SUCCESS) {
+      delete created;
+      return opened;
+    }
     *log = created;
     return VEXO_STATUS_SUCCESS;
   });
 }
 
+// Reports a log whose file did not keep everything it was given (never opened, a write or
+// the close failed): the log of the run is then incomplete.
 VEXO_API VEXO_STATUS_t CloseLog(VEXO_LOG_HANDLE_t log) {
-  delete log_from_handle(log);
-  return VEXO_STATUS_SUCCESS;
+  if (log == nullptr) return VEXO_STATUS_SUCCESS;
+  vexo::CVEXOLog* closing = log_from_handle(log);
+  const VEXO_STATUS_t kept = guarded([&] { return closing->Close(); });
+  delete closing;
+  return kept;
 }
 
 VEXO_API VEXO_STATUS_t WriteToLog(VEXO_LOG_HANDLE_t log, int32_t level, const char* format, ...) {

@@ -8,19 +8,16 @@ namespace vexo {
 CRawTextVEXOLog::CRawTextVEXOLog(const char* file_name, const log_flavour& flavour)
     : CVEXOLog(flavour) {
   if (file_name == nullptr) return;
-  file_ = std::fopen(file_name, "a+");
-  if (file_ != nullptr) file_name_ = file_name;
+  file_asked_ = true;
+  if (file_.open(file_name, platform::output_mode::append)) file_name_ = file_name;
 }
 
-CRawTextVEXOLog::~CRawTextVEXOLog() {
-  if (file_ != nullptr) std::fclose(file_);
-}
+CRawTextVEXOLog::~CRawTextVEXOLog() { file_.close(); }
 
 VEXO_STATUS_t CRawTextVEXOLog::Reset() {
-  if (file_ == nullptr) return VEXO_STATUS_LOG_NOT_OPEN;
-  std::fclose(file_);
-  file_ = file_name_ ? std::fopen(file_name_->c_str(), "w") : nullptr;
-  if (file_ == nullptr) {
+  if (!file_.is_open()) return VEXO_STATUS_LOG_NOT_OPEN;
+  file_.close();
+  if (!file_.open(*file_name_, platform::output_mode::create)) {
     file_name_.reset();
     return VEXO_STATUS_LOG_NOT_OPEN;
   }
@@ -35,10 +32,12 @@ VEXO_STATUS_t CRawTextVEXOLog::LogAssert(int32_t level, const VEXO_TEST_NUM_t& n
 }
 
 VEXO_STATUS_t CRawTextVEXOLog::Write(int32_t, const std::string& text) {
-  if (file_ == nullptr) return VEXO_STATUS_LOG_NOT_OPEN;
-  const bool written = std::fwrite(text.data(), 1, text.size(), file_) == text.size();
-  const bool flushed = std::fflush(file_) == 0;
-  return written && flushed ? VEXO_STATUS_SUCCESS : VEXO_STATUS_LOG_WRITE_ERROR;
+  return file_.write(text);
+}
+
+VEXO_STATUS_t CRawTextVEXOLog::Close() {
+  file_.close();
+  return file_asked_ ? file_.status() : VEXO_STATUS_SUCCESS;
 }
 
 }  // namespace vexo

@@ -7,22 +7,23 @@ namespace vexo {
 
 VEXO_STATUS_t CVEXOLog::StartTest(const std::string& name) {
   current_test_name_ = name;
-  // Straight to Write: the start text is neither counted nor held back by the switch.
-  Write(VEXO_LOG_INFO, flavour_.start_text(name));
+  // Straight to Write: the start text is neither counted nor held back by the switch. A
+  // start that did not reach the file is reported: the test's log would be lost.
+  const VEXO_STATUS_t written = Write(VEXO_LOG_INFO, flavour_.start_text(name));
   current_record_.name = name;
   ++tests_started_;
   in_test_ = 1;
-  return VEXO_STATUS_SUCCESS;
+  return written;
 }
 
 VEXO_STATUS_t CVEXOLog::StopTest() {
-  Write(VEXO_LOG_INFO, flavour_.stop_text(current_test_name_, current_record_));
+  const VEXO_STATUS_t written = Write(VEXO_LOG_INFO, flavour_.stop_text(current_test_name_, current_record_));
   test_records_.push_back(current_record_);
   current_record_ = test_record{};
   in_test_ = 0;
   // No Reset here: reopening the file empty would throw away a plain-text log's whole
   // content, the stop text just written included.
-  return VEXO_STATUS_SUCCESS;
+  return written;
 }
 
 VEXO_STATUS_t CVEXOLog::StartTestCase(const std::string&) { return VEXO_STATUS_SUCCESS; }

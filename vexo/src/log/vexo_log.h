@@ -35,6 +35,10 @@ class CVEXOLog {
   virtual VEXO_STATUS_t LogAssert(int32_t level, const VEXO_TEST_NUM_t& number,
                                   const std::string& message) = 0;          // 6
   virtual VEXO_STATUS_t Write(int32_t level, const std::string& text) = 0;  // 7
+  // Ends the log's file (closing text, then close) and says whether the file kept
+  // everything: VEXO_STATUS_SUCCESS, or the status of the file's first failure. The
+  // destructor does it too, without the report; later calls change nothing.
+  virtual VEXO_STATUS_t Close() { return VEXO_STATUS_SUCCESS; }            // 8
 
   // The writer behind WriteToLog: obeys the logging switch and counts while in a test.
   VEXO_STATUS_t LogMessage(int32_t level, const std::string& text);
@@ -49,9 +53,12 @@ class CVEXOLog {
   uint32_t tests_started() const { return tests_started_; }
   bool in_test() const { return in_test_ != 0; }
   bool logging_enabled() const { return logging_enabled_ != 0; }
+  // What creation found: VEXO_STATUS_SUCCESS, or why the log cannot keep anything.
+  VEXO_STATUS_t open_status() const { return open_status_; }
 
  protected:
   const log_flavour& flavour() const { return flavour_; }
+  void set_open_status(VEXO_STATUS_t status) { open_status_ = status; }
 
  private:
   std::vector<test_record> test_records_;
@@ -60,6 +67,7 @@ class CVEXOLog {
   uint32_t tests_started_ = 0;
   int32_t in_test_ = 0;
   int32_t logging_enabled_ = 1;
+  VEXO_STATUS_t open_status_ = VEXO_STATUS_SUCCESS;
   const log_flavour& flavour_;
 };
 

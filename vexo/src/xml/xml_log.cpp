@@ -13,12 +13,12 @@
 namespace vexo {
 namespace {
 
-const char* open_mode(VEXO_LOG_ACTION_t mode) {
-  switch (mode) {
+bool open_mode(VEXO_LOG_ACTION_t action, platform::output_mode& mode) {
+  switch (action) {
     case VEXO_LOG_ACTION_CREATE:
-    case VEXO_LOG_ACTION_OVERWRITE: return "w";
-    case VEXO_LOG_ACTION_APPEND: return "a";
-    default: return nullptr;
+    case VEXO_LOG_ACTION_OVERWRITE: mode = platform::output_mode::create; return true;
+    case VEXO_LOG_ACTION_APPEND: mode = platform::output_mode::append; return true;
+    default: return false;
   }
 }
 
@@ -30,35 +30,35 @@ std::string formatted(const char* format, auto... values) {
 
 }  // namespace
 
-CXmlVEXOLog::CXmlVEXOLog(const char* file_name, VEXO_LOG_ACTION_t mode,
+CXmlVEXOLog::CXmlVEXOLog(const char* file_name, VEXO_LOG_ACTION_t action,
                          const log_flavour& flavour)
     : CVEXOLog(flavour) {
-  const char* how = open_mode(mode);
+  platform::output_mode mode{};
   if (file_name != nullptr) file_name_ = file_name;
-  if (file_name != nullptr && how != nullptr) file_ = std::fopen(file_name, how);
-  if (file_ == nullptr) {
-    open_status_ = VEXO_STATUS_NO_LOG_FILE;
+  if (file_name == nullptr || !open_mode(action, mode) || !file_.open(file_name_, mode)) {
+    set_open_status(VEXO_STATUS_NO_LOG_FILE);
     return;
   }
-  put(document_header(platform::local_now(), platform::read_machine_facts()));
+  set_open_status(put(document_header(platform::local_now(), platform::read_machine_facts())));
 }
 
-CXmlVEXOLog::~CXmlVEXOLog() {
-  if (file_ == nullptr) return;
+CXmlVEXOLog::~CXmlVEXOLog() { Close(); }
+
+VEXO_STATUS_t CXmlVEXOLog::Close() {
+  if (!file_.is_open()) return file_.status();
+  // A program that stopped before its test ended still leaves a well-formed document.
+  if (test_open_) StopTest();
   put("</VEXOXMLLog>\n");
-  std::fclose(file_);
-}
-
-void CXmlVEXOLog::put(const std::string& text) {
-  std::fwrite(text.data(), 1, text.size(), file_);
-  std::fflush(file_);
+  file_.close();
+  return file_.status();
 }
 
 VEXO_STATUS_t CXmlVEXOLog::Reset() {
-  if (file_ == nullptr) return VEXO_STATUS_LOG_NOT_OPEN;
-  std::fclose(file_);
-  file_ = std::fopen(file_name_.c_str(), "w");
-  return file_ != nullptr ? VEXO_STATUS_SUCCESS : VEXO_STATUS_LOG_NOT_OPEN;
+  if (!file_.is_open()) return VEXO_STATUS_LOG_NOT_OPEN;
+  file_.close();
+  test_open_ = false;
+  return file_.open(file_name_, platform::output_mode::create) ? VEXO_STATUS_SUCCESS
+                                                                : VEXO_STATUS_LOG_NOT_OPEN;
 }
 
 VEXO_STATUS_t CXmlVEXOLog::StartTest(const std::string& name) {
@@ -68,9 +68,11 @@ VEXO_STATUS_t CXmlVEXOLog::StartTest(const std::string& name) {
 }
 
 VEXO_STATUS_t CXmlVEXOLog::StopTest() {
-  // Only the closing element: the XML log keeps no test records.
-  if (file_ != nullptr) put("</VEXOTest>\n");
-  return VEXO_STATUS_SUCCESS;
+  // Only the closing element: the XML log keeps no test records. Without an opening
+  // element (the program stopped before its test started) there is nothing to close.
+  if (!file_.is_open() || !test_open_) return VEXO_STATUS_SUCCESS;
+  test_open_ = false;
+  return put("</VEXOTest>\n");
 }
 
 VEXO_STATUS_t CXmlVEXOLog::StartTestCase(const std::string&) { return VEXO_STATUS_SUCCESS; }
@@ -79,7 +81,7 @@ VEXO_STATUS_t CXmlVEXOLog::StopTestCase() { return VEXO_STATUS_SUCCESS; }
 
 VEXO_STATUS_t CXmlVEXOLog::WriteTestElement(const VEXO_TEST_NUM_t* numbers, uint32_t count,
                                             VEXO_DEVICE_HANDLE_t device_under_test) {
-  if (file_ == nullptr) return VEXO_STATUS_SUCCESS;
+  if (!file_.is_open()) return VEXO_STATUS_SUCCESS;
   std::string text = formatted("<VEXOTest user=\"%s\" timestamp=\"%s\">\n", log_user,
                                log_timestamp(platform::local_now()).c_str());
   for (uint32_t index = 0; numbers != nullptr && index < count; ++index) {
@@ -91,28 +93,26 @@ VEXO_STATUS_t CXmlVEXOLog::WriteTestElement(const VEXO_TEST_NUM_t* numbers, uint
         device->device_id, device->vendor_id, device->bus, device->device, device->function);
     text += "</DUT>\n";
   }
-  put(text);
-  return VEXO_STATUS_SUCCESS;
+  test_open_ = true;
+  return put(text);
 }
 
 VEXO_STATUS_t CXmlVEXOLog::LogAssert(int32_t level, const VEXO_TEST_NUM_t& number,
                                      const std::string& message) {
-  if (file_ == nullptr) return VEXO_STATUS_SUCCESS;
-  put("\n<ASSERTTAG assertion = \"" + assertion_name(number) + "\" status = \"" +
-      assertion_status_word(level) + "\">\n" + message + "</ASSERTTAG>\n\n");
-  return VEXO_STATUS_SUCCESS;
+  if (!file_.is_open()) return VEXO_STATUS_SUCCESS;
+  return put("\n<ASSERTTAG assertion = \"" + assertion_name(number) + "\" status = \"" +
+             assertion_status_word(level) + "\">\n" + message + "</ASSERTTAG>\n\n");
 }
 
 VEXO_STATUS_t CXmlVEXOLog::Write(int32_t level, const std::string& text) {
-  if (file_ == nullptr) return VEXO_STATUS_LOG_NOT_OPEN;
+  if (!file_.is_open()) return VEXO_STATUS_LOG_NOT_OPEN;
   const xml_tag_pair tags = xml_free_text_tags(level);
-  put(tags.open + text + tags.close);
-  return VEXO_STATUS_SUCCESS;
+  return put(tags.open + text + tags.close);
 }
 
 VEXO_STATUS_t CXmlVEXOLog::WriteTraceBufferDump(int32_t action_count, const uint8_t* bytes,
                                                 uint32_t byte_count, uint32_t readable_count) {
-  if (file_ == nullptr) return VEXO_STATUS_LOG_NOT_OPEN;
+  if (!file_.is_open()) return VEXO_STATUS_LOG_NOT_OPEN;
   if (bytes == nullptr) byte_count = 0;
   if (readable_count == whole_dump || bytes == nullptr) readable_count = byte_count;
   std::string text = "\n<INFO> " + formatted("<ActionCount> %d\n", action_count) +
@@ -132,8 +132,7 @@ VEXO_STATUS_t CXmlVEXOLog::WriteTraceBufferDump(int32_t action_count, const uint
     text += formatted("0x%08x\n", word);
   }
   text += "</TBData>\n</TBContents></INFO>\n";
-  put(text);
-  return VEXO_STATUS_SUCCESS;
+  return put(text);
 }
 
 }  // namespace vexo

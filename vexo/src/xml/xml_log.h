@@ -2,9 +2,9 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
+#include "log/log_file.h"
 #include "log/vexo_log.h"
 
 namespace vexo {
@@ -12,9 +12,11 @@ namespace vexo {
 class CXmlVEXOLog : public CVEXOLog {
  public:
   // Mode 0 or 2 writes the file from empty, mode 1 appends; a null name or another mode
-  // opens nothing. An opened file receives the document header at once.
+  // opens nothing. An opened file receives the document header at once. open_status()
+  // then says VEXO_STATUS_NO_LOG_FILE when no file opened, VEXO_STATUS_LOG_WRITE_ERROR when
+  // the header could not be written.
   CXmlVEXOLog(const char* file_name, VEXO_LOG_ACTION_t mode, const log_flavour& flavour);
-  // Writes the closing root tag and closes the file.
+  // Closes the file as Close does.
   ~CXmlVEXOLog() override;
 
   VEXO_STATUS_t Reset() override;
@@ -25,6 +27,9 @@ class CXmlVEXOLog : public CVEXOLog {
   VEXO_STATUS_t LogAssert(int32_t level, const VEXO_TEST_NUM_t& number,
                           const std::string& message) override;
   VEXO_STATUS_t Write(int32_t level, const std::string& text) override;
+  // Closes a test element left open, writes the closing root tag and closes the file;
+  // VEXO_STATUS_SUCCESS when the file kept everything, else the status of its first failure.
+  VEXO_STATUS_t Close() override;
 
   // The opening test element: one Assertion element per number and, when a device under
   // test is given, its DUT element. Writes nothing when no file is open.
@@ -38,16 +43,14 @@ class CXmlVEXOLog : public CVEXOLog {
   VEXO_STATUS_t WriteTraceBufferDump(int32_t action_count, const uint8_t* bytes,
                                      uint32_t byte_count, uint32_t readable_count = whole_dump);
 
-  bool file_open() const { return file_ != nullptr; }
-  // VEXO_STATUS_NO_LOG_FILE when the constructor opened no file.
-  VEXO_STATUS_t open_status() const { return open_status_; }
+  bool file_open() const { return file_.is_open(); }
 
  private:
-  void put(const std::string& text);
+  VEXO_STATUS_t put(const std::string& text) { return file_.write(text); }
 
-  std::FILE* file_ = nullptr;
+  log_file file_;
   std::string file_name_;
-  VEXO_STATUS_t open_status_ = VEXO_STATUS_SUCCESS;
+  bool test_open_ = false;  // an opening test element waits for its closing one
 };
 
 }  // namespace vexo

@@ -5,9 +5,13 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
+#include <optional>
 
 #include "device/device_record.h"
 #include "golden.h"
+#include "log/log_flavour.h"
+#include "platform/output_file.h"
 #include "temp_folder.h"
 #include "test_numbers.h"
 #include "vexo.h"
@@ -172,30 +176,161 @@ TEST_F(XmlLogTest, DisabledLoggingHoldsBackFreeTextButNotAssertions) {
   CloseLog(log);
 }
 
-TEST_F(XmlLogTest, UnopenableFileStillCreatesALog) {
-  VEXO_LOG_HANDLE_t log = nullptr;
-  const std::string unreachable = folder.file("missing/folder/test.xml");
-  EXPECT_EQ(CreateLog(nullptr, &log, VEXO_LOG_TYPE_XML, unreachable.c_str(),
-                      VEXO_LOG_ACTION_CREATE),
-            VEXO_STATUS_SUCCESS);
-  ASSERT_NE(log, nullptr);
-  auto* xml = static_cast<vexo::CXmlVEXOLog*>(log);
-  EXPECT_EQ(xml->open_status(), VEXO_STATUS_NO_LOG_FILE);
-  const VEXO_TEST_NUM_t number = test_number(6, "1", "2", "3", "4");
-  EXPECT_EQ(WriteToLog(log, VEXO_LOG_INFO, "x"), VEXO_STATUS_SUCCESS);
-  EXPECT_EQ(xml->Write(VEXO_LOG_INFO, "x"), VEXO_STATUS_LOG_NOT_OPEN);
-  EXPECT_EQ(StartTest(log, "t", &number, 1, nullptr), VEXO_STATUS_SUCCESS);
-  EXPECT_EQ(LogAssert(log, VEXO_LOG_FAIL, &number, "m"), VEXO_STATUS_SUCCESS);
-  EXPECT_EQ(StopTest(log), VEXO_STATUS_SUCCESS);
-  EXPECT_EQ(xml->Reset(), VEXO_STATUS_LOG_NOT_OPEN);
-  CloseLog(log);
-  EXPECT_FALSE(std::filesystem::exists(unreachable));
+// What follows the header and platform block: the part of a log a program's calls decide.
+std::string after_platform_block(const std::string& written) {
+  const std::size_t end = written.find("</Platform>\n");
+  return end == std::string::npos ? "(no header) " + written : written.substr(end + 12);
+}
 
-  // An open mode outside 0-2 opens nothing either.
-  EXPECT_EQ(CreateLog(nullptr, &log, VEXO_LOG_TYPE_XML, path.c_str(), 7), VEXO_STATUS_SUCCESS);
-  EXPECT_FALSE(static_cast<vexo::CXmlVEXOLog*>(log)->file_open());
-  CloseLog(log);
+// A log that cannot keep a single entry is refused at creation, with the file and the
+// reason on standard error; no handle is handed out.
+TEST_F(XmlLogTest, LogWithoutAFileIsRefusedAndSaysWhy) {
+  std::filesystem::create_directory(folder.file("taken.xml"));
+  const std::string missing = folder.file("missing/folder/test.xml");
+  const std::string taken = folder.file("taken.xml");
+  const std::string refused = folder.file("refused.xml");
+  const std::string header_lost = folder.file("header.xml");
+  struct refused_case {
+    const char* name;
+    VEXO_LOG_ACTION_t action;
+    VEXO_STATUS_t status;
+    std::string message;
+  } const cases[] = {
+#ifndef _WIN32  // the system's own texts
+      {missing.c_str(), VEXO_LOG_ACTION_CREATE, VEXO_STATUS_NO_LOG_FILE,
+       "VEXO :: LOG NOT OPEN: log file[" + missing + "] cannot be opened: No such file or directory\n"},
+      {taken.c_str(), VEXO_LOG_ACTION_APPEND, VEXO_STATUS_NO_LOG_FILE,
+       "VEXO :: LOG NOT OPEN: log file[" + taken + "] cannot be opened: Is a directory\n"},
+      {"/dev/full", VEXO_LOG_ACTION_CREATE, VEXO_STATUS_LOG_WRITE_ERROR,
+       "VEXO :: LOG WRITE ERROR: log file[/dev/full] cannot be written: No space left on device\n"},
+#endif
+      {"", VEXO_LOG_ACTION_CREATE, VEXO_STATUS_NO_LOG_FILE,
+       "VEXO :: LOG NOT OPEN: log file[] cannot be opened: no file name was given\n"},
+      {nullptr, VEXO_LOG_ACTION_CREATE, VEXO_STATUS_NO_LOG_FILE, ""},
+      {path.c_str(), 7, VEXO_STATUS_NO_LOG_FILE, ""},  // an open mode outside 0-2 opens nothing
+      {refused.c_str(), VEXO_LOG_ACTION_CREATE, VEXO_STATUS_NO_LOG_FILE,
+       "VEXO :: LOG NOT OPEN: log file[" + refused + "] cannot be opened: Permission denied\n"},
+      {header_lost.c_str(), VEXO_LOG_ACTION_CREATE, VEXO_STATUS_LOG_WRITE_ERROR,
+       "VEXO :: LOG WRITE ERROR: log file[" + header_lost + "] cannot be written: No space left on device\n"},
+  };
+  platform::set_file_fault_hook([&](platform::file_step step, const std::string& file) -> std::optional<std::string> {
+    if (step == platform::file_step::open && file == refused) return "Permission denied";
+    if (step == platform::file_step::write && file == header_lost) return "No space left on device";
+    return std::nullopt;
+  });
+  for (const refused_case& c : cases) {
+    VEXO_LOG_HANDLE_t log = reinterpret_cast<VEXO_LOG_HANDLE_t>(1);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(CreateLog(nullptr, &log, VEXO_LOG_TYPE_XML, c.name, c.action), c.status)
+        << (c.name ? c.name : "(null)");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+    EXPECT_EQ(log, nullptr);
+  }
+  platform::set_file_fault_hook(nullptr);
   EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_FALSE(std::filesystem::exists(refused));
+
+  // The log object itself, without a file, writes nothing and answers as documented.
+  vexo::CXmlVEXOLog xml(nullptr, VEXO_LOG_ACTION_CREATE, vexo::library_log_flavour());
+  EXPECT_EQ(xml.open_status(), VEXO_STATUS_NO_LOG_FILE);
+  const VEXO_TEST_NUM_t number = test_number(6, "1", "2", "3", "4");
+  EXPECT_EQ(xml.LogMessage(VEXO_LOG_INFO, "x"), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(xml.Write(VEXO_LOG_INFO, "x"), VEXO_STATUS_LOG_NOT_OPEN);
+  EXPECT_EQ(xml.WriteTestElement(&number, 1, nullptr), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(xml.LogAssert(VEXO_LOG_FAIL, number, "m"), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(xml.StopTest(), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(xml.Reset(), VEXO_STATUS_LOG_NOT_OPEN);
+}
+
+// A write that fails part-way: the call that wrote reports it (free text cannot: its status
+// is not passed on), nothing more reaches the damaged file, the failure is said once and
+// CloseLog reports the log as not kept.
+TEST_F(XmlLogTest, FailedWriteIsReportedByTheCallAndByCloseLog) {
+  const VEXO_TEST_NUM_t number = test_number(5, "5", "2", "1", "0");
+  const uint8_t trace[] = {1, 2, 3, 4};
+  using call = std::function<VEXO_STATUS_t(VEXO_LOG_HANDLE_t)>;
+  struct failing_call {
+    const char* name;
+    call run;
+    VEXO_STATUS_t status;
+  } const cases[] = {
+      {"WriteToLog", [](VEXO_LOG_HANDLE_t log) { return WriteToLog(log, VEXO_LOG_FAIL, "lost\n"); },
+       VEXO_STATUS_SUCCESS},
+      {"StartTest", [&](VEXO_LOG_HANDLE_t log) { return StartTest(log, "t", &number, 1, nullptr); },
+       VEXO_STATUS_LOG_WRITE_ERROR},
+      {"LogAssert", [&](VEXO_LOG_HANDLE_t log) { return LogAssert(log, VEXO_LOG_FAIL, &number, "lost\n"); },
+       VEXO_STATUS_LOG_WRITE_ERROR},
+      {"trace dump",
+       [&](VEXO_LOG_HANDLE_t log) {
+         return static_cast<vexo::CXmlVEXOLog*>(log)->WriteTraceBufferDump(1, trace, sizeof trace);
+       },
+       VEXO_STATUS_LOG_WRITE_ERROR},
+  };
+  for (const failing_call& c : cases) {
+    VEXO_LOG_HANDLE_t log = create();
+    ASSERT_NE(log, nullptr);
+    WriteToLog(log, VEXO_LOG_SUCCESS, "kept\n");
+    const std::string before = read_file(path);
+    platform::set_file_fault_hook([&](platform::file_step step, const std::string& file) {
+      return step == platform::file_step::write && file == path ? std::optional<std::string>("No space left on device")
+                                                                : std::nullopt;
+    });
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(c.run(log), c.status) << c.name;
+    platform::set_file_fault_hook(nullptr);
+    // The disk has room again: the damaged log still takes nothing more.
+    EXPECT_EQ(LogAssert(log, VEXO_LOG_SUCCESS, &number, "late\n"), VEXO_STATUS_LOG_WRITE_ERROR) << c.name;
+    // Only a started test has an element to close, and that write fails too.
+    EXPECT_EQ(StopTest(log), std::string(c.name) == "StartTest" ? VEXO_STATUS_LOG_WRITE_ERROR : VEXO_STATUS_SUCCESS)
+        << c.name;
+    EXPECT_EQ(CloseLog(log), VEXO_STATUS_LOG_WRITE_ERROR) << c.name;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "VEXO :: LOG WRITE ERROR: log file[" + path + "] cannot be written: No space left on device\n")
+        << c.name;
+    EXPECT_EQ(read_file(path), before) << c.name;
+  }
+
+  // A close that fails loses what the system still held: reported the same way.
+  VEXO_LOG_HANDLE_t log = create();
+  platform::set_file_fault_hook([&](platform::file_step step, const std::string&) {
+    return step == platform::file_step::close ? std::optional<std::string>("Input/output error") : std::nullopt;
+  });
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(CloseLog(log), VEXO_STATUS_LOG_WRITE_ERROR);
+  platform::set_file_fault_hook(nullptr);
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "VEXO :: LOG WRITE ERROR: log file[" + path + "] cannot be closed: Input/output error\n");
+}
+
+// A program that stops before its test starts (DUT not found) still calls StopTest: the
+// document gets no closing test element without an opening one. A test left open is closed
+// before the root tag.
+TEST_F(XmlLogTest, LogOfAProgramThatStoppedEarlyIsWellFormed) {
+  const VEXO_TEST_NUM_t number = test_number(5, "5", "2", "1", "0");
+  VEXO_LOG_HANDLE_t log = create();
+  WriteToLog(log, VEXO_LOG_INFO, "set-up\n");
+  LogAssert(log, VEXO_LOG_ABORT, &number, "FindDevice() for DUT FAILED\n");
+  EXPECT_EQ(StopTest(log), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(CloseLog(log), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(after_platform_block(read_file(path)),
+            "<INFO>\nset-up\n</INFO>\n"
+            "\n<ASSERTTAG assertion = \"DLL.5.2#1.0\" status = \"ABORT\">\nFindDevice() for DUT FAILED\n"
+            "</ASSERTTAG>\n\n"
+            "</VEXOXMLLog>\n");
+
+  log = create();
+  EXPECT_EQ(StartTest(log, "t", &number, 0, nullptr), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(CloseLog(log), VEXO_STATUS_SUCCESS);  // no StopTest
+  const std::string left_open = after_platform_block(read_file(path));
+  EXPECT_TRUE(left_open.starts_with("<VEXOTest user=\"test_user\" timestamp=\"")) << left_open;
+  EXPECT_TRUE(left_open.ends_with("\">\n</VEXOTest>\n</VEXOXMLLog>\n")) << left_open;
+
+  log = create();
+  EXPECT_EQ(StartTest(log, "t", &number, 0, nullptr), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(StopTest(log), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(StopTest(log), VEXO_STATUS_SUCCESS);  // a second stop closes nothing more
+  CloseLog(log);
+  EXPECT_TRUE(after_platform_block(read_file(path)).ends_with("\">\n</VEXOTest>\n</VEXOXMLLog>\n"));
 }
 
 TEST_F(XmlLogTest, TraceBufferDumpOfAWholeNumberOfWords) {
