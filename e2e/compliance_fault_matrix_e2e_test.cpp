@@ -1,7 +1,8 @@
 // The DUT's fault options of the lab against the twelve data-link programs and the two
 // transaction card programs: each fault fails exactly the programs that should catch it (exit
-// 6 and their FAILED verdict), every other program passes. Each run is on a fresh lab whose
-// station names the fault; the lab's virtual operator answers the prompts.
+// 6 and their FAILED verdict), every other program passes, zamsuite judges each run the same
+// way, and the README's matrix says the same. Each run is on a fresh lab whose station names
+// the fault; the lab's virtual operator answers the prompts.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "lab_fixture.h"
+#include "program_verdict.h"
 #include "station_files.h"
 
 namespace e2e {
@@ -84,11 +86,55 @@ TEST_P(ComplianceFaultMatrix, FailsExactlyTheProgramsThatShouldCatchTheFault) {
                                            : text.find("status = \"SUCCESS\"") != std::string::npos;
     EXPECT_TRUE(verdict_found)
         << fault << " " << program;
+    // The suite runner reads the same run as the program meant it.
+    zamsuite::process_end end;
+    end.exit_code = code;
+    const zamsuite::case_result judged = zamsuite::judge_program(program, end, zamsuite::read_program_log(log));
+    EXPECT_STREQ(zamsuite::verdict_name(judged.outcome), should_fail ? "failed" : "passed")
+        << fault << " " << program << ": " << judged.reason;
     LabTest::TearDown();
     socket_.clear();
     folder_.clear();
   }
   std::filesystem::remove_all(stations);
+}
+
+// The README's matrix: per fault, the programs of this matrix it names before any remark in
+// brackets.
+std::map<std::string, std::vector<std::string>> readme_matrix() {
+  std::map<std::string, std::vector<std::string>> rows;
+  std::istringstream readme(slurp(README_FILE));
+  std::string line;
+  bool in_table = false;
+  while (std::getline(readme, line)) {
+    if (line == "| fault | programs that must FAIL |") in_table = true;
+    if (!in_table) continue;
+    if (line.rfind("| `", 0) != 0) {
+      if (!rows.empty()) break;
+      continue;
+    }
+    const std::size_t name_end = line.find('`', 3);
+    const std::string fault = line.substr(3, name_end - 3);
+    std::string named = line.substr(line.find('|', name_end) + 1);
+    named = named.substr(0, named.find('('));
+    std::vector<std::string>& listed = rows[fault];
+    for (const char* program : programs) {
+      if (named.find(std::string("`") + program + "`") != std::string::npos) listed.push_back(program);
+    }
+  }
+  return rows;
+}
+
+TEST(ComplianceFaultMatrixReadme, NamesTheSameFailuresAsTheMatrix) {
+  const auto rows = readme_matrix();
+  ASSERT_EQ(rows.size(), expected_failures.size());
+  for (const auto& [fault, failures] : expected_failures) {
+    ASSERT_EQ(rows.count(fault), 1u) << fault;
+    std::vector<std::string> want = failures, got = rows.at(fault);
+    std::sort(want.begin(), want.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, want) << fault;
+  }
 }
 
 std::vector<std::string> faults() {
