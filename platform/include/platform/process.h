@@ -38,9 +38,13 @@ bool process_alive(int pid);
 // Asks a process to stop (SIGTERM).
 bool request_stop(int pid);
 
-// After this call, SIGTERM and SIGINT only set the flag that stop_requested() reports.
+// After this call, SIGTERM, SIGINT and SIGHUP only set the flag that stop_requested() reports
+// (Windows: Ctrl+C, Ctrl+Break and the closing of the console).
 void catch_stop_signals();
 bool stop_requested();
+// The signal that asked the process to stop (SIGTERM 15, SIGINT 2, SIGHUP 1; on Windows Ctrl+C
+// reads as 2, Ctrl+Break as 15, the console's closing as 1); 0 while none did.
+int stop_signal();
 
 std::string get_environment(const std::string& name);
 void set_environment(const std::string& name, const std::string& value);

@@ -20,7 +20,7 @@ namespace {
 
 volatile sig_atomic_t stop_flag = 0;
 
-void on_stop_signal(int) { stop_flag = 1; }
+void on_stop_signal(int signal_number) { stop_flag = signal_number; }
 
 int decode_status(int status) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
@@ -156,10 +156,13 @@ void catch_stop_signals() {
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGTERM, &action, nullptr);
   ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 }
 
 bool stop_requested() { return stop_flag != 0; }
+
+int stop_signal() { return stop_flag; }
 
 std::string get_environment(const std::string& name) {
   const char* value = std::getenv(name.c_str());
