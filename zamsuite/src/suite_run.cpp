@@ -57,7 +57,12 @@ case_result run_one(const run_plan& plan, const std::string& name) {
     end.start_error = "cannot create the working folder " + folder;
     return judge_program(name, end, {});
   }
-  platform::delete_file(log);  // a log left from an earlier run must not pass for this one
+  // A log left from an earlier run must not pass for this one.
+  if (std::string reason; !platform::delete_file(log, &reason) && platform::file_exists(log)) {
+    end.started = false;
+    end.start_error = "cannot remove " + log + ", left by an earlier run: " + reason;
+    return judge_program(name, end, {});
+  }
   if (!link_libraries(plan, folder, &end.start_error)) {
     end.started = false;
     return judge_program(name, end, {});
