@@ -13,7 +13,8 @@ using environment_list = std::vector<std::pair<std::string, std::string>>;
 
 // Runs a program (searched on PATH when the name has no folder) with extra environment
 // variables and waits for it. Returns its exit code, 128 + the signal number when a signal
-// ended it, or -1 with `error` set when it could not be started.
+// ended it, or -1 with `error` set when it could not be started. Once this process is asked to
+// stop (catch_stop_signals), the program gets SIGTERM (Windows: it is waited for).
 int run_program(const std::vector<std::string>& argv, const environment_list& extra,
                 std::string* error = nullptr);
 

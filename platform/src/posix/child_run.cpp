@@ -37,6 +37,7 @@ wait_end wait_child(pid_t child, uint32_t limit_ms, bool unlimited, int* status,
 [[noreturn]] void exec_child(const std::vector<std::string>& argv, const child_run_options& options,
                              int report) {
   ::setpgid(0, 0);
+  ::signal(SIGPIPE, SIG_DFL);  // catch_stop_signals ignores it, which exec would keep
   auto fail = [report](int why) {
     (void)!::write(report, &why, sizeof why);
     ::_exit(127);

@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
-"""zamsuite stopped by SIGTERM, SIGINT or SIGHUP while a program runs on a lab of its own: the
-program and the process it started are gone, so is the lab, the reports are written with the
-stopped program as an error and the programs after it as not run, and zamsuite exits with
-128 + the signal.
+"""The runners stopped by SIGTERM, SIGINT or SIGHUP while their program runs on a lab of its
+own. zamsuite: the program and the process it started are gone, so is the lab, the reports
+are written with the stopped program as an error and the programs after it as not run, and
+zamsuite exits with 128 + the signal. `zamsim run`: its command is gone, so is its lab, and
+it exits with 128 + the signal.
 
 The program is a stand-in under the first program's name (a shell script that starts a
 process of its own and waits); the later programs are never reached.
 
-usage: zamsuite_stop_e2e.py ZAMSUITE STATIONS_DIR"""
+usage: stop_signal_e2e.py ZAMSUITE ZAMSIM STATIONS_DIR"""
 import os
 import signal
 import subprocess
@@ -88,7 +89,7 @@ def stopped_by(zamsuite, station, tmp, signal_number):
     check(suite.returncode == 128 + signal_number,
           "%s: exit %d (want %d)" % (name, suite.returncode, 128 + signal_number))
     check(not alive(program) and wait_for(lambda: not alive(child), 5), name + ": the program and its child are gone")
-    left = subprocess.run(["pgrep", "-f", "zamsim start " + station], capture_output=True, text=True).stdout
+    left = subprocess.run(["pgrep", "-f", station], capture_output=True, text=True).stdout
     check(left.strip() == "", name + ": no lab daemon left: " + left)
     check(not any(entry.startswith("zamsuite-lab-") for entry in os.listdir(folder)), name + ": the lab folder is gone")
     check("asked to stop (signal %d); 2 program(s) not run" % signal_number in output, name + ": says what it left out")
@@ -112,12 +113,34 @@ def stopped_by(zamsuite, station, tmp, signal_number):
     check(page.count("<td class=\"verdict\">not run</td>") == 2, name + ": the HTML summary marks the rest not run")
 
 
+def lab_run_stopped_by(zamsim, station, tmp, signal_number):
+    name = "zamsim run, " + signal.Signals(signal_number).name
+    pids = os.path.join(tmp, "run-%d.pid" % signal_number)
+    lab = subprocess.Popen([zamsim, "run", station, "--", "sh", "-c", "echo $$ > %s; exec sleep 600" % pids],
+                           stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+    started = wait_for(lambda: os.path.exists(pids) and open(pids).read().strip() != "", 30)
+    check(started, name + ": the command started")
+    if not started:
+        lab.kill()
+        lab.communicate()
+        return
+    command = int(open(pids).read())
+    lab.send_signal(signal_number)
+    output, _ = lab.communicate(timeout=60)
+    check(lab.returncode == 128 + signal_number,
+          "%s: exit %d (want %d): %s" % (name, lab.returncode, 128 + signal_number, output))
+    check(wait_for(lambda: not alive(command), 5), name + ": the command is gone")
+    left = subprocess.run(["pgrep", "-f", station], capture_output=True, text=True).stdout
+    check(left.strip() == "", name + ": no lab daemon left: " + left)
+
+
 def main():
-    zamsuite, stations = (os.path.abspath(a) for a in sys.argv[1:3])
-    with tempfile.TemporaryDirectory(prefix="zamsuite_stop_e2e_") as tmp:
+    zamsuite, zamsim, stations = (os.path.abspath(a) for a in sys.argv[1:4])
+    with tempfile.TemporaryDirectory(prefix="stop_signal_e2e_") as tmp:
         station = station_copy(stations, tmp)
         for signal_number in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
             stopped_by(zamsuite, station, tmp, signal_number)
+            lab_run_stopped_by(zamsim, station, tmp, signal_number)
     print("%d check(s) failed" % len(failures) if failures else "all checks passed")
     return 1 if failures else 0
 
