@@ -45,6 +45,12 @@ TEST(ProgramVerdictTest, SetUpFailuresAndVerdictsSharingTheirStatusAreToldApartB
        verdict::failed, "a verdict failed (exit 6)"},
       {"never started: the framework did not open", false, {{"INFO", {}, "P. cannot open vexo\n"}}, 6,
        verdict::error, "exited with 6 before its test started (the set-up failed)"},
+      // The link width program ends every run with a verdict, also one whose settings folder
+      // is missing.
+      {"never started, then a FAILED verdict", false,
+       {{"INFO", {}, "TXN_BFT_NegotiatedLinkWidth. cannot open vexo\n"},
+        {"FAILED", "TXN.6.0#4.0", "FAIL - TXN_BFT_NegotiatedLinkWdith"}},
+       6, verdict::error, "exited with 6 before its test started (the set-up failed)"},
       {"never started, exit 0", false, {}, 0, verdict::error,
        "exited with 0 before its test started (the set-up failed)"},
       {"ended in its set-up: an ABORT assertion", true,
