@@ -1,8 +1,9 @@
 // The DUT's fault options of the lab against the twelve data-link programs and the two
-// transaction card programs: each fault fails exactly the programs that should catch it (exit
-// 6 and their FAILED verdict), every other program passes, zamsuite judges each run the same
-// way, and the README's matrix says the same. Each run is on a fresh lab whose station names
-// the fault; the lab's virtual operator answers the prompts.
+// transaction card programs on the default station, and the link width program on a placement
+// station: each fault fails exactly the programs that should catch it (exit 6 and their FAILED
+// verdict), every other program passes, zamsuite judges each run the same way, and the
+// README's matrix says the same. Each run is on a fresh lab whose station names the fault;
+// the lab's virtual operator answers the prompts.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -56,10 +57,39 @@ const std::map<std::string, std::vector<std::string>> expected_failures = {
     {"no-completion-timeout", {"TXN_BFT_CompletionTimeout_EP"}},
     {"wrong-completer-id", {"TXN_BFT_RequestCompletion_EP"}},
     {"answers-missing-functions", {"TXN_BFT_RequestCompletion_EP"}},
-    {"trains-narrow", {}},
+    {"trains-narrow", {"TXN_BFT_NegotiatedLinkWidth"}},
 };
 
-class ComplianceFaultMatrix : public LabTest, public ::testing::WithParamInterface<std::string> {};
+// The link width program judges a DUT plugged into a root port: it runs on a placement station.
+const char* const slot_program = "TXN_BFT_NegotiatedLinkWidth";
+
+class ComplianceFaultMatrix : public LabTest, public ::testing::WithParamInterface<std::string> {
+ protected:
+  // Exit code and log of the link width program on the x4 slot station with the fault, in a
+  // working folder of its own (its campaign file goes there).
+  int run_in_slot(const std::string& fault, const std::string& folder, std::string* log_text,
+                  zamsuite::case_result* judged) {
+    const std::string bin = std::filesystem::path(REXMIT_EXE).parent_path().string();
+    const std::string work = folder + "/slot-" + fault;
+    std::filesystem::create_directories(work + "/ini");
+    std::filesystem::create_symlink(bin + "/libPellor.so", work + "/libPellor.so");
+    std::filesystem::create_symlink(bin + "/" + slot_program, work + "/" + slot_program);
+    std::ofstream(work + "/ini/KALIXapp.ini") << "[DLL]\r\nDLLName=Pellor.dll\r\n";
+    std::ofstream(work + "/run.dat") << "<?xml version=\"1.0\"?>\n<VexoDat>\n  <Test mode=\"AddIn\"/>\n"
+                                     << "  <VEXOINIFilePath p=\"" << work << "/ini\"/>\n"
+                                     << "  <VEXOINIFileName n=\"KALIXapp.ini\"/>\n"
+                                     << "  <DUT vendorid=\"ABCD\" deviceid=\"0020\"/>\n</VexoDat>\n";
+    start_lab(station_with_fault("dut-slot3", fault, work));
+    int code = -1;
+    capture("cd " + work + " && ZAMSIM_SOCKET=" + socket_ + " ./" + slot_program + " -d run.dat -l run.xml 2>&1",
+            &code);
+    *log_text = slurp(work + "/run.xml");
+    zamsuite::process_end end;
+    end.exit_code = code;
+    *judged = zamsuite::judge_program(slot_program, end, zamsuite::read_program_log(work + "/run.xml"));
+    return code;
+  }
+};
 
 TEST_P(ComplianceFaultMatrix, FailsExactlyTheProgramsThatShouldCatchTheFault) {
   const std::string fault = GetParam();
@@ -96,6 +126,15 @@ TEST_P(ComplianceFaultMatrix, FailsExactlyTheProgramsThatShouldCatchTheFault) {
     socket_.clear();
     folder_.clear();
   }
+  std::string text;
+  zamsuite::case_result judged;
+  const bool should_fail = std::find(failures.begin(), failures.end(), slot_program) != failures.end();
+  EXPECT_EQ(run_in_slot(fault, stations, &text, &judged), should_fail ? 6 : 0) << fault << "\n" << text;
+  EXPECT_NE(text.find(should_fail ? "status = \"FAILED\">\nFAIL - " : "status = \"SUCCESS\">\nSUCCESS - "),
+            std::string::npos)
+      << fault << "\n" << text;
+  EXPECT_STREQ(zamsuite::verdict_name(judged.outcome), should_fail ? "failed" : "passed")
+      << fault << " " << slot_program << ": " << judged.reason;
   std::filesystem::remove_all(stations);
 }
 
@@ -121,6 +160,7 @@ std::map<std::string, std::vector<std::string>> readme_matrix() {
     for (const char* program : programs) {
       if (named.find(std::string("`") + program + "`") != std::string::npos) listed.push_back(program);
     }
+    if (named.find(std::string("`") + slot_program + "`") != std::string::npos) listed.push_back(slot_program);
   }
   return rows;
 }
