@@ -1,7 +1,9 @@
 // The DUT's fault options of the lab against the twelve data-link programs and the two
-// transaction card programs: each fault fails exactly the programs that should catch it (exit
-// 6 and their FAILED verdict), every other program passes. Each run is on a fresh lab whose
-// station names the fault; the lab's virtual operator answers the prompts.
+// transaction card programs on the default station, and the link width program on a placement
+// station: each fault fails exactly the programs that should catch it (exit 6 and their FAILED
+// verdict), every other program passes, zamsuite judges each run the same way, and the
+// README's matrix says the same. Each run is on a fresh lab whose station names the fault;
+// the lab's virtual operator answers the prompts.
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include <vector>
 
 #include "lab_fixture.h"
+#include "program_verdict.h"
 #include "station_files.h"
 
 namespace e2e {
@@ -54,10 +57,39 @@ const std::map<std::string, std::vector<std::string>> expected_failures = {
     {"no-completion-timeout", {"TXN_BFT_CompletionTimeout_EP"}},
     {"wrong-completer-id", {"TXN_BFT_RequestCompletion_EP"}},
     {"answers-missing-functions", {"TXN_BFT_RequestCompletion_EP"}},
-    {"trains-narrow", {}},
+    {"trains-narrow", {"TXN_BFT_NegotiatedLinkWidth"}},
 };
 
-class ComplianceFaultMatrix : public LabTest, public ::testing::WithParamInterface<std::string> {};
+// The link width program judges a DUT plugged into a root port: it runs on a placement station.
+const char* const slot_program = "TXN_BFT_NegotiatedLinkWidth";
+
+class ComplianceFaultMatrix : public LabTest, public ::testing::WithParamInterface<std::string> {
+ protected:
+  // Exit code and log of the link width program on the x4 slot station with the fault, in a
+  // working folder of its own (its campaign file goes there).
+  int run_in_slot(const std::string& fault, const std::string& folder, std::string* log_text,
+                  zamsuite::case_result* judged) {
+    const std::string bin = std::filesystem::path(REXMIT_EXE).parent_path().string();
+    const std::string work = folder + "/slot-" + fault;
+    std::filesystem::create_directories(work + "/ini");
+    std::filesystem::create_symlink(bin + "/libPellor.so", work + "/libPellor.so");
+    std::filesystem::create_symlink(bin + "/" + slot_program, work + "/" + slot_program);
+    std::ofstream(work + "/ini/KALIXapp.ini") << "[DLL]\r\nDLLName=Pellor.dll\r\n";
+    std::ofstream(work + "/run.dat") << "<?xml version=\"1.0\"?>\n<VexoDat>\n  <Test mode=\"AddIn\"/>\n"
+                                     << "  <VEXOINIFilePath p=\"" << work << "/ini\"/>\n"
+                                     << "  <VEXOINIFileName n=\"KALIXapp.ini\"/>\n"
+                                     << "  <DUT vendorid=\"ABCD\" deviceid=\"0020\"/>\n</VexoDat>\n";
+    start_lab(station_with_fault("dut-slot3", fault, work));
+    int code = -1;
+    capture("cd " + work + " && ZAMSIM_SOCKET=" + socket_ + " ./" + slot_program + " -d run.dat -l run.xml 2>&1",
+            &code);
+    *log_text = slurp(work + "/run.xml");
+    zamsuite::process_end end;
+    end.exit_code = code;
+    *judged = zamsuite::judge_program(slot_program, end, zamsuite::read_program_log(work + "/run.xml"));
+    return code;
+  }
+};
 
 TEST_P(ComplianceFaultMatrix, FailsExactlyTheProgramsThatShouldCatchTheFault) {
   const std::string fault = GetParam();
@@ -84,11 +116,65 @@ TEST_P(ComplianceFaultMatrix, FailsExactlyTheProgramsThatShouldCatchTheFault) {
                                            : text.find("status = \"SUCCESS\"") != std::string::npos;
     EXPECT_TRUE(verdict_found)
         << fault << " " << program;
+    // The suite runner reads the same run as the program meant it.
+    zamsuite::process_end end;
+    end.exit_code = code;
+    const zamsuite::case_result judged = zamsuite::judge_program(program, end, zamsuite::read_program_log(log));
+    EXPECT_STREQ(zamsuite::verdict_name(judged.outcome), should_fail ? "failed" : "passed")
+        << fault << " " << program << ": " << judged.reason;
     LabTest::TearDown();
     socket_.clear();
     folder_.clear();
   }
+  std::string text;
+  zamsuite::case_result judged;
+  const bool should_fail = std::find(failures.begin(), failures.end(), slot_program) != failures.end();
+  EXPECT_EQ(run_in_slot(fault, stations, &text, &judged), should_fail ? 6 : 0) << fault << "\n" << text;
+  EXPECT_NE(text.find(should_fail ? "status = \"FAILED\">\nFAIL - " : "status = \"SUCCESS\">\nSUCCESS - "),
+            std::string::npos)
+      << fault << "\n" << text;
+  EXPECT_STREQ(zamsuite::verdict_name(judged.outcome), should_fail ? "failed" : "passed")
+      << fault << " " << slot_program << ": " << judged.reason;
   std::filesystem::remove_all(stations);
+}
+
+// The README's matrix: per fault, the programs of this matrix it names before any remark in
+// brackets.
+std::map<std::string, std::vector<std::string>> readme_matrix() {
+  std::map<std::string, std::vector<std::string>> rows;
+  std::istringstream readme(slurp(README_FILE));
+  std::string line;
+  bool in_table = false;
+  while (std::getline(readme, line)) {
+    if (line == "| fault | programs that must FAIL |") in_table = true;
+    if (!in_table) continue;
+    if (line.rfind("| `", 0) != 0) {
+      if (!rows.empty()) break;
+      continue;
+    }
+    const std::size_t name_end = line.find('`', 3);
+    const std::string fault = line.substr(3, name_end - 3);
+    std::string named = line.substr(line.find('|', name_end) + 1);
+    named = named.substr(0, named.find('('));
+    std::vector<std::string>& listed = rows[fault];
+    for (const char* program : programs) {
+      if (named.find(std::string("`") + program + "`") != std::string::npos) listed.push_back(program);
+    }
+    if (named.find(std::string("`") + slot_program + "`") != std::string::npos) listed.push_back(slot_program);
+  }
+  return rows;
+}
+
+TEST(ComplianceFaultMatrixReadme, NamesTheSameFailuresAsTheMatrix) {
+  const auto rows = readme_matrix();
+  ASSERT_EQ(rows.size(), expected_failures.size());
+  for (const auto& [fault, failures] : expected_failures) {
+    ASSERT_EQ(rows.count(fault), 1u) << fault;
+    std::vector<std::string> want = failures, got = rows.at(fault);
+    std::sort(want.begin(), want.end());
+    std::sort(got.begin(), got.end());
+    EXPECT_EQ(got, want) << fault;
+  }
 }
 
 std::vector<std::string> faults() {

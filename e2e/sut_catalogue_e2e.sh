@@ -45,8 +45,10 @@ run_case() {  # script; prints the exit status
 }
 
 # 1. The correct firmware: every case the command line can run (the corner case with a
-#    silent card needs the corner-case menu) gets the manifest's verdict.
+#    silent card needs the corner-case menu) gets the manifest's verdict, and zamsuite's
+#    report of the main log says the same.
 write_ini 1 0
+want_report=""
 start_lab ""
 while IFS= read -r line; do
   case "$line" in '#'*|'') continue ;; esac
@@ -56,8 +58,17 @@ while IFS= read -r line; do
   status=$(run_case "$script")
   want=0; [[ $verdict == Failed ]] && want=128
   [[ $status == "$want" ]] || fail "$script: exit $status, expected $verdict"
+  want_report+="${script##*/}: ${verdict,,}"$'\n'
 done < "$src/fwtool/Tests/expected.txt"
 stop_lab
+# zamsuite reads the tool's own main log of those runs: one case per run, the same verdicts.
+"$bin/zamsuite" --fwtool-log "$bench/Logs/ORVENLog.txt" --out "$bench/fwtool-report" > "$bench/zamsuite.out" 2>&1
+status=$?
+got_report=$(grep -v '^zamsuite:\|^JUnit report:\|^HTML report:' "$bench/zamsuite.out" | sed 's/ (.*)$//')
+[[ $got_report == "${want_report%$'\n'}" ]] || fail "zamsuite --fwtool-log: verdicts differ: $(diff <(echo "$got_report") <(printf '%s' "$want_report"))"
+[[ $status == 1 ]] || fail "zamsuite --fwtool-log: exit $status, expected 1 (cases failed)"
+grep -q '<testcase name="Case_2_2_Simple.test" classname="fwtool"' "$bench/fwtool-report/junit.xml" ||
+  fail "zamsuite --fwtool-log: no JUnit case for Case_2_2_Simple.test"
 
 # 2. Each fault on a case it touches: its check reports, the others stay silent (a
 #    misnumbered bus or a BAR below its alignment may also spill into the windows check).

@@ -6,9 +6,43 @@
 namespace zamsuite {
 namespace {
 
-const std::string start_marker = "Now Starting Test:";
-const std::string stop_marker = "Stopping Test [ ";
-const std::string counts_marker = ":\n     Number of: Fails (";
+// How a log writes the start and the stop of a case: the firmware test tool's library writes
+// "\n     Starting Test: NAME" and 27 asterisks, then "\n     Stopping Test: NAME     Number
+// of: Fails (..."; the framework's plain-text log "Now Starting Test:NAME" and "Stopping Test
+// [ NAME:\n     Number of: Fails (... ]".
+struct case_markers {
+  const char* start;         // at the start of a line, the name follows
+  const char* start_suffix;  // after the name, before the line end
+  const char* stop;          // the name follows
+  const char* counts;        // after the name, up to "Fails ("
+};
+
+constexpr case_markers layouts[] = {
+    {"     Starting Test: ", "***************************", "\n     Stopping Test: ", "     Number of: "},
+    {"Now Starting Test:", "", "Stopping Test [ ", ":\n     Number of: "},
+};
+
+// The first `marker` at or after `from` that begins a line.
+std::size_t find_at_line_start(const std::string& text, const std::string& marker, std::size_t from) {
+  for (std::size_t pos = text.find(marker, from); pos != std::string::npos; pos = text.find(marker, pos + 1)) {
+    if (pos == 0 || text[pos - 1] == '\n') return pos;
+  }
+  return std::string::npos;
+}
+
+// The layout of the log: the one whose start marker comes first.
+const case_markers* layout_of(const std::string& text) {
+  const case_markers* found = nullptr;
+  std::size_t first = std::string::npos;
+  for (const case_markers& m : layouts) {
+    const std::size_t pos = find_at_line_start(text, m.start, 0);
+    if (pos < first) {
+      first = pos;
+      found = &m;
+    }
+  }
+  return found;
+}
 
 struct heading {
   const char* text;  // as the log writes it, without the leading line end
@@ -72,15 +106,23 @@ std::vector<log_entry> split_reports(const std::string& body) {
 
 std::vector<case_result> parse_fwtool_log(const std::string& text) {
   std::vector<case_result> cases;
-  std::size_t pos = text.find(start_marker);
+  const case_markers* m = layout_of(text);
+  if (m == nullptr) return cases;
+  const std::string start = m->start, suffix = m->start_suffix;
+  std::size_t pos = find_at_line_start(text, start, 0);
   while (pos != std::string::npos) {
     case_result c;
-    const std::size_t name_start = pos + start_marker.size();
+    const std::size_t name_start = pos + start.size();
     const std::size_t name_end = text.find('\n', name_start);
     c.name = text.substr(name_start, name_end == std::string::npos ? std::string::npos : name_end - name_start);
+    if (!suffix.empty() && c.name.size() >= suffix.size() &&
+        c.name.compare(c.name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      c.name.resize(c.name.size() - suffix.size());
+    }
     const std::size_t body_start = name_end == std::string::npos ? text.size() : name_end + 1;
-    const std::size_t stop = text.find(stop_marker + c.name + counts_marker, body_start);
-    const std::size_t next_start = text.find(start_marker, body_start);
+    const std::string stop_text = m->stop + c.name + m->counts;
+    const std::size_t stop = text.find(stop_text, body_start);
+    const std::size_t next_start = find_at_line_start(text, start, body_start);
     if (stop == std::string::npos || (next_start != std::string::npos && next_start < stop)) {
       const std::size_t end = next_start == std::string::npos ? text.size() : next_start;
       c.entries = split_reports(text.substr(body_start, end - body_start));
@@ -93,20 +135,22 @@ std::vector<case_result> parse_fwtool_log(const std::string& text) {
     }
     c.entries = split_reports(text.substr(body_start, stop - body_start));
     int fails = 0, aborts = 0, warnings = 0;
-    const std::size_t counts = stop + stop_marker.size() + c.name.size() + counts_marker.size() - 7;
-    std::sscanf(text.c_str() + counts, "Fails (%d); Aborts (%d); Warnings (%d)", &fails, &aborts, &warnings);
+    std::sscanf(text.c_str() + stop + stop_text.size(), "Fails (%d); Aborts (%d); Warnings (%d)", &fails, &aborts,
+                &warnings);
     c.exit_status = "fails " + std::to_string(fails) + ", aborts " + std::to_string(aborts);
-    if (fails > 0) {
+    if (aborts > 0) {
+      // The tool's aborts say that the case could not start (its log, script or driver): the
+      // "No Config Requests Received" failure that follows does not judge the firmware.
+      c.outcome = verdict::error;
+      c.reason = "the case could not be run";
+    } else if (fails > 0) {
       c.outcome = verdict::failed;
       c.reason = std::to_string(fails) + " failure(s) logged";
-    } else if (aborts > 0) {
-      c.outcome = verdict::not_run;
-      c.reason = "the case could not be run";
     } else {
       c.outcome = verdict::passed;
     }
     cases.push_back(std::move(c));
-    pos = text.find(start_marker, stop);
+    pos = find_at_line_start(text, start, stop + stop_text.size());
   }
   return cases;
 }

@@ -61,6 +61,15 @@ void write_case(std::ostringstream& out, const std::string& suite, const case_re
       reported = true;
     }
   }
+  // A verdict that failed with no FAILED assertion was decided by a check that logs its failure
+  // as a WARNING: those entries are its failures.
+  const bool decided_by_warnings = c.outcome == verdict::failed && !reported;
+  for (const log_entry& e : c.entries) {
+    if (decided_by_warnings && !e.assertion.empty() && e.level == "WARNING") {
+      write_entry_element(out, "failure", e);
+      reported = true;
+    }
+  }
   if (c.outcome == verdict::failed && !reported) {
     out << "      <failure message=\"" << escape_attribute(c.reason) << "\" type=\"" << escape_attribute(c.exit_status)
         << "\"/>\n";

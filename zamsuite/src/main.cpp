@@ -1,5 +1,6 @@
 // zamsuite: runs the compliance programs (or reads a firmware test tool log) and writes the
-// JUnit XML and HTML reports; exits 0 only when every case passed.
+// JUnit XML and HTML reports; exits 0 only when every case passed, 128 + the signal when a
+// signal stopped the run.
 #include <cstdio>
 #include <iostream>
 
@@ -65,6 +66,9 @@ bool compliance_report(const zamsuite::suite_options& o, zamsuite::suite_report*
   report->name = "zamsuite";
   report->subject = "DAT file " + plan.dat_file + (plan.station.empty() ? "" : ", lab station " + plan.station);
   std::cout << "zamsuite: " << plan.programs.size() << " program(s) against " << report->subject << "\n";
+  // A stop signal ends the running program's group and its lab, and the reports still tell
+  // what ran.
+  platform::catch_stop_signals();
   report->cases = zamsuite::run_programs(plan, std::cout);
   return true;
 }
@@ -123,6 +127,7 @@ int main(int argc, char** argv) {
   std::cout << "zamsuite: " << counts.passed << " passed, " << counts.failed << " failed, " << counts.errors
             << " errors, " << counts.not_run << " not run\n"
             << "JUnit report: " << junit << "\nHTML report:  " << html << "\n";
+  if (platform::stop_requested()) return 128 + platform::stop_signal();
   const bool all_passed = counts.passed == static_cast<int>(report.cases.size());
   return all_passed ? exit_passed : exit_not_passed;
 }

@@ -16,34 +16,53 @@ std::string exit_code_text(int code) {
   return text;
 }
 
-bool any_entry(const program_log& log, bool (*test)(const std::string&)) {
+// The status with which a program ends when a verdict failed (0x80000006); a POSIX exit
+// status keeps its low byte.
+constexpr int failed_status = static_cast<int>(0x80000006u);
+constexpr int failed_status_low_byte = failed_status & 0xFF;
+
+bool any_assertion(const program_log& log, bool (*test)(const std::string&)) {
   return std::any_of(log.entries.begin(), log.entries.end(),
                      [&](const log_entry& e) { return !e.assertion.empty() && test(e.level); });
 }
 
+// An entry at the level a program uses when a step of its test could not be carried out (a set-up
+// step, the lab, the operator): an ABORT assertion or an ABORT free text.
+bool any_abort(const program_log& log) {
+  return std::any_of(log.entries.begin(), log.entries.end(), [](const log_entry& e) { return e.level == "ABORT"; });
+}
+
 void judge_finished(case_result& c, const process_end& end, const program_log& log) {
   c.exit_status = exit_code_text(end.exit_code);
-  const bool failed_entry = any_entry(log, is_failure_level);
-  const bool aborted_entry = any_entry(log, is_error_level);
-  if (end.exit_code == 0 && log.found && log.complete && !failed_entry && !aborted_entry) {
-    c.outcome = verdict::passed;
-    return;
-  }
+  const bool failed_entry = any_assertion(log, is_failure_level);
+  const bool aborted = any_abort(log);
   if (!log.found) {
     c.outcome = verdict::error;
     c.reason = "exited with " + c.exit_status + " and wrote no log";
   } else if (!log.complete) {
     c.outcome = verdict::error;
     c.reason = "exited with " + c.exit_status + "; its log is cut off";
-  } else if (failed_entry && end.exit_code != 0 && !aborted_entry) {
-    c.outcome = verdict::failed;
-    c.reason = "a verdict failed (exit " + c.exit_status + ")";  // 6: the low byte of 0x80000006
+  } else if (!log.test_started) {
+    c.outcome = verdict::error;
+    c.reason = "exited with " + c.exit_status + " before its test started (the set-up failed)";
   } else if (end.exit_code == 0) {
-    c.outcome = failed_entry ? verdict::failed : verdict::error;
-    c.reason = std::string("exited with 0 but its log holds a ") + (failed_entry ? "FAILED" : "ABORT") + " verdict";
+    const char* spoiler = aborted ? "an ABORT" : failed_entry ? "a FAILED" : any_assertion(log, is_error_level) ? "an ERROR" : nullptr;
+    if (spoiler == nullptr) {
+      c.outcome = verdict::passed;
+      return;
+    }
+    c.outcome = failed_entry && !aborted ? verdict::failed : verdict::error;
+    c.reason = std::string("exited with 0 but its log holds ") + spoiler + " verdict";
+  } else if (aborted) {
+    c.outcome = verdict::error;
+    c.reason = "stopped with exit " + c.exit_status + " (a step could not be carried out)";
+  } else if (end.exit_code == failed_status || end.exit_code == failed_status_low_byte || failed_entry) {
+    // Whatever level its deciding entry has: some checks log their failure as a WARNING.
+    c.outcome = verdict::failed;
+    c.reason = "a verdict failed (exit " + c.exit_status + ")";
   } else {
     c.outcome = verdict::error;
-    c.reason = "stopped with exit " + c.exit_status + (aborted_entry ? " (a step could not be carried out)" : "");
+    c.reason = "stopped with exit " + c.exit_status;
   }
 }
 
@@ -63,6 +82,9 @@ case_result judge_program(const std::string& name, const process_end& end, const
   } else if (end.timed_out) {
     c.exit_status = "timed out";
     c.reason = "stopped after the time limit of " + std::to_string(end.timeout_s) + " s";
+  } else if (end.stop_signal != 0) {
+    c.exit_status = "stopped";
+    c.reason = "stopped when zamsuite was asked to stop (signal " + std::to_string(end.stop_signal) + ")";
   } else if (end.signal != 0) {
     c.exit_status = "signal " + std::to_string(end.signal);
     c.reason = "crashed (signal " + std::to_string(end.signal) + ")";

@@ -1,4 +1,5 @@
-// Verdicts from the process end and the log: pass, verdict failure, crash, time-out, no log, cut log.
+// Verdicts from the process end and the log: pass, verdict failures at any level, set-up
+// failures that share their status, crash, time-out, no log, cut log.
 #include "program_verdict.h"
 
 #include <gtest/gtest.h>
@@ -21,42 +22,82 @@ process_end exited(int code) {
   return end;
 }
 
-TEST(ProgramVerdictTest, PassAndVerdictFailures) {
-  case_result c = judge_program("P", exited(0), complete_log("SUCCESS"));
-  EXPECT_EQ(c.outcome, verdict::passed);
-  EXPECT_EQ(c.exit_status, "0");
-  EXPECT_EQ(c.reason, "");
-  EXPECT_EQ(c.seconds, 1.5);
-  EXPECT_EQ(c.entries.size(), 2u);
+// The log shapes a program leaves, each with the exit code it ends with, as a program run
+// would read them back.
+struct log_shape_case {
+  const char* what;
+  bool test_started;
+  std::vector<log_entry> entries;
+  int exit_code;
+  verdict outcome;
+  const char* reason;
+};
 
-  c = judge_program("P", exited(6), complete_log("FAILED"));
-  EXPECT_EQ(c.outcome, verdict::failed);
-  EXPECT_EQ(c.exit_status, "6");
-  EXPECT_EQ(c.reason, "a verdict failed (exit 6)");
+const log_entry covered{"INFORMATIONAL", "DLL.5.2#1.0", "Assertion(s) being tested here\n"};
 
-  // Exit 6 from a set-up that stopped (no FAILED verdict) is an error, not a device failure.
-  c = judge_program("P", exited(6), complete_log("INFORMATIONAL"));
-  EXPECT_EQ(c.outcome, verdict::error);
-  EXPECT_EQ(c.reason, "stopped with exit 6");
+TEST(ProgramVerdictTest, SetUpFailuresAndVerdictsSharingTheirStatusAreToldApartByTheLog) {
+  const log_shape_case cases[] = {
+      {"pass", true, {covered, {"SUCCESS", "DLL.5.2#1.0", "check\n"}}, 0, verdict::passed, ""},
+      {"FAILED at the FAILED level", true, {covered, {"FAILED", "DLL.5.2#1.0", "check\n"}}, 6, verdict::failed,
+       "a verdict failed (exit 6)"},
+      {"FAILED at the WARNING level", true,
+       {covered, {"WARNING", "TXN.5.3#2.0", "FAIL - timeout at 10 ms\n"}, {"SUCCESS", {}, "pass 3\n"}}, 6,
+       verdict::failed, "a verdict failed (exit 6)"},
+      {"never started: the framework did not open", false, {{"INFO", {}, "P. cannot open vexo\n"}}, 6,
+       verdict::error, "exited with 6 before its test started (the set-up failed)"},
+      // The link width program ends every run with a verdict, also one whose settings folder
+      // is missing.
+      {"never started, then a FAILED verdict", false,
+       {{"INFO", {}, "TXN_BFT_NegotiatedLinkWidth. cannot open vexo\n"},
+        {"FAILED", "TXN.6.0#4.0", "FAIL - TXN_BFT_NegotiatedLinkWdith"}},
+       6, verdict::error, "exited with 6 before its test started (the set-up failed)"},
+      {"never started, exit 0", false, {}, 0, verdict::error,
+       "exited with 0 before its test started (the set-up failed)"},
+      {"ended in its set-up: an ABORT assertion", true,
+       {{"ABORT", "DLL.5.2#1.0", "FAIL - No ZAM immediately upstream of DUT @BDF[2,0,0]\n"}}, 6, verdict::error,
+       "stopped with exit 6 (a step could not be carried out)"},
+      {"no operator: an ABORT assertion after the covered entry", true,
+       {covered, {"ABORT", "TXN.2.7#9.0", "no operator answered the prompt\n"}}, 6, verdict::error,
+       "stopped with exit 6 (a step could not be carried out)"},
+      {"an ABORT free text", true, {covered, {"ABORT", {}, "Reading ZAM Trace Buffer\n"}}, 6, verdict::error,
+       "stopped with exit 6 (a step could not be carried out)"},
+      {"an ABORT beside a FAILED verdict", true,
+       {covered, {"FAILED", "DLL.5.2#1.0", "check\n"}, {"ABORT", "DLL.5.2#1.0", "DisarmZAM() \n"}}, 6, verdict::error,
+       "stopped with exit 6 (a step could not be carried out)"},
+      {"another status without a verdict", true, {covered}, 3, verdict::error, "stopped with exit 3"},
+      {"another status with a FAILED verdict", true, {covered, {"FAILED", "DLL.5.2#1.0", "check\n"}}, 0x80,
+       verdict::failed, "a verdict failed (exit 128)"},
+      {"exit 0 with a FAILED verdict", true, {covered, {"FAILED", "DLL.5.2#1.0", "check\n"}}, 0, verdict::failed,
+       "exited with 0 but its log holds a FAILED verdict"},
+      {"exit 0 with an ABORT", true, {covered, {"ABORT", "DLL.5.2#1.0", "check\n"}}, 0, verdict::error,
+       "exited with 0 but its log holds an ABORT verdict"},
+      {"exit 0 with an ERROR assertion", true, {covered, {"ERROR", "DLL.5.2#1.0", "check\n"}}, 0, verdict::error,
+       "exited with 0 but its log holds an ERROR verdict"},
+      {"the whole status, as Windows keeps it", true, {covered, {"WARNING", "TXN.5.3#2.0", "FAIL\n"}},
+       static_cast<int>(0x80000006u), verdict::failed, "a verdict failed (exit 0x80000006)"},
+  };
+  for (const log_shape_case& t : cases) {
+    program_log log;
+    log.found = log.complete = true;
+    log.test_started = t.test_started;
+    log.entries = t.entries;
+    process_end end;
+    end.exit_code = t.exit_code;
+    end.seconds = 1.5;
+    const case_result c = judge_program("P", end, log);
+    EXPECT_EQ(c.outcome, t.outcome) << t.what;
+    EXPECT_EQ(c.reason, t.reason) << t.what;
+    EXPECT_EQ(c.seconds, 1.5) << t.what;
+    EXPECT_EQ(c.entries.size(), t.entries.size()) << t.what;
+  }
+}
 
-  // Exit 0 with a FAILED verdict in the log is not a pass.
-  c = judge_program("P", exited(0), complete_log("FAILED"));
-  EXPECT_EQ(c.outcome, verdict::failed);
-  // An aborted step (framework status) is an error.
-  c = judge_program("P", exited(3), complete_log("ABORT"));
-  EXPECT_EQ(c.outcome, verdict::error);
-  EXPECT_EQ(c.reason, "stopped with exit 3 (a step could not be carried out)");
-  c = judge_program("P", exited(0), complete_log("ABORT"));
-  EXPECT_EQ(c.outcome, verdict::error);
-
+TEST(ProgramVerdictTest, ExitStatusTexts) {
   // A whole 32-bit status (Windows keeps it) reads in hex: a crash's exception code, a status.
-  c = judge_program("P", exited(static_cast<int>(0xC0000005u)), complete_log("SUCCESS"));
+  case_result c = judge_program("P", exited(static_cast<int>(0xC0000005u)), complete_log("SUCCESS"));
   EXPECT_EQ(c.outcome, verdict::error);
   EXPECT_EQ(c.exit_status, "0xC0000005");
   EXPECT_EQ(c.reason, "stopped with exit 0xC0000005");
-  c = judge_program("P", exited(static_cast<int>(0x80000006u)), complete_log("FAILED"));
-  EXPECT_EQ(c.outcome, verdict::failed);
-  EXPECT_EQ(c.reason, "a verdict failed (exit 0x80000006)");
   EXPECT_EQ(judge_program("P", exited(256), complete_log("INFORMATIONAL")).exit_status, "0x00000100");
   EXPECT_EQ(judge_program("P", exited(255), complete_log("INFORMATIONAL")).exit_status, "255");
 }

@@ -107,6 +107,20 @@ TEST(ReportTest, JunitFailedCaseWithoutFailedAssertionStillCarriesAFailure) {
   const auto cases = doc->first("testsuite")->all("testcase");
   ASSERT_EQ(cases[1]->all("failure").size(), 1u);
   EXPECT_EQ(cases[1]->first("failure")->attr("message"), "a verdict failed (exit 6)");
+
+  // Decided by checks that log their failure as a WARNING: those entries are the failures.
+  r.cases[1].entries = {{"INFORMATIONAL", "TXN.5.3#2.0", "Assertion(s) being tested here\n"},
+                        {"WARNING", "TXN.5.3#2.0", "FAIL - timeout at 10 ms\nexpected none\n"},
+                        {"WARNING", "TXN.5.3#2.0", "FAIL - DisarmZAM()\n"},
+                        {"WARNING", {}, "a free text\n"}};
+  const auto warned = parse_xml(junit_xml(r), &error);
+  ASSERT_TRUE(warned) << error;
+  const auto failures = warned->first("testsuite")->all("testcase")[1]->all("failure");
+  ASSERT_EQ(failures.size(), 2u);
+  EXPECT_EQ(failures[0]->attr("message"), "TXN.5.3#2.0: FAIL - timeout at 10 ms");
+  EXPECT_EQ(failures[0]->attr("type"), "WARNING");
+  EXPECT_EQ(failures[0]->all_text(), "FAIL - timeout at 10 ms\nexpected none\n");
+  EXPECT_EQ(failures[1]->attr("message"), "TXN.5.3#2.0: FAIL - DisarmZAM()");
 }
 
 TEST(ReportTest, HtmlSummaryTableSectionsEntriesAndTraceExcerpt) {

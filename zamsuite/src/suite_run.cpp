@@ -57,7 +57,12 @@ case_result run_one(const run_plan& plan, const std::string& name) {
     end.start_error = "cannot create the working folder " + folder;
     return judge_program(name, end, {});
   }
-  platform::delete_file(log);  // a log left from an earlier run must not pass for this one
+  // A log left from an earlier run must not pass for this one.
+  if (std::string reason; !platform::delete_file(log, &reason) && platform::file_exists(log)) {
+    end.started = false;
+    end.start_error = "cannot remove " + log + ", left by an earlier run: " + reason;
+    return judge_program(name, end, {});
+  }
   if (!link_libraries(plan, folder, &end.start_error)) {
     end.started = false;
     return judge_program(name, end, {});
@@ -84,6 +89,7 @@ case_result run_one(const run_plan& plan, const std::string& name) {
   options.input_from_null = true;
   options.extra_environment = program_environment(lab ? lab->socket() : std::string());
   options.timeout_ms = plan.timeout_s * 1000;
+  options.stop_on_request = true;
   const platform::child_run_result r = platform::run_child({program, "-d", plan.dat_file, "-l", log}, options);
   end.started = r.started;
   end.start_error = r.error;
@@ -91,10 +97,26 @@ case_result run_one(const run_plan& plan, const std::string& name) {
   end.timeout_s = plan.timeout_s;
   end.exit_code = r.exit_code;
   end.signal = r.signal;
+  if (r.stopped) end.stop_signal = platform::stop_signal();
   end.seconds = r.elapsed_ms / 1000.0;
   case_result c = judge_program(name, end, read_program_log(log));
   c.output = output_tail(output);
   return c;
+}
+
+// The programs that a stop request left out: in the reports, not run.
+void add_not_run(const run_plan& plan, std::size_t from, std::vector<case_result>* cases, std::ostream& progress) {
+  const std::string reason = "not run: zamsuite was asked to stop (signal " + std::to_string(platform::stop_signal()) + ")";
+  progress << "zamsuite: asked to stop (signal " << platform::stop_signal() << "); " << plan.programs.size() - from
+           << " program(s) not run" << std::endl;
+  for (std::size_t i = from; i < plan.programs.size(); ++i) {
+    case_result c;
+    c.name = plan.programs[i];
+    c.outcome = verdict::not_run;
+    c.exit_status = "not run";
+    c.reason = reason;
+    cases->push_back(std::move(c));
+  }
 }
 
 }  // namespace
@@ -103,6 +125,10 @@ std::vector<case_result> run_programs(const run_plan& plan, std::ostream& progre
   std::vector<case_result> cases;
   const std::size_t total = plan.programs.size();
   for (std::size_t i = 0; i < total; ++i) {
+    if (platform::stop_requested()) {
+      add_not_run(plan, i, &cases, progress);
+      break;
+    }
     char counter[32];
     std::snprintf(counter, sizeof counter, "[%2zu/%zu] ", i + 1, total);
     progress << counter << plan.programs[i] << " ..." << std::flush;

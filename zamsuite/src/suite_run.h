@@ -23,7 +23,9 @@ struct run_plan {
 };
 
 // Runs every program of the plan, printing a progress line per program to `progress`, and
-// returns one case per program in plan order.
+// returns one case per program in plan order. Once this process is asked to stop
+// (platform::catch_stop_signals), the running program's group is ended, its lab stopped, and
+// the programs after it are returned as not run.
 std::vector<case_result> run_programs(const run_plan& plan, std::ostream& progress);
 
 }  // namespace zamsuite

@@ -80,7 +80,7 @@ TEST_F(SuiteRunTest, PassAndFailedVerdictFromTheLogAndOutput) {
   EXPECT_EQ(c.entries[0].text, "replayed never\n");
 }
 
-TEST_F(SuiteRunTest, TimeOutAndMissingProgramAreErrors) {
+TEST_F(SuiteRunTest, TimeOutStaleLogAndMissingProgramAreErrors) {
   plan_.timeout_s = 1;
   case_result c = run("hang");
   EXPECT_EQ(c.outcome, verdict::error);
@@ -88,6 +88,17 @@ TEST_F(SuiteRunTest, TimeOutAndMissingProgramAreErrors) {
   EXPECT_EQ(c.reason, "stopped after the time limit of 1 s");
   EXPECT_TRUE(c.entries.empty());
   EXPECT_EQ(c.output, "libraries: " + linked_library + "\n");
+
+  // What stands where the log goes and cannot be removed is never read as this run's log.
+  const std::string log = platform::join_path(platform::join_path(plan_.out_folder, "zamsuite_stand_in"), "zamsuite_stand_in.xml");
+  platform::delete_file(log);  // the one the hung run began
+  ASSERT_TRUE(platform::create_folders(log));
+  std::ofstream(platform::join_path(log, "kept")) << "kept";
+  c = run("pass");
+  EXPECT_EQ(c.outcome, verdict::error);
+  EXPECT_EQ(c.exit_status, "not started");
+  EXPECT_EQ(c.reason.rfind("could not be started: cannot remove " + log + ", left by an earlier run: ", 0), 0u)
+      << c.reason;
 
   plan_.programs = {"no_such_program"};
   c = run("pass");

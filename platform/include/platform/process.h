@@ -13,7 +13,8 @@ using environment_list = std::vector<std::pair<std::string, std::string>>;
 
 // Runs a program (searched on PATH when the name has no folder) with extra environment
 // variables and waits for it. Returns its exit code, 128 + the signal number when a signal
-// ended it, or -1 with `error` set when it could not be started.
+// ended it, or -1 with `error` set when it could not be started. Once this process is asked to
+// stop (catch_stop_signals), the program gets SIGTERM (Windows: it is waited for).
 int run_program(const std::vector<std::string>& argv, const environment_list& extra,
                 std::string* error = nullptr);
 
@@ -38,9 +39,13 @@ bool process_alive(int pid);
 // Asks a process to stop (SIGTERM).
 bool request_stop(int pid);
 
-// After this call, SIGTERM and SIGINT only set the flag that stop_requested() reports.
+// After this call, SIGTERM, SIGINT and SIGHUP only set the flag that stop_requested() reports
+// (Windows: Ctrl+C, Ctrl+Break and the closing of the console).
 void catch_stop_signals();
 bool stop_requested();
+// The signal that asked the process to stop (SIGTERM 15, SIGINT 2, SIGHUP 1; on Windows Ctrl+C
+// reads as 2, Ctrl+Break as 15, the console's closing as 1); 0 while none did.
+int stop_signal();
 
 std::string get_environment(const std::string& name);
 void set_environment(const std::string& name, const std::string& value);

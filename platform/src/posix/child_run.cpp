@@ -11,20 +11,25 @@
 #include <cstring>
 
 #include "platform/clock.h"
+#include "platform/process.h"
 
 namespace platform {
 namespace {
 
 constexpr uint32_t kill_grace_ms = 2000;
 
-// Waits up to `limit_ms` for the child; true when it ended (status filled).
-bool wait_child(pid_t child, uint32_t limit_ms, bool unlimited, int* status) {
+enum class wait_end { ended, limit, stop_request };
+
+// Waits up to `limit_ms` for the child, and while `on_request` no longer than until this
+// process is asked to stop; `ended` when it ended (status filled).
+wait_end wait_child(pid_t child, uint32_t limit_ms, bool unlimited, int* status, bool on_request = false) {
   const uint32_t started = tick_ms();
   for (;;) {
     const pid_t done = ::waitpid(child, status, WNOHANG);
-    if (done == child) return true;
-    if (done < 0 && errno != EINTR) return true;
-    if (!unlimited && tick_ms() - started >= limit_ms) return false;
+    if (done == child) return wait_end::ended;
+    if (done < 0 && errno != EINTR) return wait_end::ended;
+    if (on_request && stop_requested()) return wait_end::stop_request;
+    if (!unlimited && tick_ms() - started >= limit_ms) return wait_end::limit;
     ::usleep(5000);
   }
 }
@@ -32,6 +37,7 @@ bool wait_child(pid_t child, uint32_t limit_ms, bool unlimited, int* status) {
 [[noreturn]] void exec_child(const std::vector<std::string>& argv, const child_run_options& options,
                              int report) {
   ::setpgid(0, 0);
+  ::signal(SIGPIPE, SIG_DFL);  // catch_stop_signals ignores it, which exec would keep
   auto fail = [report](int why) {
     (void)!::write(report, &why, sizeof why);
     ::_exit(127);
@@ -97,10 +103,13 @@ child_run_result run_child(const std::vector<std::string>& argv, const child_run
     return result;
   }
   result.started = true;
-  if (!wait_child(child, options.timeout_ms, options.timeout_ms == 0, &status)) {
-    result.timed_out = true;
+  const wait_end end =
+      wait_child(child, options.timeout_ms, options.timeout_ms == 0, &status, options.stop_on_request);
+  if (end != wait_end::ended) {
+    result.timed_out = end == wait_end::limit;
+    result.stopped = end == wait_end::stop_request;
     ::kill(-child, SIGTERM);
-    if (!wait_child(child, kill_grace_ms, false, &status)) {
+    if (wait_child(child, kill_grace_ms, false, &status) != wait_end::ended) {
       ::kill(-child, SIGKILL);
       wait_child(child, 0, true, &status);
     }

@@ -20,7 +20,7 @@ namespace {
 
 volatile sig_atomic_t stop_flag = 0;
 
-void on_stop_signal(int) { stop_flag = 1; }
+void on_stop_signal(int signal_number) { stop_flag = signal_number; }
 
 int decode_status(int status) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
@@ -50,6 +50,7 @@ int run_program(const std::vector<std::string>& argv, const environment_list& ex
   }
   if (child == 0) {
     ::close(report[0]);
+    ::signal(SIGPIPE, SIG_DFL);  // catch_stop_signals ignores it, which exec would keep
     for (const auto& [name, value] : extra) ::setenv(name.c_str(), value.c_str(), 1);
     std::vector<char*> args;
     for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -63,8 +64,18 @@ int run_program(const std::vector<std::string>& argv, const environment_list& ex
   int exec_error = 0;
   const ssize_t got = ::read(report[0], &exec_error, sizeof exec_error);
   ::close(report[0]);
+  // Polled, so that a stop request of this process (catch_stop_signals) is passed on to the
+  // program at once, and the caller can clean up after it.
   int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  bool passed_on = false;
+  for (;;) {
+    const pid_t done = ::waitpid(child, &status, WNOHANG);
+    if (done == child || (done < 0 && errno != EINTR)) break;
+    if (!passed_on && stop_requested()) {
+      ::kill(child, SIGTERM);
+      passed_on = true;
+    }
+    ::usleep(10000);
   }
   if (got == static_cast<ssize_t>(sizeof exec_error)) {
     if (error) *error = argv[0] + ": " + std::strerror(exec_error);
@@ -156,10 +167,13 @@ void catch_stop_signals() {
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGTERM, &action, nullptr);
   ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
   ::signal(SIGPIPE, SIG_IGN);
 }
 
 bool stop_requested() { return stop_flag != 0; }
+
+int stop_signal() { return stop_flag; }
 
 std::string get_environment(const std::string& name) {
   const char* value = std::getenv(name.c_str());

@@ -175,9 +175,19 @@ child_run_result run_child(const std::vector<std::string>& argv, const child_run
   ResumeThread(thread.get());
   result.started = true;
 
+  // Waited for in slices while a stop request of this process is to end the child too.
   const DWORD limit = options.timeout_ms == 0 ? INFINITE : options.timeout_ms;
-  if (WaitForSingleObject(process.get(), limit) == WAIT_TIMEOUT) {
-    result.timed_out = true;
+  const DWORD slice = options.stop_on_request ? 20 : limit;
+  DWORD waited = 0;
+  DWORD wait = WaitForSingleObject(process.get(), limit < slice ? limit : slice);
+  while (wait == WAIT_TIMEOUT && options.stop_on_request && !stop_requested()) {
+    waited += slice;
+    if (limit != INFINITE && waited >= limit) break;
+    wait = WaitForSingleObject(process.get(), limit == INFINITE || limit - waited > slice ? slice : limit - waited);
+  }
+  if (wait == WAIT_TIMEOUT) {
+    result.stopped = options.stop_on_request && stop_requested();
+    result.timed_out = !result.stopped;
     // No SIGTERM here: a console program can only be asked to stop through a console both
     // share, which a supervised run need not have. So the POSIX two-second grace becomes an
     // immediate end of the whole job, and then a wait of up to two seconds for its last

@@ -11,14 +11,16 @@
 namespace platform {
 namespace {
 
-std::atomic<bool> stop_flag{false};
+// The POSIX number of the signal that stands for the console event; 0 while none came.
+std::atomic<int> stop_flag{0};
 
 BOOL WINAPI on_console_control(DWORD event) {
-  if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-    stop_flag = true;
-    return TRUE;
+  switch (event) {
+    case CTRL_C_EVENT: stop_flag = 2; return TRUE;
+    case CTRL_BREAK_EVENT: stop_flag = 15; return TRUE;
+    case CTRL_CLOSE_EVENT: stop_flag = 1; return TRUE;
+    default: return FALSE;
   }
-  return FALSE;
 }
 
 std::string without_trailing_separator(std::string path) {
@@ -110,7 +112,9 @@ bool request_stop(int pid) {
 
 void catch_stop_signals() { SetConsoleCtrlHandler(on_console_control, TRUE); }
 
-bool stop_requested() { return stop_flag; }
+bool stop_requested() { return stop_flag != 0; }
+
+int stop_signal() { return stop_flag; }
 
 std::string get_environment(const std::string& name) {
   const char* value = std::getenv(name.c_str());

@@ -121,10 +121,13 @@ int run(const command_line& cl) {
     return 1;
   }
   std::string error;
+  // A stop signal goes on to the command, and its lab is still stopped.
+  platform::catch_stop_signals();
   const int code = platform::run_program(cl.program, {{"ZAMSIM_SOCKET", start_cl.socket}}, &error);
   if (code < 0) std::fprintf(stderr, "zamsim: %s\n", error.c_str());
   stop(start_cl, stderr);
   std::filesystem::remove_all(folder);
+  if (platform::stop_requested()) return 128 + platform::stop_signal();
   return code < 0 ? 127 : code;
 }
 
