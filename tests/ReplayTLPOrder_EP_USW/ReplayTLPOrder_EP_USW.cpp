@@ -121,6 +121,7 @@ const link_program& ReplayTLPOrder_EP_USW_program() {
       .trace_log = progress::only_failure(assert_line(VEXO_LOG_ABORT, "LogTBContents() \n")),
       .before_mode_check = size_the_read,
       .judge = judge,
+      .uses = dat_use::dut_config,
   };
   return program;
 }
