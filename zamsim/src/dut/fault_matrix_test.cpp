@@ -100,6 +100,7 @@ const std::map<std::string, std::vector<std::string>> expected_failures = {
     {"wrong-completer-id", {}},
     {"answers-missing-functions", {}},
     {"trains-narrow", {}},
+    {"zero-link-width", {}},
 };
 
 TEST_F(FaultMatrixTest, EachFaultFailsExactlyTheProgramsThatShouldCatchIt) {
