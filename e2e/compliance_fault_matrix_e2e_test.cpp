@@ -55,7 +55,7 @@ const std::map<std::string, std::vector<std::string>> expected_failures = {
     {"wrong-completer-id", {"TXN_BFT_RequestCompletion_EP"}},
     {"answers-missing-functions", {"TXN_BFT_RequestCompletion_EP"}},
     {"trains-narrow", {}},
-    {"zero-link-width", {}},
+    {"zero-link-width", {"ReplayTLPOrder_EP_USW"}},
 };
 
 class ComplianceFaultMatrix : public LabTest, public ::testing::WithParamInterface<std::string> {};

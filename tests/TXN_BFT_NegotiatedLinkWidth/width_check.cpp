@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "common/link_width.h"
+
 namespace nlw {
 namespace {
 
@@ -12,14 +14,6 @@ std::string formatted(const char* format, unsigned int a, unsigned int b, unsign
   char text[256];
   std::snprintf(text, sizeof text, format, a, b, c);
   return text;
-}
-
-// The widths a PCI Express link can have; a negotiated width of 0 is a link that is down.
-bool pcie_width(unsigned int width) {
-  for (unsigned int legal : {1u, 2u, 4u, 8u, 12u, 16u, 32u}) {
-    if (width == legal) return true;
-  }
-  return false;
 }
 
 // One ERROR line per width that no PCI Express link has; true when all four are widths.
@@ -34,7 +28,7 @@ bool widths_exist(const widths& w, std::vector<std::string>& lines) {
                          named{"DUT negotiated link width", w.dut_negotiated, true},
                          named{"Root Port max link width", w.port_max, false},
                          named{"Root Port negotiated link width", w.port_negotiated, true}}) {
-    if (pcie_width(n.width)) continue;
+    if (zam::is_link_width(n.width)) continue;
     char text[256];
     std::snprintf(text, sizeof text,
                   "TXN_BFT_NegotiatedLinkWidth. **ERROR**. %s[%u] is not a PCI Express link "
