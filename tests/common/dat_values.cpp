@@ -18,34 +18,11 @@ std::vector<VEXO_DAT_NUMBER_NOTE_t> notes_of(const VEXO_DAT_INFO_t& dat) {
   return notes;
 }
 
-// Numbers written in hexadecimal in the DAT file are shown so.
-bool hexadecimal(VEXO_DAT_NUMBER_t number) {
-  switch (number) {
-    case VEXO_DAT_PCIE_BASE_ADDRESS:
-    case VEXO_DAT_DUTCONFIG_OFFSET:
-    case VEXO_DAT_DUTCONFIG_LENGTH:
-    case VEXO_DAT_DUT_VENDOR_ID:
-    case VEXO_DAT_DUT_DEVICE_ID:
-      return true;
-    default:
-      return false;
-  }
-}
-
 }  // namespace
 
 std::string describe_dat_number(const VEXO_DAT_NUMBER_NOTE_t& note) {
-  char value[32];
-  if (hexadecimal(note.number)) {
-    std::snprintf(value, sizeof value, "0x%" PRIX64, static_cast<uint64_t>(note.value));
-  } else {
-    std::snprintf(value, sizeof value, "%" PRId64, note.value);
-  }
-  const char* what = note.flaw == VEXO_DAT_FLAW_NO_DIGIT ? "holds no digit"
-                                                         : "does not fit its field and was cut";
-  char text[256];
-  std::snprintf(text, sizeof text, "<%s %s=\"%s\"> %s, taken as %s", note.element,
-                note.attribute, note.text, what, value);
+  std::string text(VEXO_DescribeDatNumberNote(&note, nullptr, 0), '\0');
+  VEXO_DescribeDatNumberNote(&note, text.data(), static_cast<uint32_t>(text.size() + 1));
   return text;
 }
 

@@ -919,6 +919,13 @@ typedef struct VEXO_DAT_NUMBER_NOTE_t {
 VEXO_API uint32_t VEXO_GetDatNumberNotes(const VEXO_DAT_INFO_t* info,
                                          VEXO_DAT_NUMBER_NOTE_t* notes, uint32_t capacity);
 
+// One note as a line names it, without a line end: `<ReplayCount n="three"> holds no digit,
+// taken as 0` or `<DUT bus="259"> does not fit its field and was cut, taken as 3` (values of
+// hexadecimal fields as 0x...). Written into `text` (always terminated when size > 0, cut
+// to fit); returns the length of the whole description.
+VEXO_API uint32_t VEXO_DescribeDatNumberNote(const VEXO_DAT_NUMBER_NOTE_t* note, char* text,
+                                             uint32_t size);
+
 // ---------------------------------------------------------------------------------------
 // Operator input
 

@@ -297,6 +297,22 @@ TEST_F(DatFileTest, ALaterValueReplacesTheNoteOfItsFieldAndEachParseStartsAfresh
   EXPECT_EQ(parse("<d><ReplayCount n=\"5\"/></d>"), VEXO_STATUS_SUCCESS);
   EXPECT_TRUE(notes_of(info).empty());
 
+  // A note as a line names it; the text is cut to the buffer, the length is the whole one.
+  EXPECT_EQ(parse("<d><DUT vendorid=\"10DE1\" bus=\"259\"/></d>"), VEXO_STATUS_SUCCESS);
+  VEXO_DAT_NUMBER_NOTE_t two[2];
+  ASSERT_EQ(VEXO_GetDatNumberNotes(&info, two, 2), 2u);
+  char text[128];
+  const std::string vendor = "<DUT vendorid=\"10DE1\"> does not fit its field and was cut, taken as 0xDE1";
+  EXPECT_EQ(VEXO_DescribeDatNumberNote(&two[0], text, sizeof text), vendor.size());
+  EXPECT_EQ(text, vendor);
+  const std::string bus = "<DUT bus=\"259\"> does not fit its field and was cut, taken as 3";
+  EXPECT_EQ(VEXO_DescribeDatNumberNote(&two[1], text, 12), bus.size());
+  EXPECT_STREQ(text, "<DUT bus=\"2");
+  EXPECT_EQ(parse("<d><ReplayCount n=\"three\"/></d>"), VEXO_STATUS_SUCCESS);
+  ASSERT_EQ(VEXO_GetDatNumberNotes(&info, two, 2), 1u);
+  VEXO_DescribeDatNumberNote(&two[0], text, sizeof text);
+  EXPECT_STREQ(text, "<ReplayCount n=\"three\"> holds no digit, taken as 0");
+
   // Long texts are kept cut to the note's field.
   const std::string long_text(100, 'z');
   EXPECT_EQ(parse("<d><ReplayCount n=\"" + long_text + "\"/></d>"), VEXO_STATUS_SUCCESS);

@@ -2,6 +2,8 @@
 #include "dat/dat_notes.h"
 
 #include <algorithm>
+#include <cinttypes>
+#include <cstdio>
 #include <map>
 #include <mutex>
 
@@ -45,4 +47,38 @@ VEXO_API uint32_t VEXO_GetDatNumberNotes(const VEXO_DAT_INFO_t* info,
     std::copy_n(kept.begin(), std::min<size_t>(kept.size(), capacity), notes);
   }
   return static_cast<uint32_t>(kept.size());
+}
+
+namespace {
+
+// Numbers written in hexadecimal in a DAT file are shown so.
+bool hexadecimal(VEXO_DAT_NUMBER_t number) {
+  switch (number) {
+    case VEXO_DAT_PCIE_BASE_ADDRESS:
+    case VEXO_DAT_DUTCONFIG_OFFSET:
+    case VEXO_DAT_DUTCONFIG_LENGTH:
+    case VEXO_DAT_DUT_VENDOR_ID:
+    case VEXO_DAT_DUT_DEVICE_ID:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+VEXO_API uint32_t VEXO_DescribeDatNumberNote(const VEXO_DAT_NUMBER_NOTE_t* note, char* text,
+                                             uint32_t size) {
+  if (note == nullptr) return 0;
+  char value[32];
+  if (hexadecimal(note->number)) {
+    std::snprintf(value, sizeof value, "0x%" PRIX64, static_cast<uint64_t>(note->value));
+  } else {
+    std::snprintf(value, sizeof value, "%" PRId64, note->value);
+  }
+  const char* what = note->flaw == VEXO_DAT_FLAW_NO_DIGIT ? "holds no digit"
+                                                          : "does not fit its field and was cut";
+  const int length = std::snprintf(text, text != nullptr ? size : 0, "<%s %s=\"%s\"> %s, taken as %s",
+                                   note->element, note->attribute, note->text, what, value);
+  return length < 0 ? 0 : static_cast<uint32_t>(length);
 }
