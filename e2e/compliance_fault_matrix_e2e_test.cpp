@@ -58,6 +58,7 @@ const std::map<std::string, std::vector<std::string>> expected_failures = {
     {"wrong-completer-id", {"TXN_BFT_RequestCompletion_EP"}},
     {"answers-missing-functions", {"TXN_BFT_RequestCompletion_EP"}},
     {"trains-narrow", {"TXN_BFT_NegotiatedLinkWidth"}},
+    {"zero-link-width", {"ReplayTLPOrder_EP_USW", "TXN_BFT_NegotiatedLinkWidth"}},
 };
 
 // The link width program judges a DUT plugged into a root port: it runs on a placement station.

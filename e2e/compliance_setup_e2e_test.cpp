@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "lab_fixture.h"
+#include "station_files.h"
 
 namespace e2e {
 namespace {
@@ -26,8 +27,9 @@ class ComplianceSetup : public LabTest {
  protected:
   std::string bin() const { return std::filesystem::path(REXMIT_EXE).parent_path().string(); }
 
-  // A DAT file for the lab's settings, with the DUT entry given as attributes.
-  std::string dat(const std::string& dut_attributes) {
+  // A DAT file for the lab's settings, with the DUT entry given as attributes and further
+  // elements after it.
+  std::string dat(const std::string& dut_attributes, const std::string& more = "") {
     const std::string settings = folder_ + "/ini";
     std::filesystem::create_directories(settings);
     std::ofstream(settings + "/KALIXapp.ini") << "[DLL]\r\nDLLName=Pellor.dll\r\n";
@@ -36,7 +38,7 @@ class ComplianceSetup : public LabTest {
                         << "  <VEXOINIFilePath p=\"" << settings << "\"/>\n"
                         << "  <VEXOINIFileName n=\"KALIXapp.ini\"/>\n"
                         << "  <PCIEBaseAddress a=\"E0000000\"/>\n"
-                        << "  <DUT " << dut_attributes << "/>\n</VexoDat>\n";
+                        << "  <DUT " << dut_attributes << "/>\n" << more << "</VexoDat>\n";
     return path;
   }
 
@@ -156,6 +158,56 @@ TEST_F(ComplianceSetup, ALabThatGoesAwayMidRunEndsTheProgramWithAFailure) {
   const std::string log = slurp(log_path());
   EXPECT_EQ(log.find("LinkRetrainOnRetryFail_EP_USWW - PASS"), std::string::npos) << log;
   EXPECT_NE(log.find("status = \"ABORT\">\nFAIL - DisarmZAM() \n</ASSERTTAG>"), std::string::npos) << log;
+}
+
+TEST_F(ComplianceSetup, ADatNumberThatIsNotANumberIsRefusedWhereItDecidesTheVerdict) {
+  // A DUT that rolls REPLAY_NUM over early: ReplayCount 0 would not show it.
+  const std::string stations = std::filesystem::temp_directory_path() / ("dat_numbers_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(stations);
+  start_lab(station_with_fault("default", "early-rollover", stations));
+  std::filesystem::remove_all(stations);
+  struct refusal {
+    const char* program;
+    std::string dut, more;
+    std::string value;  // what the refusal says about the value
+  };
+  const std::string card_dut = "vendorid=\"ABCD\" deviceid=\"0020\"";
+  const refusal cases[] = {
+      {"ReplayNumTest_EP_USW", card_dut, "  <ReplayCount n=\"three\"/>\n",
+       "<ReplayCount n=\"three\"> holds no digit, taken as 0"},
+      {"ReplayNumTest_EP_USW", card_dut, "  <ReplayCount n=\"\"/>\n", "<ReplayCount n=\"\"> holds no digit, taken as 0"},
+      {"LinkRetrainOnRetryFail_EP_USW", card_dut, "  <ReplayCount n=\"4294967299\"/>\n",
+       "<ReplayCount n=\"4294967299\"> does not fit its field and was cut, taken as 3"},
+      // The DUT sits at bus 3: bus 259 would have selected it.
+      {"ReXmitOnNak_EP_USW", "bus=\"259\" device=\"0\" function=\"0\"", "",
+       "<DUT bus=\"259\"> does not fit its field and was cut, taken as 3"},
+      {"TXN_BFT_RequestCompletion_EP", "vendorid=\"1ABCD\" deviceid=\"0020\"", "",
+       "<DUT vendorid=\"1ABCD\"> does not fit its field and was cut, taken as 0xABCD"},
+  };
+  for (const refusal& c : cases) {
+    int code = -1;
+    const std::string out = run(c.program, "-d " + dat(c.dut, c.more) + " -l " + log_path(), &code);
+    EXPECT_EQ(code, 3) << c.program << " " << c.value << "\n" << out;  // 0x80000003
+    const std::string line = "DAT file: " + c.value + ". The test does not run on this value: correct the DAT file\n";
+    EXPECT_NE(out.find(std::string("./") + c.program + ". " + line), std::string::npos) << out;
+    const std::string log = slurp(log_path());
+    EXPECT_NE(log.find("<WARNING>\nDAT file: " + c.value + "\n</WARNING>"), std::string::npos) << log;
+    EXPECT_NE(log.find("status = \"ABORT\">\n" + line + "</ASSERTTAG>"), std::string::npos) << log;
+    EXPECT_EQ(log.find("Programming ZAM"), std::string::npos) << log;
+    EXPECT_EQ(log.find("PASS"), std::string::npos) << log;
+  }
+
+  // Clean values run, and the log states them.
+  int code = -1;
+  run("ReplayNumTest_EP_USW", "-d " + dat(card_dut, "  <ReplayCount n=\"3\"/>\n") + " -l " + log_path(), &code);
+  EXPECT_EQ(code, 6);  // the early rollover is caught
+  const std::string log = slurp(log_path());
+  EXPECT_NE(log.find("<INFO>\nTest parameters: DUT[vendorid 0xABCD deviceid 0x20] PCIEBaseAddress[0xE0000000] "
+                     "DUTSerrEnable[1]\n</INFO>"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("<INFO>\nTest parameters: ReplayCount[3]\n</INFO>"), std::string::npos) << log;
+  EXPECT_EQ(log.find("<WARNING>"), std::string::npos) << log;
 }
 
 }  // namespace

@@ -101,6 +101,17 @@ TEST_F(LabVexoscan, DatFileSelectsTheDeviceUnderTest) {
   EXPECT_NE(out.find("DUT entry 0 selects no device"), std::string::npos) << out;
   capture(std::string(VEXOSCAN_EXE) + " --dat " + folder_ + "/missing.dat >/dev/null 2>&1", &code);
   EXPECT_EQ(code, 2);
+
+  // A bus of 259 selects bus 3: the summary's value comes with a warning naming the text.
+  {
+    std::ofstream out_file(dat);
+    out_file << "<VexoDat><DUT bus=\"259\" device=\"0\" function=\"0\"/><ReplayCount n=\"three\"/></VexoDat>\n";
+  }
+  out = capture("ZAMSIM_SOCKET=" + socket_ + " " + VEXOSCAN_EXE + " --dat " + dat + " 2>&1 >/dev/null", &code);
+  EXPECT_NE(out.find("vexoscan: warning: DAT file: <DUT bus=\"259\"> does not fit its field and was cut, taken as 3\n"
+                     "vexoscan: warning: DAT file: <ReplayCount n=\"three\"> holds no digit, taken as 0\n"),
+            std::string::npos)
+      << out;
 }
 
 TEST_F(LabVexoscan, RunPassesTheExitCodeThrough) {

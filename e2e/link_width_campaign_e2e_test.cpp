@@ -179,6 +179,25 @@ TEST_F(LinkWidthCampaign, AWiderDutPassesAsDownShiftAndANarrowTrainingFails) {
   EXPECT_NE(log_.find("status = \"FAILED\">\nFAIL - TXN_BFT_NegotiatedLinkWdith</ASSERTTAG>"), std::string::npos);
 }
 
+TEST_F(LinkWidthCampaign, ADutWhoseLinkTrainsAtX0Fails) {
+  // Max Link Width 0: the link trains x0; compared as widths, 0 equalled 0 and passed.
+  EXPECT_EQ(run_in(at("dut-slot3").with_fault("zero-link-width")), 6) << log_;
+  const std::string error = "TXN_BFT_NegotiatedLinkWidth. **ERROR**. ";
+  const std::string width = " is not a PCI Express link width (x1, x2, x4, x8, x12, x16, x32)";
+  EXPECT_NE(log_.find("<INFO>\n" + error + "DUT max link width[0]" + width + "\n</INFO>\n<INFO>\n" + error +
+                      "DUT negotiated link width[0]" + width + ": the link is down\n</INFO>\n<INFO>\n" + error +
+                      "Root Port negotiated link width[0]" + width + ": the link is down\n</INFO>"),
+            std::string::npos)
+      << log_;
+  EXPECT_NE(log_.find("status = \"FAILED\">\nFAIL - TXN_BFT_NegotiatedLinkWdith</ASSERTTAG>"), std::string::npos);
+  EXPECT_EQ(log_.find("Negotiated Link Widths are EQUAL"), std::string::npos) << log_;
+  EXPECT_EQ(value("RootPort2", "Slot_Status"), "Failed");
+  EXPECT_EQ(value("RootPort2", "NegotiatedLinkWidth"), "0");
+  for (const char* plugging : {"UpPluggingStatus", "EqualPluggingStatus", "DownShiftingStatus"}) {
+    EXPECT_EQ(value("RootPort2", plugging), "Not_Tested") << plugging;
+  }
+}
+
 TEST_F(LinkWidthCampaign, ADutBelowTheCardFailsAndStartsTheCampaignOver) {
   EXPECT_EQ(run_in(at("dut-slot3")), 0) << log_;
   ASSERT_TRUE(std::filesystem::exists(file()));

@@ -73,6 +73,27 @@ TEST(IpcPathTest, FoldersAndPathsAreCheckedBeforeAnySocket) {
   fs::remove_all(folder);
 }
 
+TEST(LabClientTest, ARequestWaitThatIsNotANumberFallsBackToItsDefaultWithAWarning) {
+  struct wait_case {
+    const char* value;
+    uint32_t ms;
+    bool warned;
+  };
+  for (const wait_case& c : {wait_case{"2500", 2500, false}, wait_case{"soon", 10000, true},
+                             wait_case{"0", 10000, true}, wait_case{"99999999999", 10000, true},
+                             wait_case{"25ms", 10000, true}, wait_case{"", 10000, false}}) {
+    platform::set_environment("ZAMSIM_TIMEOUT_MS", c.value);
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(platform::lab_client::default_wait_ms(), c.ms) << c.value;
+    const std::string warning = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(warning, c.warned ? std::string("zam: ZAMSIM_TIMEOUT_MS=\"") + c.value +
+                                      "\" is not a usable value; using 10000 (milliseconds, 1 to 4294967294)\n"
+                                : "")
+        << c.value;
+  }
+  platform::unset_environment("ZAMSIM_TIMEOUT_MS");
+}
+
 TEST_F(IpcTest, ListenerRefusesABusyPathAndRemovesItsSocket) {
   const std::string file = folder_ + "/plain.txt";
   { std::ofstream(file) << "not a socket"; }

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/devio.h"
+#include "setting_warning.h"
 
 namespace platform {
 
@@ -23,6 +24,7 @@ uint32_t lab_client::default_wait_ms() {
     if (end != text && *end == '\0' && value > 0 && value < 0xFFFFFFFFul) {
       return static_cast<uint32_t>(value);
     }
+    warn_unusable_setting("ZAMSIM_TIMEOUT_MS", text, "10000 (milliseconds, 1 to 4294967294)");
   }
   return 10000;
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "platform/clock.h"
+#include "setting_warning.h"
 
 namespace platform {
 
@@ -11,7 +12,10 @@ double time_scale() {
   if (text == nullptr || *text == '\0') return 1.0;
   char* end = nullptr;
   const double factor = std::strtod(text, &end);
-  if (end == text || *end != '\0' || !std::isfinite(factor) || factor < 0.0) return 1.0;
+  if (end == text || *end != '\0' || !std::isfinite(factor) || factor < 0.0) {
+    warn_unusable_setting("ZAM_TIME_SCALE", text, "1 (a factor of 0 or more)");
+    return 1.0;
+  }
   return factor;
 }
 

@@ -62,6 +62,7 @@ const link_program& ReplayNumTest_EP_USW_program() {
       .trace_log =
           progress::only_failure(assert_line(VEXO_LOG_ABORT, "LogTBContents() returned failure\n")),
       .judge = judge,
+      .uses = dat_use::replay_count,
   };
   return program;
 }

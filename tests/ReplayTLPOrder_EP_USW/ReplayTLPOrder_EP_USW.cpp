@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "common/link_checks.h"
+#include "common/link_width.h"
 #include "common/progress_lines.h"
 #include "link_programs.h"
 
@@ -31,6 +32,17 @@ VEXO_STATUS_t size_the_read(test_run& run) {
     return found;
   }
   VEXO_FreeCapabilityHandle(handle);
+  // K rests on the link's width; a width no link has (x0: the link is down) fails the DUT.
+  const unsigned int width = (cap.link_status >> 4) & 0x3F;
+  if (!is_link_width(width)) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "ReplayTLPOrder_EP_USW. Negotiated Link Width of DUT [%u] is not a PCI Express "
+                  "link width (x1, x2, x4, x8, x12, x16, x32)\n",
+                  width);
+    LogAssert(run.log, VEXO_LOG_FAIL, &run.number, text);
+    return verdict_failed;
+  }
   const int k = replay_tlp_order_count(cap.device_control, cap.link_status, run.dat.increment);
   const unsigned int offset = run.dat.offset;
   if (k < 1 || k > 4095 || offset + 4u * static_cast<unsigned int>(k) > 4096) {
@@ -121,6 +133,7 @@ const link_program& ReplayTLPOrder_EP_USW_program() {
       .trace_log = progress::only_failure(assert_line(VEXO_LOG_ABORT, "LogTBContents() \n")),
       .before_mode_check = size_the_read,
       .judge = judge,
+      .uses = dat_use::dut_config,
   };
   return program;
 }

@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "common/link_width.h"
+
 namespace nlw {
 namespace {
 
@@ -14,9 +16,35 @@ std::string formatted(const char* format, unsigned int a, unsigned int b, unsign
   return text;
 }
 
+// One ERROR line per width that no PCI Express link has; true when all four are widths.
+bool widths_exist(const widths& w, std::vector<std::string>& lines) {
+  struct named {
+    const char* name;
+    unsigned int width;
+    bool negotiated;
+  };
+  bool all = true;
+  for (const named& n : {named{"DUT max link width", w.dut_max, false},
+                         named{"DUT negotiated link width", w.dut_negotiated, true},
+                         named{"Root Port max link width", w.port_max, false},
+                         named{"Root Port negotiated link width", w.port_negotiated, true}}) {
+    if (zam::is_link_width(n.width)) continue;
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "TXN_BFT_NegotiatedLinkWidth. **ERROR**. %s[%u] is not a PCI Express link "
+                  "width (x1, x2, x4, x8, x12, x16, x32)%s\n",
+                  n.name, n.width, n.negotiated && n.width == 0 ? ": the link is down" : "");
+    lines.push_back(text);
+    all = false;
+  }
+  return all;
+}
+
 }  // namespace
 
 VEXO_STATUS_t check_widths(const widths& w, plugging& slot, std::vector<std::string>& lines) {
+  // Widths no link has cannot be compared; no plugging case counts as tested.
+  if (!widths_exist(w, lines)) return failed;
   // A DUT wider than its slot must shift down to the slot's width (x8 in x4, x16 in x8, ...).
   if (w.dut_max > w.port_max) {
     if (w.dut_negotiated == w.port_max) {

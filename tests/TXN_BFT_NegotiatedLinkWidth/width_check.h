@@ -22,7 +22,9 @@ struct widths {
 };
 
 // Sets the slot's plugging values and returns 0 or 0x80000006; `lines` receives the INFO
-// texts in order. A DUT wider than its slot passes when it trains at the slot's width.
+// texts in order. A DUT wider than its slot passes when it trains at the slot's width. A
+// width that no PCI Express link has (x0: a link that is down, x3, ...) fails the check and
+// leaves the plugging values untested.
 VEXO_STATUS_t check_widths(const widths& w, plugging& slot, std::vector<std::string>& lines);
 
 }  // namespace nlw

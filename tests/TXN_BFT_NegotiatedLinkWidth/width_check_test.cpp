@@ -82,5 +82,42 @@ TEST(WidthCheck, ASlotWiderThanTheDut) {
                         "widths.\t\t\t Negotiated Link Widths are NOT EQUAL\n");
 }
 
+TEST(WidthCheck, AWidthNoLinkHasFailsWithoutCountingAPluggingCase) {
+  struct width_case {
+    unsigned dm, dn, rm, rn;
+    std::vector<std::string> lines;
+  };
+  const std::string head = "TXN_BFT_NegotiatedLinkWidth. **ERROR**. ";
+  const std::string tail = " is not a PCI Express link width (x1, x2, x4, x8, x12, x16, x32)";
+  const width_case cases[] = {
+      // An x0 DUT in an x4 slot whose link is down: before, "ROOT PORT HAS BIGGER LINK WIDTH"
+      // and a pass.
+      {0, 0, 4, 0,
+       {head + "DUT max link width[0]" + tail + "\n",
+        head + "DUT negotiated link width[0]" + tail + ": the link is down\n",
+        head + "Root Port negotiated link width[0]" + tail + ": the link is down\n"}},
+      {3, 3, 3, 3,
+       {head + "DUT max link width[3]" + tail + "\n", head + "DUT negotiated link width[3]" + tail + "\n",
+        head + "Root Port max link width[3]" + tail + "\n",
+        head + "Root Port negotiated link width[3]" + tail + "\n"}},
+      {4, 0, 4, 0,
+       {head + "DUT negotiated link width[0]" + tail + ": the link is down\n",
+        head + "Root Port negotiated link width[0]" + tail + ": the link is down\n"}},
+      {64, 16, 16, 16, {head + "DUT max link width[64]" + tail + "\n"}},
+  };
+  for (const width_case& c : cases) {
+    const outcome o = check(c.dm, c.dn, c.rm, c.rn);
+    EXPECT_EQ(o.status, 0x80000006u) << c.dm << " " << c.dn << " " << c.rm << " " << c.rn;
+    EXPECT_EQ(o.lines, c.lines);
+    EXPECT_EQ(o.slot.up, 2);
+    EXPECT_EQ(o.slot.equal, 2);
+    EXPECT_EQ(o.slot.down, 2);
+  }
+  // Every width a link has is compared as before.
+  for (unsigned width : {1u, 2u, 4u, 8u, 12u, 16u, 32u}) {
+    EXPECT_EQ(check(width, width, width, width).status, 0u) << width;
+  }
+}
+
 }  // namespace
 }  // namespace nlw

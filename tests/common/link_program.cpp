@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cleanup.h"
+#include "dat_values.h"
 #include "test_setup.h"
 
 namespace zam {
@@ -27,12 +28,37 @@ VEXO_STATUS_t run_link_program(const link_program& program, int argc, char* argv
   }
   run->registers_saved = program.saves_registers;
 
-  if (program.before_mode_check != nullptr) status = program.before_mode_check(*run);
+  status = state_program_values(program, *run, argv[0]);
+  if (status == VEXO_STATUS_SUCCESS && program.before_mode_check != nullptr) {
+    status = program.before_mode_check(*run);
+  }
   bool end = status != VEXO_STATUS_SUCCESS;
   if (!end) status = check_card_mode(*run, program.mode, &end);
   if (!end) status = run_link_sequence(program, *run);
   if (status == VEXO_STATUS_SUCCESS && !end) status = program.judge(*run);
   return clean_up(*run, program.saves_registers, status);
+}
+
+VEXO_STATUS_t state_program_values(const link_program& program, test_run& run,
+                                   const char* program_name) {
+  static constexpr VEXO_DAT_NUMBER_t replay_count[] = {VEXO_DAT_REPLAY_COUNT};
+  static constexpr VEXO_DAT_NUMBER_t dut_config[] = {VEXO_DAT_DUTCONFIG_INCR,
+                                                     VEXO_DAT_DUTCONFIG_OFFSET};
+  switch (program.uses) {
+    case dat_use::replay_count:
+      WriteToLog(run.log, VEXO_LOG_INFO, "Test parameters: ReplayCount[%d]\n",
+                 static_cast<int>(run.dat.replay_count));
+      return refuse_unclean_dat_numbers(run.log, &run.number, program_name, run.dat,
+                                        replay_count);
+    case dat_use::dut_config:
+      WriteToLog(run.log, VEXO_LOG_INFO, "Test parameters: DUTConfig incr[%d] offset[0x%X]\n",
+                 static_cast<int>(run.dat.increment), static_cast<unsigned int>(run.dat.offset));
+      return refuse_unclean_dat_numbers(run.log, &run.number, program_name, run.dat,
+                                        dut_config);
+    case dat_use::none:
+      break;
+  }
+  return VEXO_STATUS_SUCCESS;
 }
 
 VEXO_STATUS_t replay_count_command(test_run& run, uint32_t extra, uint32_t* count) {

@@ -26,6 +26,9 @@ constexpr step_lines lines(log_line start, log_line done = no_line()) {
   return result;
 }
 
+// The DAT values besides the DUT's on which a program's verdict rests.
+enum class dat_use { none, replay_count, dut_config };
+
 struct link_program {
   const char* test_name;
   VEXO_TEST_NUM_t (*number)();
@@ -46,12 +49,19 @@ struct link_program {
   // The checks and the verdict; returns the run's status.
   VEXO_STATUS_t (*judge)(test_run&);
   bool saves_registers = true;  // the set-up saves Device Control and Status, restored at the end
+  // Stated in the log after the set-up; the run is refused when one did not read cleanly.
+  dat_use uses = dat_use::none;
 };
 
 // Runs the whole program: set-up, card mode check, sequence, checks, clean-up. Returns the
 // run's 32-bit status; `where` is the caller's position for the set-up failure line.
 VEXO_STATUS_t run_link_program(const link_program& program, int argc, char* argv[],
                                std::source_location where = std::source_location::current());
+
+// The INFO line of the program's own DAT values and their refusal (0x80000003) when one held
+// no digit or had to be cut; `program` names the program on standard output.
+VEXO_STATUS_t state_program_values(const link_program& program, test_run& run,
+                                   const char* program_name);
 
 // The steps between the card mode check and the checks (trace mask to trace read).
 VEXO_STATUS_t run_link_sequence(const link_program& program, test_run& run);

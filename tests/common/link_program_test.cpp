@@ -202,6 +202,21 @@ TEST_F(LinkPrograms, ReplayTLPOrderSizesItsReadFromPayloadAndWidthWithinBounds) 
       << log_text();
 }
 
+TEST_F(LinkPrograms, ReplayTLPOrderFailsADutWhoseLinkHasNoPciExpressWidth) {
+  const link_program& program = ReplayTLPOrder_EP_USW_program();
+  for (const uint16_t width : {0, 3, 5, 33}) {
+    set_express_registers(0x0020, 0, static_cast<uint16_t>(width << 4));
+    EXPECT_EQ(program.before_mode_check(run), zam::verdict_failed) << width;
+    EXPECT_NE(log_text().find("status = \"FAILED\">\nReplayTLPOrder_EP_USW. Negotiated Link Width of DUT [" +
+                              std::to_string(width) +
+                              "] is not a PCI Express link width (x1, x2, x4, x8, x12, x16, x32)\n</ASSERTTAG>"),
+              std::string::npos)
+        << log_text();
+  }
+  set_express_registers(0x0020, 0, 12 << 4);  // x12 is a width
+  EXPECT_EQ(program.before_mode_check(run), VEXO_STATUS_SUCCESS);
+}
+
 TEST_F(LinkPrograms, ReplayTLPOrderWithoutAnExpressCapabilityAborts) {
   space.functions.at(dut_address)[0x34] = 0;
   CloseDevice(run.dut);

@@ -1,6 +1,7 @@
 // LinkTestSetup: the set-up of the data-link-layer programs.
 #include <cstdio>
 
+#include "dat_values.h"
 #include "shared_routines.h"
 #include "test_setup.h"
 
@@ -38,6 +39,8 @@ VEXO_STATUS_t LinkTestSetup(int argc, char* argv[], const char* test_name, int v
     std::printf("%s. cannot create log with name[%s]\n", argv[0], log_file);
     return status;
   }
+  status = zam::state_dat_values(*log, number, argv[0], *dat);
+  if (status != VEXO_STATUS_SUCCESS) return status;
   status = OpenVEXO(framework, vexo_reserved, dat->pcie_base_address, dat->vexo_ini_path,
                     dat->vexo_ini_file);
   if (status != VEXO_STATUS_SUCCESS) {

@@ -118,6 +118,7 @@ link_program retrain_program(VEXO_STATUS_t (*build_command)(test_run&, vexo_cmd_
       .after_stimulus = after_stimulus,
       .judge = judge,
       .saves_registers = saves_registers,
+      .uses = dat_use::replay_count,
   };
 }
 

@@ -4,7 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include "dat_values.h"
+#include "link_program.h"
+#include "link_programs.h"
 #include "skeleton_fixture.h"
+#include "temp_folder.h"
 #include "trace_builder.h"
 
 namespace zam_test {
@@ -154,6 +158,40 @@ TEST_F(SharedRoutines, AerStatusIsClearedWithItsOwnBitsWhenTheDutHasAer) {
   space.put32(dut_address, 0x100, 0);  // no AER: nothing is written
   zam::clear_dut_aer_status(run.dut);
   EXPECT_TRUE(space.writes.empty());
+}
+
+TEST_F(SharedRoutines, UncleanDatNumbersAreWarnedAboutAndRefusedOnlyWhereTheyDecideTheVerdict) {
+  const std::string path = folder.file("odd.dat");
+  vexo_test::write_file(path, "<d><DUT vendorid=\"ABCD\" deviceid=\"20\"/><DUT bus=\"300\"/>"
+                              "<DUTSerrEnable v=\"on\"/><ReplayCount n=\"x\"/></d>");
+  ASSERT_EQ(parseDatFile(path.c_str(), &run.dat), VEXO_STATUS_SUCCESS);
+  // The set-up: the second DUT entry and SERR enable decide nothing; each is warned about.
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(zam::state_dat_values(run.log, &run.number, "prog", run.dat), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  std::string log = log_text();
+  EXPECT_NE(log.find("<INFO>\nTest parameters: DUT[vendorid 0xABCD deviceid 0x20] "
+                     "PCIEBaseAddress[0xE0000000] DUTSerrEnable[0]\n</INFO>\n"
+                     "<WARNING>\nDAT file: <DUT bus=\"300\"> does not fit its field and was cut, "
+                     "taken as 44\n</WARNING>\n"
+                     "<WARNING>\nDAT file: <DUTSerrEnable v=\"on\"> holds no digit, taken as 0\n</WARNING>\n"
+                     "<WARNING>\nDAT file: <ReplayCount n=\"x\"> holds no digit, taken as 0\n</WARNING>\n"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("ABORT"), std::string::npos) << log;
+
+  // A program that does not use ReplayCount runs; one that does is refused.
+  EXPECT_EQ(zam::state_program_values(ReXmitOnNak_EP_USW_program(), run, "prog"), VEXO_STATUS_SUCCESS);
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(zam::state_program_values(ReplayNumTest_EP_USW_program(), run, "prog"),
+            VEXO_STATUS_INVALID_PARAMETER);
+  const std::string refusal =
+      "DAT file: <ReplayCount n=\"x\"> holds no digit, taken as 0. The test does not run on this "
+      "value: correct the DAT file\n";
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "prog. " + refusal);
+  log = log_text();
+  EXPECT_NE(log.find("<INFO>\nTest parameters: ReplayCount[0]\n</INFO>\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("status = \"ABORT\">\n" + refusal + "</ASSERTTAG>"), std::string::npos) << log;
 }
 
 }  // namespace

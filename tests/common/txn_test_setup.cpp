@@ -1,6 +1,7 @@
 // TxnTestSetup: the set-up of the transaction-layer programs.
 #include <cstdio>
 
+#include "dat_values.h"
 #include "shared_routines.h"
 #include "test_setup.h"
 
@@ -19,6 +20,8 @@ VEXO_STATUS_t TxnTestSetup(int argc, char* argv[], const char* test_name, int ve
   VEXO_STATUS_t status = parseDatFile(dat_file, dat);
   if (status != VEXO_STATUS_SUCCESS) return status;
   status = CreateLog(nullptr, log, VEXO_LOG_TYPE_XML, log_file, log_action);
+  if (status != VEXO_STATUS_SUCCESS) return status;
+  status = zam::state_dat_values(*log, number, argv[0], *dat);
   if (status != VEXO_STATUS_SUCCESS) return status;
   status = OpenVEXO(framework, vexo_reserved, dat->pcie_base_address, dat->vexo_ini_path,
                     dat->vexo_ini_file);

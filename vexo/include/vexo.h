@@ -876,6 +876,56 @@ extern "C" {
 VEXO_API VEXO_STATUS_t parseDatFile(const char* path, VEXO_DAT_INFO_t* info);
 }
 
+// The numbers of a DAT file whose text did not give its value cleanly. parseDatFile keeps,
+// beside the record it filled (which keeps its layout), one note per field whose text held
+// no digit of its format, or whose value had to be cut or wrapped to fit the field; a later
+// element that sets the same field replaces its note. The notes stay until the next
+// parseDatFile into the same record.
+typedef enum VEXO_DAT_NUMBER_t {
+  VEXO_DAT_REPLAY_COUNT = 0,
+  VEXO_DAT_PCIE_BASE_ADDRESS,
+  VEXO_DAT_SERR_ENABLE,
+  VEXO_DAT_DUTCONFIG_INCR,
+  VEXO_DAT_DUTCONFIG_OFFSET,
+  VEXO_DAT_DUTCONFIG_LENGTH,
+  VEXO_DAT_DUT_VENDOR_ID,
+  VEXO_DAT_DUT_DEVICE_ID,
+  VEXO_DAT_DUT_BUS,
+  VEXO_DAT_DUT_DEVICE,
+  VEXO_DAT_DUT_FUNCTION,
+  VEXO_DAT_DUT_SUBSYS_DEVICE_ID,
+  VEXO_DAT_DUT_SUBSYS_VENDOR,
+} VEXO_DAT_NUMBER_t;
+
+typedef enum VEXO_DAT_FLAW_t {
+  VEXO_DAT_FLAW_NO_DIGIT = 1,  // the text holds no digit: the value is 0
+  VEXO_DAT_FLAW_CUT = 2,       // the value does not fit the field and was cut or wrapped
+} VEXO_DAT_FLAW_t;
+
+inline constexpr int VEXO_DAT_NOTE_TEXT_SIZE = 64;  // longer texts are kept cut at 63
+
+typedef struct VEXO_DAT_NUMBER_NOTE_t {
+  VEXO_DAT_NUMBER_t number;
+  int32_t entry;  // the "DUT" entry (0 the first), -1 for the other elements
+  VEXO_DAT_FLAW_t flaw;
+  char element[32];    // "ReplayCount", "DUT", ... as the format names it
+  char attribute[32];  // the attribute's name as written
+  char text[VEXO_DAT_NOTE_TEXT_SIZE];  // the value as written
+  int64_t value;       // the value the record holds (for "bus" the bus byte)
+} VEXO_DAT_NUMBER_NOTE_t;
+
+// Copies up to `capacity` notes of the last parseDatFile into `info`, in document order, and
+// returns how many there are (0 for a record never parsed).
+VEXO_API uint32_t VEXO_GetDatNumberNotes(const VEXO_DAT_INFO_t* info,
+                                         VEXO_DAT_NUMBER_NOTE_t* notes, uint32_t capacity);
+
+// One note as a line names it, without a line end: `<ReplayCount n="three"> holds no digit,
+// taken as 0` or `<DUT bus="259"> does not fit its field and was cut, taken as 3` (values of
+// hexadecimal fields as 0x...). Written into `text` (always terminated when size > 0, cut
+// to fit); returns the length of the whole description.
+VEXO_API uint32_t VEXO_DescribeDatNumberNote(const VEXO_DAT_NUMBER_NOTE_t* note, char* text,
+                                             uint32_t size);
+
 // ---------------------------------------------------------------------------------------
 // Operator input
 

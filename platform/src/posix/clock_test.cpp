@@ -29,10 +29,20 @@ TEST(ClockTest, TimeScaleParsesFactorAndRejectsGarbage) {
   const uint32_t before = platform::tick_ms();
   platform::sleep_ms(100000);  // scaled to nothing
   EXPECT_LT(platform::tick_ms() - before, 1000u);
-  for (const char* bad : {"fast", "-2", "1x", ""}) {
+  // A value that is not a factor keeps the scale at 1, and says so once per value.
+  for (const char* bad : {"fast", "-2", "1x"}) {
     ::setenv("ZAM_TIME_SCALE", bad, 1);
+    ::testing::internal::CaptureStderr();
     EXPECT_DOUBLE_EQ(platform::time_scale(), 1.0) << bad;
+    EXPECT_DOUBLE_EQ(platform::time_scale(), 1.0) << bad;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              std::string("zam: ZAM_TIME_SCALE=\"") + bad +
+                  "\" is not a usable value; using 1 (a factor of 0 or more)\n");
   }
+  ::setenv("ZAM_TIME_SCALE", "", 1);
+  ::testing::internal::CaptureStderr();
+  EXPECT_DOUBLE_EQ(platform::time_scale(), 1.0);  // empty: not set
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
   ::unsetenv("ZAM_TIME_SCALE");
   EXPECT_DOUBLE_EQ(platform::time_scale(), 1.0);
 }

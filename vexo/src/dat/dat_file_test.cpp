@@ -3,7 +3,9 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ostream>
 #include <string>
+#include <vector>
 
 #include "dat/dat_numbers.h"
 #include "platform/fs.h"
@@ -194,6 +196,128 @@ TEST_F(DatFileTest, MalformedXmlGivesTheParsersMessageAndLine) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(parse(long_doc), VEXO_STATUS_NO_DAT_FILE);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("at line 201\n"), std::string::npos);
+}
+
+// One note as the tests name it: field, entry, flaw, element, attribute, text, value.
+struct expected_note {
+  VEXO_DAT_NUMBER_t number;
+  int32_t entry;
+  VEXO_DAT_FLAW_t flaw;
+  std::string element, attribute, text;
+  int64_t value;
+};
+
+std::vector<expected_note> notes_of(const VEXO_DAT_INFO_t& info) {
+  VEXO_DAT_NUMBER_NOTE_t notes[16];
+  const uint32_t count = VEXO_GetDatNumberNotes(&info, notes, 16);
+  std::vector<expected_note> result;
+  for (uint32_t i = 0; i < count && i < 16; ++i) {
+    result.push_back({notes[i].number, notes[i].entry, notes[i].flaw, notes[i].element,
+                      notes[i].attribute, notes[i].text, notes[i].value});
+  }
+  return result;
+}
+
+bool operator==(const expected_note& a, const expected_note& b) {
+  return a.number == b.number && a.entry == b.entry && a.flaw == b.flaw &&
+         a.element == b.element && a.attribute == b.attribute && a.text == b.text &&
+         a.value == b.value;
+}
+
+void PrintTo(const expected_note& n, std::ostream* out) {
+  *out << "{" << n.number << ", " << n.entry << ", " << n.flaw << ", " << n.element << ", "
+       << n.attribute << ", \"" << n.text << "\", " << n.value << "}";
+}
+
+TEST_F(DatFileTest, NumbersWithoutDigitsOrCutToTheirFieldAreNotedWithTheValueTaken) {
+  constexpr auto none = VEXO_DAT_FLAW_NO_DIGIT;
+  constexpr auto cut = VEXO_DAT_FLAW_CUT;
+  struct number_case {
+    const char* element;  // one element of the document
+    std::vector<expected_note> notes;
+  };
+  const number_case cases[] = {
+      {"<ReplayCount n=\"three\"/>", {{VEXO_DAT_REPLAY_COUNT, -1, none, "ReplayCount", "n", "three", 0}}},
+      {"<ReplayCount n=\"\"/>", {{VEXO_DAT_REPLAY_COUNT, -1, none, "ReplayCount", "n", "", 0}}},
+      {"<ReplayCount n=\" -\"/>", {{VEXO_DAT_REPLAY_COUNT, -1, none, "ReplayCount", "n", " -", 0}}},
+      {"<ReplayCount n=\"4294967299\"/>", {{VEXO_DAT_REPLAY_COUNT, -1, cut, "ReplayCount", "n", "4294967299", 3}}},
+      {"<ReplayCount n=\"99999999999999999999\"/>",
+       {{VEXO_DAT_REPLAY_COUNT, -1, cut, "ReplayCount", "n", "99999999999999999999", -1}}},
+      {"<replaycount Count=\" 3 NAKs\"/>", {}},  // the conversion stops at the blank
+      {"<ReplayCount n=\"-2147483648\"/>", {}},
+      {"<DUT bus=\"259\" device=\"0\" function=\"0\"/>", {{VEXO_DAT_DUT_BUS, 0, cut, "DUT", "bus", "259", 3}}},
+      {"<DUT BUS=\"-1\"/>", {{VEXO_DAT_DUT_BUS, 0, cut, "DUT", "BUS", "-1", 255}}},
+      {"<DUT bus=\"3\" device=\"x\" function=\"300\"/>",
+       {{VEXO_DAT_DUT_DEVICE, 0, none, "DUT", "device", "x", 0},
+        {VEXO_DAT_DUT_FUNCTION, 0, cut, "DUT", "function", "300", 44}}},
+      {"<DUT vendorid=\"10DE1\" deviceid=\"zz\"/>",
+       {{VEXO_DAT_DUT_VENDOR_ID, 0, cut, "DUT", "vendorid", "10DE1", 0x0DE1},
+        {VEXO_DAT_DUT_DEVICE_ID, 0, none, "DUT", "deviceid", "zz", 0}}},
+      {"<DUT vendorid=\"0x8086\" deviceid=\"0x0020\"/>", {}},
+      {"<DUT subsysdeviceid=\"65536\" subsysvendor=\"4660\"/>",
+       {{VEXO_DAT_DUT_SUBSYS_DEVICE_ID, 0, cut, "DUT", "subsysdeviceid", "65536", 0}}},
+      {"<PCIEBaseAddress a=\"FFFFFFFFFFFFFFFF\"/>", {}},
+      {"<PCIEBaseAddress a=\"1E0000000000000000\"/>",
+       {{VEXO_DAT_PCIE_BASE_ADDRESS, -1, cut, "PCIEBaseAddress", "a", "1E0000000000000000", 0}}},
+      {"<PCIEBaseAddress a=\"xyz\"/>",
+       {{VEXO_DAT_PCIE_BASE_ADDRESS, -1, none, "PCIEBaseAddress", "a", "xyz", 0}}},
+      {"<DUTConfig incr=\"-2\" offset=\"FFFF\" length=\"4\"/>", {}},
+      {"<DUTConfig incr=\"FFFE\" offset=\"10000\" length=\"\"/>",
+       {{VEXO_DAT_DUTCONFIG_INCR, -1, cut, "DUTConfig", "incr", "FFFE", -2},
+        {VEXO_DAT_DUTCONFIG_OFFSET, -1, cut, "DUTConfig", "offset", "10000", 0},
+        {VEXO_DAT_DUTCONFIG_LENGTH, -1, none, "DUTConfig", "length", "", 0}}},
+      {"<DUTSerrEnable v=\"65536\"/>", {{VEXO_DAT_SERR_ENABLE, -1, cut, "DUTSerrEnable", "v", "65536", 0}}},
+      {"<DUTSerrEnable v=\"on\"/>", {{VEXO_DAT_SERR_ENABLE, -1, none, "DUTSerrEnable", "v", "on", 0}}},
+  };
+  for (const number_case& c : cases) {
+    ASSERT_EQ(parse(std::string("<d>") + c.element + "</d>"), VEXO_STATUS_SUCCESS) << c.element;
+    EXPECT_EQ(notes_of(info), c.notes) << c.element;
+  }
+  // The conversion itself is the documented one.
+  EXPECT_EQ(parse("<d><ReplayCount n=\"4294967299\"/><DUT bus=\"259\"/></d>"), VEXO_STATUS_SUCCESS);
+  EXPECT_EQ(info.replay_count, 3);
+  EXPECT_EQ(info.devices[0].bus, 3);
+  EXPECT_EQ(info.devices[0].unused, 1);
+}
+
+TEST_F(DatFileTest, ALaterValueReplacesTheNoteOfItsFieldAndEachParseStartsAfresh) {
+  EXPECT_EQ(parse("<d><ReplayCount n=\"three\"/><ReplayCount n=\"4\"/>"
+                  "<DUT bus=\"1\"/><DUT bus=\"256\"/><DUTConfig offset=\"q\"/></d>"),
+            VEXO_STATUS_SUCCESS);
+  const std::vector<expected_note> kept = {
+      {VEXO_DAT_DUT_BUS, 1, VEXO_DAT_FLAW_CUT, "DUT", "bus", "256", 0},
+      {VEXO_DAT_DUTCONFIG_OFFSET, -1, VEXO_DAT_FLAW_NO_DIGIT, "DUTConfig", "offset", "q", 0}};
+  EXPECT_EQ(notes_of(info), kept);
+  VEXO_DAT_NUMBER_NOTE_t one[1];
+  EXPECT_EQ(VEXO_GetDatNumberNotes(&info, one, 1), 2u);  // the count, with room for one
+  EXPECT_EQ(one[0].number, VEXO_DAT_DUT_BUS);
+
+  VEXO_DAT_INFO_t other{};
+  EXPECT_EQ(VEXO_GetDatNumberNotes(&other, nullptr, 0), 0u);  // never parsed
+  EXPECT_EQ(parse("<d><ReplayCount n=\"5\"/></d>"), VEXO_STATUS_SUCCESS);
+  EXPECT_TRUE(notes_of(info).empty());
+
+  // A note as a line names it; the text is cut to the buffer, the length is the whole one.
+  EXPECT_EQ(parse("<d><DUT vendorid=\"10DE1\" bus=\"259\"/></d>"), VEXO_STATUS_SUCCESS);
+  VEXO_DAT_NUMBER_NOTE_t two[2];
+  ASSERT_EQ(VEXO_GetDatNumberNotes(&info, two, 2), 2u);
+  char text[128];
+  const std::string vendor = "<DUT vendorid=\"10DE1\"> does not fit its field and was cut, taken as 0xDE1";
+  EXPECT_EQ(VEXO_DescribeDatNumberNote(&two[0], text, sizeof text), vendor.size());
+  EXPECT_EQ(text, vendor);
+  const std::string bus = "<DUT bus=\"259\"> does not fit its field and was cut, taken as 3";
+  EXPECT_EQ(VEXO_DescribeDatNumberNote(&two[1], text, 12), bus.size());
+  EXPECT_STREQ(text, "<DUT bus=\"2");
+  EXPECT_EQ(parse("<d><ReplayCount n=\"three\"/></d>"), VEXO_STATUS_SUCCESS);
+  ASSERT_EQ(VEXO_GetDatNumberNotes(&info, two, 2), 1u);
+  VEXO_DescribeDatNumberNote(&two[0], text, sizeof text);
+  EXPECT_STREQ(text, "<ReplayCount n=\"three\"> holds no digit, taken as 0");
+
+  // Long texts are kept cut to the note's field.
+  const std::string long_text(100, 'z');
+  EXPECT_EQ(parse("<d><ReplayCount n=\"" + long_text + "\"/></d>"), VEXO_STATUS_SUCCESS);
+  ASSERT_EQ(notes_of(info).size(), 1u);
+  EXPECT_EQ(notes_of(info)[0].text, long_text.substr(0, 63));
 }
 
 }  // namespace

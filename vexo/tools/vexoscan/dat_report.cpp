@@ -54,6 +54,14 @@ std::vector<std::string> dat_warnings(const VEXO_DAT_INFO_t& dat) {
     unsigned value, unset, limit;
   };
   std::vector<std::string> warnings;
+  // Numbers whose text held no digit or that were cut: the summary shows the value taken.
+  std::vector<VEXO_DAT_NUMBER_NOTE_t> notes(VEXO_GetDatNumberNotes(&dat, nullptr, 0));
+  notes.resize(VEXO_GetDatNumberNotes(&dat, notes.data(), static_cast<uint32_t>(notes.size())));
+  for (const VEXO_DAT_NUMBER_NOTE_t& note : notes) {
+    char text[256];
+    VEXO_DescribeDatNumberNote(&note, text, sizeof text);
+    warnings.push_back(std::string("DAT file: ") + text);
+  }
   for (int i = 0; i < dat.device_count; ++i) {
     if ((dat.find_flags[i] & find_by_bdf) == 0) continue;
     const VEXO_DEVICE_FIND_INFO_t& d = dat.devices[i];

@@ -44,7 +44,7 @@ TEST_F(DutDeviceTest, FaultNamesAreParsedExactly) {
   EXPECT_FALSE(f.link.no_replay_on_nak);
   EXPECT_FALSE(parse_dut_faults("no-replay-timer, No-Replay-On-Nak", f, error));
   EXPECT_EQ(error, "unknown fault \"No-Replay-On-Nak\"");
-  EXPECT_EQ(dut_fault_names().size(), 15u);
+  EXPECT_EQ(dut_fault_names().size(), 16u);
   for (const auto& name : dut_fault_names()) EXPECT_TRUE(parse_dut_faults(name, f, error)) << name;
 }
 

@@ -23,6 +23,7 @@ const fault_flag_table<dut_faults>& table() {
       {"wrong-completer-id", [](dut_faults& f) -> bool& { return f.wrong_completer_id; }},
       {"answers-missing-functions", [](dut_faults& f) -> bool& { return f.answers_missing_functions; }},
       {"trains-narrow", [](dut_faults& f) -> bool& { return f.trains_narrow; }},
+      {"zero-link-width", [](dut_faults& f) -> bool& { return f.zero_link_width; }},
   };
   return names;
 }

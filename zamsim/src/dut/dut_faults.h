@@ -18,6 +18,7 @@ struct dut_faults {
   bool wrong_completer_id = false;
   bool answers_missing_functions = false;
   bool trains_narrow = false;
+  bool zero_link_width = false;  // Link Capabilities report Max Link Width 0: the link trains x0
 };
 
 // Every fault name, in the order the README documents them.

@@ -141,7 +141,9 @@ void lab_station::apply_straps() {
   if (config_.card_port_device >= 0) port_type(config_.card_port_device, port_type_downstream_port, false);
   if (config_.card_device >= 0) max_width(config_.card_device, config_.card_max_width);
   if (config_.card_port_device >= 0) max_width(config_.card_port_device, config_.card_max_width);
-  if (config_.dut_device >= 0) max_width(config_.dut_device, config_.dut_max_width);
+  if (config_.dut_device >= 0) {
+    max_width(config_.dut_device, config_.faults.zero_link_width ? 0 : config_.dut_max_width);
+  }
 }
 
 namespace {

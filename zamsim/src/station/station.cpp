@@ -24,11 +24,13 @@ struct reader {
     return platform::read_profile_string(section, key, fallback, path);
   }
 
-  // A number that must fit in `limit`; an absent key gives the fallback.
+  // A number that must fit in `limit`; an absent key gives the fallback, an empty value is
+  // refused.
   template <typename T>
   bool number(const char* section, const char* key, T& out, uint64_t limit) {
-    const std::string value = text(section, key);
-    if (value.empty()) return true;
+    static constexpr const char* absent = "\x01";
+    const std::string value = text(section, key, absent);
+    if (value == absent) return true;
     const auto parsed = parse_number(value);
     if (!parsed || *parsed > limit) {
       error = path + ": [" + section + "] " + key + " = \"" + value + "\" is not a number up to " +
@@ -36,6 +38,21 @@ struct reader {
       return false;
     }
     out = static_cast<T>(*parsed);
+    return true;
+  }
+
+  // A link width: one PCI Express has (x1, x2, x4, x8, x12, x16, x32), or 0 where 0 means
+  // "no limit" (a negotiated width).
+  bool width(const char* section, const char* key, uint32_t& out, bool zero_allowed) {
+    uint32_t value = out;
+    if (!number(section, key, value, 32)) return false;
+    if (!(zero_allowed && value == 0) && !is_link_width(value)) {
+      error = path + ": [" + section + "] " + key + " = " + std::to_string(value) +
+              " is not a PCI Express link width (1, 2, 4, 8, 12, 16 or 32" +
+              (zero_allowed ? "; 0: no limit)" : ")");
+      return false;
+    }
+    out = value;
     return true;
   }
 
@@ -79,17 +96,27 @@ const std::map<std::string, std::set<std::string>>& known_keys() {
   return keys;
 }
 
-// One warning per section or key the lab does not know; the station still loads.
-std::vector<std::string> unknown_names(const std::string& path) {
-  std::vector<std::string> warnings;
+// One warning per section or key the lab does not know (the station still loads); false
+// with `error` set for a section, or a key within a section, given a second time (the
+// profile reader would take the first and drop the other without a word).
+bool scan_lines(const std::string& path, std::vector<std::string>& warnings, std::string& error) {
   std::ifstream in(path);
   std::string line, section;
   const std::set<std::string>* keys = nullptr;
+  std::map<std::string, int> section_lines;               // lower-case name: first line
+  std::map<std::pair<std::string, std::string>, int> key_lines;  // (section, key): first line
   for (int number = 1; std::getline(in, line); ++number) {
     line = trimmed(line);
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
+    const std::string at = path + ":" + std::to_string(number) + ": ";
     if (line[0] == '[') {
       section = trimmed(line.substr(1, line.find(']') == std::string::npos ? std::string::npos : line.find(']') - 1));
+      const auto [first, inserted] = section_lines.emplace(lower(section), number);
+      if (!inserted) {
+        error = at + "section [" + section + "] is given again (first at line " + std::to_string(first->second) +
+                "): give each section once";
+        return false;
+      }
       std::string kind = lower(section);
       if (kind.rfind("rootport", 0) == 0 && kind.size() > 8 &&
           kind.find_first_not_of("0123456789", 8) == std::string::npos) {
@@ -97,17 +124,23 @@ std::vector<std::string> unknown_names(const std::string& path) {
       }
       const auto found = known_keys().find(kind);
       keys = found == known_keys().end() ? nullptr : &found->second;
-      if (keys == nullptr) warnings.push_back(path + ":" + std::to_string(number) + ": unknown section [" + section + "]");
+      if (keys == nullptr) warnings.push_back(at + "unknown section [" + section + "]");
       continue;
     }
     const auto equals = line.find('=');
-    if (keys == nullptr || equals == std::string::npos) continue;
+    if (section.empty() || equals == std::string::npos) continue;
     const std::string key = trimmed(line.substr(0, equals));
-    if (!keys->count(lower(key))) {
-      warnings.push_back(path + ":" + std::to_string(number) + ": unknown key [" + section + "] " + key);
+    const auto [first, inserted] = key_lines.emplace(std::pair{lower(section), lower(key)}, number);
+    if (!inserted) {
+      error = at + "[" + section + "] " + key + " is given again (first at line " + std::to_string(first->second) +
+              "): give each key once";
+      return false;
+    }
+    if (keys != nullptr && !keys->count(lower(key))) {
+      warnings.push_back(at + "unknown key [" + section + "] " + key);
     }
   }
-  return warnings;
+  return true;
 }
 
 // Two roles on one script device make no sense; the first clash is named.
@@ -134,6 +167,13 @@ bool roles_distinct(const station_config& s, std::string& error) {
 
 }  // namespace
 
+bool is_link_width(uint64_t width) {
+  for (uint64_t legal : {1, 2, 4, 8, 12, 16, 32}) {
+    if (width == legal) return true;
+  }
+  return false;
+}
+
 std::optional<uint64_t> parse_number(const std::string& text) {
   if (text.empty()) return std::nullopt;
   const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
@@ -153,6 +193,7 @@ std::optional<station_config> load_station(const std::string& path, std::string&
   }
   station_config s;
   s.path = path;
+  if (!scan_lines(path, s.warnings, error)) return std::nullopt;
   reader r{path, error};
   s.name = r.text("Station", "Name", "station");
   const std::string topology = r.text("Station", "Topology");
@@ -186,8 +227,8 @@ std::optional<station_config> load_station(const std::string& path, std::string&
     if (!r.device(section.c_str(), port.device, false)) return std::nullopt;
     if (port.device < 0) break;
     if (!r.number(section.c_str(), "Slot", port.slot, 0x1FFF) ||
-        !r.number(section.c_str(), "MaxWidth", port.max_width, 32) ||
-        !r.number(section.c_str(), "NegotiatedWidth", port.negotiated_width, 32)) {
+        !r.width(section.c_str(), "MaxWidth", port.max_width, false) ||
+        !r.width(section.c_str(), "NegotiatedWidth", port.negotiated_width, true)) {
       return std::nullopt;
     }
     s.root_ports.push_back(port);
@@ -208,9 +249,9 @@ std::optional<station_config> load_station(const std::string& path, std::string&
       !r.number("Card", "LinkStateB", s.card_link_state_b, 0x3F) ||
       !r.number("Card", "DelayScanWindow", s.card_delay_scan_window, 1) ||
       !r.number("Card", "PowerCycleAtStart", s.card_power_cycle_at_start, 1) ||
-      !r.number("Card", "MaxWidth", s.card_max_width, 32) ||
-      !r.number("DUT", "MaxWidth", s.dut_max_width, 32) ||
-      !r.number("DUT", "NegotiatedWidth", s.dut_negotiated_width, 32)) {
+      !r.width("Card", "MaxWidth", s.card_max_width, false) ||
+      !r.width("DUT", "MaxWidth", s.dut_max_width, false) ||
+      !r.width("DUT", "NegotiatedWidth", s.dut_negotiated_width, true)) {
     return std::nullopt;
   }
   std::string fault_error;
@@ -253,7 +294,6 @@ std::optional<station_config> load_station(const std::string& path, std::string&
     if (!answer.empty()) s.operator_answers.push_back(answer);
     start = comma + 1;
   }
-  s.warnings = unknown_names(path);
   return s;
 }
 

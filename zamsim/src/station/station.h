@@ -16,7 +16,9 @@
 //               slot holds the card; makes the station a system under test), MemoryBase,
 //               MemoryLimit, IOBase, IOLimit (what its firmware assigns from)
 //   [Firmware]  Fault (comma-separated fault names of the system under test's firmware)
-// Numbers are decimal or 0x-prefixed hexadecimal.
+// Numbers are decimal or 0x-prefixed hexadecimal; a key given with an empty value is refused.
+// Widths are those PCI Express links have (1, 2, 4, 8, 12, 16, 32; NegotiatedWidth 0 or
+// absent: no limit). A section or a key within a section given twice is refused.
 #pragma once
 
 #include <cstdint>
@@ -80,6 +82,9 @@ struct station_config {
 
 // Reads a station file; nullopt with `error` set when it is missing or inconsistent.
 std::optional<station_config> load_station(const std::string& path, std::string& error);
+
+// Whether a PCI Express link can have this width (1, 2, 4, 8, 12, 16, 32 lanes).
+bool is_link_width(uint64_t width);
 
 // Parses a decimal or 0x-prefixed hexadecimal number; nullopt when malformed.
 std::optional<uint64_t> parse_number(const std::string& text);

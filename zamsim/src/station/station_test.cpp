@@ -121,6 +121,48 @@ TEST_F(StationFileTest, EveryKeyTheLabReadsLoadsWithoutWarnings) {
   EXPECT_TRUE(s->warnings.empty()) << s->warnings.front();
 }
 
+TEST_F(StationFileTest, RefusesWidthsNoLinkHasEmptyNumbersAndKeysOrSectionsGivenTwice) {
+  struct refusal {
+    std::string text;   // after "[Station]\nTopology=t\n" (lines 1 and 2)
+    std::string error;  // after the station's path
+  };
+  const std::string width = " is not a PCI Express link width (1, 2, 4, 8, 12, 16 or 32";
+  const refusal cases[] = {
+      {"[DUT]\nDevice=20\nMaxWidth=0\n", ": [DUT] MaxWidth = 0" + width + ")"},
+      {"[DUT]\nDevice=20\nMaxWidth=3\n", ": [DUT] MaxWidth = 3" + width + ")"},
+      {"[DUT]\nDevice=20\nNegotiatedWidth=6\n", ": [DUT] NegotiatedWidth = 6" + width + "; 0: no limit)"},
+      {"[RootPort1]\nDevice=1\nMaxWidth=0\n", ": [RootPort1] MaxWidth = 0" + width + ")"},
+      {"[RootPort1]\nDevice=1\nNegotiatedWidth=24\n", ": [RootPort1] NegotiatedWidth = 24" + width + "; 0: no limit)"},
+      {"[Card]\nDevice=10\nPort=11\nMaxWidth=5\n", ": [Card] MaxWidth = 5" + width + ")"},
+      {"[DUT]\nDevice=20\nMaxWidth=64\n", ": [DUT] MaxWidth = \"64\" is not a number up to 32"},
+      // An empty value was read as the key's default.
+      {"[DUT]\nDevice=20\nMaxWidth=\n", ": [DUT] MaxWidth = \"\" is not a number up to 32"},
+      {"[DUT]\nDevice=\n", ": [DUT] Device = \"\" is not a number up to 65535"},
+      // A second line of a key was dropped without a word.
+      {"[DUT]\nDevice=20\nFault = early-rollover\nfault = no-replay-on-nak\n",
+       ":6: [DUT] fault is given again (first at line 5): give each key once"},
+      {"[DUT]\nDevice=20\n[Card]\nDevice=10\nPort=11\n[dut]\nFault=early-rollover\n",
+       ":8: section [dut] is given again (first at line 3): give each section once"},
+  };
+  for (const refusal& c : cases) {
+    std::string error;
+    const std::string path = write("[Station]\nTopology=t\n" + c.text);
+    EXPECT_FALSE(load_station(path, error)) << c.text;
+    EXPECT_EQ(error, path + c.error) << c.text;
+  }
+  // Every width a link has loads, and NegotiatedWidth 0 means no limit.
+  for (const char* w : {"1", "2", "4", "8", "12", "16", "32"}) {
+    std::string error;
+    const auto s = load_station(write(std::string("[Station]\nTopology=t\n[RootPort1]\nDevice=1\nMaxWidth=") + w +
+                                      "\nNegotiatedWidth=0\n[DUT]\nDevice=20\nMaxWidth=" + w + "\nNegotiatedWidth=" + w +
+                                      "\n"),
+                                error);
+    ASSERT_TRUE(s) << w << ": " << error;
+    EXPECT_EQ(s->dut_max_width, std::stoul(w));
+    EXPECT_EQ(s->root_ports[0].negotiated_width, 0u);
+  }
+}
+
 TEST(StationNumberTest, ParsesDecimalAndHex) {
   EXPECT_EQ(parse_number("42"), 42u);
   EXPECT_EQ(parse_number("0x1F"), 31u);
