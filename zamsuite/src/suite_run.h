@@ -19,6 +19,9 @@ struct run_plan {
   std::string out_folder;       // absolute; gets one folder per program
   std::string station;          // absolute; empty: no lab of our own
   std::string zamsim;           // the lab program, when a station is given
+  // Absolute; when not empty the link-width program runs once on each of these stations
+  // (the station's placement stations) instead of on `station`.
+  std::vector<std::string> link_width_stations;
   unsigned timeout_s = 600;
 };
 
