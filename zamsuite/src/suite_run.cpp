@@ -1,6 +1,7 @@
 // The run loop: one supervised process per program, its log judged as soon as it ends.
 #include "suite_run.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "platform/fs.h"
 #include "platform/library.h"
 #include "placement_stations.h"
+#include "program_libraries.h"
 #include "platform/process.h"
 #include "program_verdict.h"
 
@@ -36,14 +38,21 @@ platform::environment_list program_environment(const std::string& lab_socket) {
   return extra;
 }
 
-// Links the libraries into the working folder, as a station keeps them beside its programs.
+// Links the libraries the program loads into the working folder, each from the first
+// library folder that has it, as a station keeps them beside its programs.
 bool link_libraries(const run_plan& plan, const std::string& folder, std::string* error) {
-  for (const std::string& library_folder : plan.library_folders) {
-    for (const std::string& file : platform::list_folder(library_folder, platform::shared_library_pattern())) {
-      if (!platform::link_file(platform::join_path(library_folder, file), platform::join_path(folder, file), error)) {
-        *error = "cannot link " + file + " into " + folder + ": " + *error;
+  for (const std::string& name : program_library_names(plan.dat_file, folder)) {
+    for (const std::string& library_folder : plan.library_folders) {
+      const std::vector<std::string> files = platform::library_file_names(name);
+      const auto found = std::find_if(files.begin(), files.end(), [&](const std::string& file) {
+        return platform::can_open_for_reading(platform::join_path(library_folder, file));
+      });
+      if (found == files.end()) continue;
+      if (!platform::link_file(platform::join_path(library_folder, *found), platform::join_path(folder, *found), error)) {
+        *error = "cannot link " + *found + " into " + folder + ": " + *error;
         return false;
       }
+      break;
     }
   }
   return true;

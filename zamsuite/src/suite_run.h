@@ -13,7 +13,7 @@ struct run_plan {
   std::vector<std::string> programs;
   std::string programs_folder;  // where the program executables are
   // Where the shared libraries are. A program loads its driver interface library from its
-  // current folder, so each working folder gets links to these folders' libraries.
+  // current folder, so each working folder gets links to the libraries it loads.
   std::vector<std::string> library_folders;
   std::string dat_file;         // absolute
   std::string out_folder;       // absolute; gets one folder per program
