@@ -23,7 +23,8 @@ foreach(target ${zam_install_libraries})
 endforeach()
 
 # The framework's and the engine's public headers.
-install(FILES vexo/include/vexo.h vexo/include/vexo_ui.h vexomin/include/vexomin.h DESTINATION include)
+install(FILES vexo/include/vexo.h vexo/include/vexo_ui.h vexomin/include/vexomin.h platform/export/zam_export.h
+  DESTINATION include)
 install(DIRECTORY lattix/include/lattix DESTINATION include FILES_MATCHING PATTERN "*.h")
 
 # Data: lab stations, a sample DAT file that reads the installed settings, the firmware

@@ -1,6 +1,6 @@
 // The data-link programs' set-up failures against the lab: usage, DAT file, DUT not found,
 // a DUT that is a root port, no card above the DUT, the card in topology mode, and the lab
-// going away in the middle of a run.
+// going away in the middle of a run; the sample DAT file from another folder.
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -208,6 +208,25 @@ TEST_F(ComplianceSetup, ADatNumberThatIsNotANumberIsRefusedWhereItDecidesTheVerd
       << log;
   EXPECT_NE(log.find("<INFO>\nTest parameters: ReplayCount[3]\n</INFO>"), std::string::npos) << log;
   EXPECT_EQ(log.find("<WARNING>"), std::string::npos) << log;
+}
+
+// The shipped sample DAT file names its settings by absolute path, so a program started in
+// any folder (holding only the driver library it loads) finds them.
+TEST_F(ComplianceSetup, TheSampleDatFileWorksFromAnyFolder) {
+  start_lab("default.station");
+  const std::string elsewhere = folder_ + "/elsewhere/deeper";
+  std::filesystem::create_directories(elsewhere);
+  std::filesystem::create_symlink(bin() + "/libPellor.so", elsewhere + "/libPellor.so");
+  int code = -1;
+  const std::string out = capture("cd " + elsewhere + " && ZAMSIM_SOCKET=" + socket_ + " " + REXMIT_EXE + " -d " +
+                                      SAMPLE_DAT + " -l " + log_path() + " 2>&1",
+                                  &code);
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_EQ(out.find("cannot be opened"), std::string::npos) << out;
+  const std::string log = slurp(log_path());
+  EXPECT_NE(log.find("<ASSERTTAG assertion = \"DLL.5.2#1.0\" status = \"SUCCESS\">\nReXmitOnNAK - PASS \n"),
+            std::string::npos)
+      << log;
 }
 
 }  // namespace

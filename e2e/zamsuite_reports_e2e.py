@@ -5,9 +5,9 @@ are parsed: the JUnit file against the structure of its schema, the HTML page wi
 parser (every program present with its verdict). Then stand-in programs that crash, hang,
 write no log, cut their log off and write markup into it, run by --programs.
 
-The link width program judges a DUT plugged straight into a root port, so it runs on the
-dut-slot1 station (the default station puts the card between the root port and the DUT,
-where the program rightly fails).
+The link width program judges a DUT plugged straight into a root port: on the default
+station it runs on the station's placement stations (one root port slot each, the DUT's
+faults carried), so the compliant DUT passes all fifteen and a DUT that trains narrow fails it.
 
 usage: zamsuite_reports_e2e.py ZAMSUITE STATIONS_DIR SETTINGS_DIR"""
 import html.parser
@@ -21,7 +21,7 @@ import xml.etree.ElementTree as ET
 
 LINK_WIDTH = "TXN_BFT_NegotiatedLinkWidth"
 PROGRAMS = [
-    "TXN_BFT_CompletionTimeout_EP", "TXN_BFT_RequestCompletion_EP", "LinkRetrainOnRetryFail_EP_USW", "LinkRetrainOnRetryFail_EP_USW_No_Ack_Nack", "UndefinedDLLPEncoding_EP_USW",
+    "TXN_BFT_CompletionTimeout_EP", LINK_WIDTH, "TXN_BFT_RequestCompletion_EP", "LinkRetrainOnRetryFail_EP_USW", "LinkRetrainOnRetryFail_EP_USW_No_Ack_Nack", "UndefinedDLLPEncoding_EP_USW",
     "ReXmitOnNak_EP_USW", "ReplayNumTest_EP_USW", "ReplayTimerTest_EP_USW", "ReplayTLPOrder_EP_USW",
     "ReservedFieldsDLLPReceive_EP_USW", "WrongSeqNumInAckDLLP_EP_USW", "CorruptedDLLPs_EP_USW",
     "DuplicateTLPSeqNum_EP_USW", "BadLCRC_EP_USW",
@@ -160,9 +160,12 @@ STAND_INS = {
 
 
 def station_copy(stations, name, tmp, fault=None):
-    """A copy of a lab station that names its topology by full path, with a DUT fault."""
+    """A copy of a lab station that names its topology and placement stations by full path,
+    with a DUT fault."""
     with open(os.path.join(stations, name + ".station")) as f:
         text = f.read().replace("Topology = %s.test" % name, "Topology = " + os.path.join(stations, name + ".test"))
+    text = re.sub(r"(?m)^LinkWidthStations = (.*)$", lambda m: "LinkWidthStations = " + ", ".join(
+        os.path.join(stations, n.strip()) for n in m.group(1).split(",")), text)
     if fault:
         text = text.replace("[DUT]\n", "[DUT]\nFault = %s\n" % fault, 1)
     path = os.path.join(tmp, "%s-%s.station" % (name, (fault or "compliant").replace(", ", "+")))
@@ -171,17 +174,29 @@ def station_copy(stations, name, tmp, fault=None):
     return path
 
 
-def link_width(zamsuite, dat, tmp, stations):
-    """The link width program with the DUT in a root port slot: it passes when the DUT trains
-    to the slot's width, and fails when the DUT trains narrower than it could."""
-    for station, fault, verdict, code in (("dut-slot1", None, "passed", 0), ("dut-slot3", "trains-narrow", "failed", 1)):
-        out = os.path.join(tmp, "width-" + station)
-        result = run_suite(zamsuite, dat, out, "--station", station_copy(stations, station, tmp, fault),
-                           "--only", LINK_WIDTH, "--timeout", "120")
-        check(result.returncode == code, "%s on %s: exit %d (got %d)" % (LINK_WIDTH, station, code, result.returncode))
-        expected = {LINK_WIDTH: verdict}
-        check_junit(os.path.join(out, "junit.xml"), expected, [LINK_WIDTH])
-        check_html(os.path.join(out, "report.html"), expected, [LINK_WIDTH])
+def link_width(zamsuite, dat, tmp, stations, good):
+    """The link width program's campaign on the default station's three placement stations:
+    every slot tested in one working folder for the compliant DUT; a DUT that trains narrow
+    fails in the first slot."""
+    folder = os.path.join(good, LINK_WIDTH)
+    with open(os.path.join(folder, LINK_WIDTH + ".ini")) as f:
+        campaign = f.read()
+    for section in ("RootPort0", "RootPort1", "RootPort2"):
+        check(re.search(r"\[%s\][^[]*Slot_Status=Success" % section, campaign) is not None, section + " tested")
+    check("[RESULT]\nStatus=COMPLETE" in campaign, "the campaign is complete")
+    check(sorted(n for n in os.listdir(folder) if n.startswith("lab-")) ==
+          ["lab-dut-slot1.txt", "lab-dut-slot2.txt", "lab-dut-slot3.txt"], "a lab per placement station")
+
+    out = os.path.join(tmp, "narrow")
+    result = run_suite(zamsuite, dat, out, "--station", station_copy(stations, "default", tmp, "trains-narrow"),
+                       "--only", LINK_WIDTH, "--timeout", "120")
+    check(result.returncode == 1, "a DUT that trains narrow: exit 1 (got %d)" % result.returncode)
+    check("[ 1/1] %s ... failed (" % LINK_WIDTH in result.stdout and "): on dut-slot1.station: " in result.stdout,
+          "the failure names the placement station")
+    expected = {LINK_WIDTH: "failed"}
+    check_junit(os.path.join(out, "junit.xml"), expected, [LINK_WIDTH])
+    check_html(os.path.join(out, "report.html"), expected, [LINK_WIDTH])
+    check(not os.path.exists(os.path.join(out, LINK_WIDTH, "lab-dut-slot2.txt")), "the campaign stops at the failure")
 
 
 def no_lab_left_after_time_limit(zamsuite, dat, tmp, station):
@@ -255,18 +270,19 @@ def main():
                     '</VexoDat>\n' % settings)
         faulty = station_copy(stations, "default", tmp, FAULT)
 
-        skip = ["--skip", LINK_WIDTH, "--timeout", "120"]
+        limit = ["--timeout", "120"]
         good = run_suite(zamsuite, dat, os.path.join(tmp, "good"), "--station",
-                         os.path.join(stations, "default.station"), *skip)
+                         os.path.join(stations, "default.station"), *limit)
+        check("zamsuite: 15 passed, 0 failed, 0 errors, 0 not run\n" in good.stdout, "the summary line")
         check(good.returncode == 0, "compliant DUT: exit 0 (got %d)" % good.returncode)
         check(good.stdout.count(" passed (") == len(PROGRAMS), "a progress line per program")
         all_pass = {p: "passed" for p in PROGRAMS}
         check_junit(os.path.join(tmp, "good", "junit.xml"), all_pass)
         check_html(os.path.join(tmp, "good", "report.html"), all_pass)
 
-        link_width(zamsuite, dat, tmp, stations)
+        link_width(zamsuite, dat, tmp, stations, os.path.join(tmp, "good"))
 
-        bad = run_suite(zamsuite, dat, os.path.join(tmp, "bad"), "--station", faulty, *skip)
+        bad = run_suite(zamsuite, dat, os.path.join(tmp, "bad"), "--station", faulty, *limit)
         check(bad.returncode == 1, "faulty DUT: exit 1 (got %d)" % bad.returncode)
         with_fault = {p: ("failed" if p in FAULT_FAILS else "passed") for p in PROGRAMS}
         check_junit(os.path.join(tmp, "bad", "junit.xml"), with_fault)

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "fwtool_log.h"
+#include "placement_stations.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/process.h"
@@ -58,6 +59,11 @@ bool compliance_report(const zamsuite::suite_options& o, zamsuite::suite_report*
       return false;
     }
     plan.zamsim = zamsim_program();
+    std::string error;
+    if (!zamsuite::placement_stations(plan.station, &plan.link_width_stations, &error)) {
+      std::cerr << "zamsuite: " << error << "\n";
+      return false;
+    }
   }
   if (plan.programs.empty()) {
     std::cerr << "zamsuite: --only and --skip leave no program to run\n";

@@ -1,7 +1,9 @@
 // The run loop: one supervised process per program, its log judged as soon as it ends.
 #include "suite_run.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <ostream>
 
@@ -9,6 +11,8 @@
 #include "lab_session.h"
 #include "platform/fs.h"
 #include "platform/library.h"
+#include "placement_stations.h"
+#include "program_libraries.h"
 #include "platform/process.h"
 #include "program_verdict.h"
 
@@ -34,23 +38,107 @@ platform::environment_list program_environment(const std::string& lab_socket) {
   return extra;
 }
 
-// Links the libraries into the working folder, as a station keeps them beside its programs.
+// Links the libraries the program loads into the working folder, each from the first
+// library folder that has it, as a station keeps them beside its programs.
 bool link_libraries(const run_plan& plan, const std::string& folder, std::string* error) {
-  for (const std::string& library_folder : plan.library_folders) {
-    for (const std::string& file : platform::list_folder(library_folder, platform::shared_library_pattern())) {
-      if (!platform::link_file(platform::join_path(library_folder, file), platform::join_path(folder, file), error)) {
-        *error = "cannot link " + file + " into " + folder + ": " + *error;
+  for (const std::string& name : program_library_names(plan.dat_file, folder)) {
+    for (const std::string& library_folder : plan.library_folders) {
+      const std::vector<std::string> files = platform::library_file_names(name);
+      const auto found = std::find_if(files.begin(), files.end(), [&](const std::string& file) {
+        return platform::can_open_for_reading(platform::join_path(library_folder, file));
+      });
+      if (found == files.end()) continue;
+      if (!platform::link_file(platform::join_path(library_folder, *found), platform::join_path(folder, *found), error)) {
+        *error = "cannot link " + *found + " into " + folder + ": " + *error;
         return false;
       }
+      break;
     }
   }
   return true;
 }
 
-case_result run_one(const run_plan& plan, const std::string& name) {
+// One run of the program in its working folder, on a fresh lab of `station` when one is given.
+case_result run_on(const run_plan& plan, const std::string& name, const std::string& station,
+                   const std::string& lab_output, bool append_output) {
   const std::string folder = platform::join_path(plan.out_folder, name);
   const std::string log = platform::join_path(folder, name + ".xml");
   const std::string output = platform::join_path(folder, "output.txt");
+  const std::string program = platform::join_path(plan.programs_folder, platform::program_file_name(name));
+  process_end end;
+  std::unique_ptr<lab_session> lab;
+  if (!station.empty()) {
+    lab = std::make_unique<lab_session>(plan.zamsim, station, platform::join_path(folder, lab_output));
+    if (!lab->ok()) {
+      end.started = false;
+      end.start_error = lab->error();
+      return judge_program(name, end, {});
+    }
+  }
+
+  platform::child_run_options options;
+  options.working_folder = folder;
+  options.output_path = output;
+  options.append_output = append_output;
+  options.input_from_null = true;
+  options.extra_environment = program_environment(lab ? lab->socket() : std::string());
+  options.timeout_ms = plan.timeout_s * 1000;
+  options.stop_on_request = true;
+  const platform::child_run_result r = platform::run_child({program, "-d", plan.dat_file, "-l", log}, options);
+  end.started = r.started;
+  end.start_error = r.error;
+  end.timed_out = r.timed_out;
+  end.timeout_s = plan.timeout_s;
+  end.exit_code = r.exit_code;
+  end.signal = r.signal;
+  if (r.stopped) end.stop_signal = platform::stop_signal();
+  end.seconds = r.elapsed_ms / 1000.0;
+  case_result c = judge_program(name, end, read_program_log(log));
+  c.output = output_tail(output);
+  return c;
+}
+
+// The link-width campaign: the program once per placement station, in one working folder
+// whose campaign file starts empty, until a run does not pass. The case is that run's, or
+// the last one's, with the time of all.
+case_result run_campaign(const run_plan& plan, const std::string& name) {
+  const std::string folder = platform::join_path(plan.out_folder, name);
+  platform::delete_file(platform::join_path(folder, link_width_campaign_file));
+  case_result c;
+  double seconds = 0;
+  for (std::size_t i = 0; i < plan.link_width_stations.size(); ++i) {
+    const std::string stem = std::filesystem::path(plan.link_width_stations[i]).stem().string();
+    const std::string placed = platform::join_path(folder, "placed-" + stem + ".station");
+    std::string error;
+    if (!write_placed_station(plan.link_width_stations[i], plan.station, placed, &error)) {
+      process_end end;
+      end.started = false;
+      end.start_error = error;
+      c = judge_program(name, end, {});
+    } else if (const std::string log = platform::join_path(folder, name + ".xml");
+               !platform::delete_file(log, &error) && platform::file_exists(log)) {
+      // The log of the run before must not pass for this one.
+      process_end end;
+      end.started = false;
+      end.start_error = "cannot remove " + log + ", left by the run before: " + error;
+      c = judge_program(name, end, {});
+    } else {
+      c = run_on(plan, name, placed, "lab-" + stem + ".txt", i > 0);
+    }
+    seconds += c.seconds;
+    if (c.outcome != verdict::passed) {
+      c.reason = "on " + std::filesystem::path(plan.link_width_stations[i]).filename().string() +
+                 (c.reason.empty() ? "" : ": " + c.reason);
+      break;
+    }
+  }
+  c.seconds = seconds;
+  return c;
+}
+
+case_result run_one(const run_plan& plan, const std::string& name) {
+  const std::string folder = platform::join_path(plan.out_folder, name);
+  const std::string log = platform::join_path(folder, name + ".xml");
   process_end end;
   if (!platform::create_folders(folder)) {
     end.started = false;
@@ -73,35 +161,8 @@ case_result run_one(const run_plan& plan, const std::string& name) {
     end.start_error = program + " not found";
     return judge_program(name, end, {});
   }
-  std::unique_ptr<lab_session> lab;
-  if (!plan.station.empty()) {
-    lab = std::make_unique<lab_session>(plan.zamsim, plan.station, platform::join_path(folder, "lab.txt"));
-    if (!lab->ok()) {
-      end.started = false;
-      end.start_error = lab->error();
-      return judge_program(name, end, {});
-    }
-  }
-
-  platform::child_run_options options;
-  options.working_folder = folder;
-  options.output_path = output;
-  options.input_from_null = true;
-  options.extra_environment = program_environment(lab ? lab->socket() : std::string());
-  options.timeout_ms = plan.timeout_s * 1000;
-  options.stop_on_request = true;
-  const platform::child_run_result r = platform::run_child({program, "-d", plan.dat_file, "-l", log}, options);
-  end.started = r.started;
-  end.start_error = r.error;
-  end.timed_out = r.timed_out;
-  end.timeout_s = plan.timeout_s;
-  end.exit_code = r.exit_code;
-  end.signal = r.signal;
-  if (r.stopped) end.stop_signal = platform::stop_signal();
-  end.seconds = r.elapsed_ms / 1000.0;
-  case_result c = judge_program(name, end, read_program_log(log));
-  c.output = output_tail(output);
-  return c;
+  if (name == link_width_program && !plan.link_width_stations.empty()) return run_campaign(plan, name);
+  return run_on(plan, name, plan.station, "lab.txt", false);
 }
 
 // The programs that a stop request left out: in the reports, not run.

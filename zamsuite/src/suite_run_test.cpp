@@ -15,6 +15,12 @@
 namespace zamsuite {
 namespace {
 
+#ifdef _WIN32
+std::string library(const std::string& name) { return name + ".dll"; }
+#else
+std::string library(const std::string& name) { return "lib" + name + ".so"; }
+#endif
+
 class SuiteRunTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -22,8 +28,10 @@ class SuiteRunTest : public ::testing::Test {
     ASSERT_FALSE(root_.empty());
     const std::string libraries = platform::join_path(root_, "lib");
     ASSERT_TRUE(platform::create_folders(libraries));
-    // One library file of each system: only this system's kind is linked.
-    for (const char* name : {"libdriver.so", "driver.dll", "notes.txt"}) {
+    // The framework, the driver interface library, a test double, the library the settings
+    // name, another one and a file that is no library.
+    for (const std::string& name : {library("vexo"), library("Pellor"), library("FakePellor"), library("driver"),
+                                    library("zamlib"), std::string("notes.txt")}) {
       std::ofstream(platform::join_path(libraries, name)) << name;
     }
     plan_.programs = {"zamsuite_stand_in"};
@@ -38,8 +46,16 @@ class SuiteRunTest : public ::testing::Test {
     std::filesystem::remove_all(root_, ignored);
   }
 
+  // The DAT file names its settings folder relative to the working folder, as a program
+  // reads it; the settings there name the driver library.
   case_result run(const std::string& behaviour, std::string* progress = nullptr) {
-    std::ofstream(plan_.dat_file) << behaviour << "\n";
+    std::ofstream(plan_.dat_file) << "<?xml version=\"1.0\"?>\n<!--" << behaviour << "-->\n<VexoDat>\n"
+                                  << "  <VEXOINIFilePath p=\"ini\"/>\n  <VEXOINIFileName n=\"app.ini\"/>\n</VexoDat>\n";
+    for (const std::string& program : plan_.programs) {
+      const std::string settings = platform::join_path(platform::join_path(plan_.out_folder, program), "ini");
+      platform::create_folders(settings);
+      std::ofstream(platform::join_path(settings, "app.ini")) << "[DLL]\nDLLName=driver.dll\n";
+    }
     std::ostringstream out;
     const std::vector<case_result> cases = run_programs(plan_, out);
     if (progress != nullptr) *progress = out.str();
@@ -51,11 +67,8 @@ class SuiteRunTest : public ::testing::Test {
   run_plan plan_;
 };
 
-#ifdef _WIN32
-const std::string linked_library = "driver.dll";
-#else
-const std::string linked_library = "libdriver.so";
-#endif
+// What a program loads, and nothing else (no test double, no library nobody named).
+const std::string linked_libraries = library("Pellor") + " " + library("driver") + " " + library("vexo");
 
 TEST_F(SuiteRunTest, PassAndFailedVerdictFromTheLogAndOutput) {
   std::string progress;
@@ -67,7 +80,7 @@ TEST_F(SuiteRunTest, PassAndFailedVerdictFromTheLogAndOutput) {
   EXPECT_EQ(c.entries[0].level, "SUCCESS");
   EXPECT_EQ(c.entries[0].assertion, "DLL.5.2#1.0");
   EXPECT_EQ(c.entries[0].text, "replayed once\n");
-  EXPECT_EQ(c.output, "libraries: " + linked_library + "\n");
+  EXPECT_EQ(c.output, "libraries: " + linked_libraries + "\n");
   EXPECT_EQ(progress.rfind("[ 1/1] zamsuite_stand_in ... passed (", 0), 0u) << progress;
   const std::string folder = platform::join_path(plan_.out_folder, "zamsuite_stand_in");
   EXPECT_TRUE(platform::file_exists(platform::join_path(folder, "zamsuite_stand_in.xml")));
@@ -87,7 +100,7 @@ TEST_F(SuiteRunTest, TimeOutStaleLogAndMissingProgramAreErrors) {
   EXPECT_EQ(c.exit_status, "timed out");
   EXPECT_EQ(c.reason, "stopped after the time limit of 1 s");
   EXPECT_TRUE(c.entries.empty());
-  EXPECT_EQ(c.output, "libraries: " + linked_library + "\n");
+  EXPECT_EQ(c.output, "libraries: " + linked_libraries + "\n");
 
   // What stands where the log goes and cannot be removed is never read as this run's log.
   const std::string log = platform::join_path(platform::join_path(plan_.out_folder, "zamsuite_stand_in"), "zamsuite_stand_in.xml");

@@ -1,13 +1,16 @@
 // Stands in for a compliance program in the suite-run tests: `zamsuite_stand_in -d DAT -l LOG`.
-// The DAT file's first word says what to do: "pass" logs a passed assertion and exits 0,
+// The DAT file's first word (in an XML DAT file: its first comment) says what to do: "pass"
+// logs a passed assertion and exits 0,
 // "fail" a failed one and exits 6, "hang" starts its log and never ends. The log is written
 // in text mode, as the framework writes it, and standard output lists the shared libraries
-// of the working folder.
+// of the working folder, sorted.
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/fs.h"
 #include "platform/library.h"
@@ -20,10 +23,14 @@ int main(int argc, char** argv) {
   }
   std::string behaviour;
   platform::read_text_file(dat, &behaviour);
-  behaviour = behaviour.substr(0, behaviour.find_first_of(" \n"));
+  const std::size_t comment = behaviour.find("<!--");
+  if (behaviour.rfind("<", 0) == 0 && comment != std::string::npos) behaviour.erase(0, comment + 4);
+  behaviour = behaviour.substr(0, behaviour.find_first_of(" \n-"));
 
   std::printf("libraries:");
-  for (const std::string& name : platform::list_folder(".", platform::shared_library_pattern())) {
+  std::vector<std::string> names = platform::list_folder(".", platform::shared_library_pattern());
+  std::sort(names.begin(), names.end());
+  for (const std::string& name : names) {
     std::printf(" %s", name.c_str());
   }
   std::printf("\n");

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "link/link_test_support.h"
-#include "station/pcie_regs.h"
+#include "base/pcie_regs.h"
 #include "station/station.h"
 
 namespace zamsim {

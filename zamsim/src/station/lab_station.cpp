@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "base/pcie_regs.h"
+#include "base/port_straps.h"
 #include "link/tlp.h"
 
 namespace zamsim {
@@ -123,22 +124,14 @@ void lab_station::apply_straps() {
     const uint16_t cap = tree_->pcie_capability(device);
     if (cap != 0) tree_->strap(device, cap + link_capabilities, width << 4, link_cap_max_width);
   };
-  // The Device/Port Type and Slot Implemented fields sit in the PCI Express Capabilities
-  // register, the upper half of the capability's first dword.
-  const auto port_type = [this](int device, uint32_t type, bool slot) {
-    const uint16_t cap = tree_->pcie_capability(device);
-    if (cap == 0) return;
-    const uint32_t value = (type << 4) | (slot ? pcie_caps_slot_implemented : 0);
-    tree_->strap(device, cap, value << 16, uint32_t{pcie_caps_port_type | pcie_caps_slot_implemented} << 16);
-  };
   for (const auto& port : config_.root_ports) {
     const uint16_t cap = tree_->pcie_capability(port.device);
     if (cap == 0) continue;
-    port_type(port.device, port_type_root_port, true);
+    strap_port_type(*tree_, port.device, port_type_root_port, true);
     tree_->strap(port.device, cap + slot_capabilities, port.slot << 19, slot_cap_physical_slot);
     max_width(port.device, port.max_width);
   }
-  if (config_.card_port_device >= 0) port_type(config_.card_port_device, port_type_downstream_port, false);
+  if (config_.card_port_device >= 0) strap_port_type(*tree_, config_.card_port_device, port_type_downstream_port, false);
   if (config_.card_device >= 0) max_width(config_.card_device, config_.card_max_width);
   if (config_.card_port_device >= 0) max_width(config_.card_port_device, config_.card_max_width);
   if (config_.dut_device >= 0) {

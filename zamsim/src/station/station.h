@@ -16,6 +16,8 @@
 //               slot holds the card; makes the station a system under test), MemoryBase,
 //               MemoryLimit, IOBase, IOLimit (what its firmware assigns from)
 //   [Firmware]  Fault (comma-separated fault names of the system under test's firmware)
+//   [Suite]     LinkWidthStations (read by the suite runner, not the lab: the stations the
+//               link-width program runs on)
 // Numbers are decimal or 0x-prefixed hexadecimal; a key given with an empty value is refused.
 // Widths are those PCI Express links have (1, 2, 4, 8, 12, 16, 32; NegotiatedWidth 0 or
 // absent: no limit). A section or a key within a section given twice is refused.

@@ -5,12 +5,12 @@
 
 #include "base/lattix_hierarchy.h"
 #include "base/pcie_regs.h"
+#include "sut/root_complex.h"
 #include "sut/sut_access.h"
 
 namespace zamsim {
 namespace {
 
-constexpr bdf root_port_at{0, 0, 0};  // the root complex script's first device
 constexpr uint16_t stop_marker_register = 0xFC;
 
 }  // namespace
@@ -22,7 +22,7 @@ system_under_test::~system_under_test() { power_off(); }
 
 bool system_under_test::power_on(std::string& error) {
   power_off();
-  auto tree = make_lattix_hierarchy(options_.root_complex_script, error);
+  auto tree = make_root_complex(options_.root_complex_script, error);
   if (!tree) return false;
   root_complex_ = std::move(tree);
   usb_.reset_pipes();
@@ -51,7 +51,7 @@ bool system_under_test::wait_done(uint32_t timeout_ms) {
 void system_under_test::run_firmware_once() {
   virtual_ms_ = options_.reset_wait_ms;  // the wait after reset passes in virtual time
   card_link_access card(usb_, options_.link, stop_);
-  sut_access access(*root_complex_, root_port_at, card);
+  sut_access access(*root_complex_, sut_root_port_at, card);
   firmware_options firmware = options_.firmware;
   firmware.pause = [this](uint32_t ms) { virtual_ms_ += ms; };
   const firmware_report report = run_firmware(access, firmware);
