@@ -213,6 +213,16 @@ TEST_F(ZamdiagTest, CodeFilesThatHoldNothingToRunOrAreNotWholeAreRefusedBeforeTh
       EXPECT_TRUE(card_.requests.empty()) << args[0] << " " << name;
     }
   }
+  // An empty file gives the options that send a file's bytes nothing to send.
+  const std::string empty = file("empty.bin", {});
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-A", empty}, {"-L", empty, "0"}, {"-P", empty, "0x210000", "1"},
+        {"-p", empty, "0x210000", "0"}}) {
+    EXPECT_EQ(zamdiag(args), -1) << args[0];
+    EXPECT_EQ(err_.str(), empty + " is empty: nothing to send\n") << args[0];
+    EXPECT_EQ(out_.str(), "") << args[0];
+    EXPECT_TRUE(card_.requests.empty()) << args[0];
+  }
   // The end record may be followed by blank lines; the whole file then downloads.
   EXPECT_EQ(zamdiag({"-H", text_file("whole.hex", records + end + "\r\n\r\n")}), 0);
   EXPECT_EQ(card_.ram_writes.size(), 2u);

@@ -19,8 +19,15 @@ bool open_input(std::ostream& err, const std::string& path, std::ifstream& file)
     return false;
   }
   file.open(path, std::ios::binary);
-  if (!file) err << format("can't open %s\n", path.c_str());
-  return static_cast<bool>(file);
+  if (!file) {
+    err << format("can't open %s\n", path.c_str());
+    return false;
+  }
+  if (file.peek() == std::ifstream::traits_type::eof() && !file.bad()) {
+    err << format("%s is empty: nothing to send\n", path.c_str());
+    return false;
+  }
+  return true;
 }
 
 bool read_input(std::ostream& err, const std::string& path, std::size_t limit, std::string& content) {

@@ -12,7 +12,8 @@
 namespace zamdiag {
 
 // Opens a file for reading in binary mode; says "can't open <path>" to `err` when it cannot,
-// and "<path> is not a regular file" for a folder, a device or a pipe.
+// "<path> is not a regular file" for a folder, a device or a pipe, and "<path> is empty:
+// nothing to send" for a file without a byte.
 bool open_input(std::ostream& err, const std::string& path, std::ifstream& file);
 
 // Reads a whole regular file of at most `limit` bytes; says why to `err` when it cannot:
