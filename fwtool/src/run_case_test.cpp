@@ -9,6 +9,7 @@
 
 #include "fwtool_fixture.h"
 #include "hardware_binding.h"
+#include "platform/fs.h"
 #include "run_case.h"
 #include "vexomin.h"
 
@@ -197,7 +198,7 @@ TEST_F(RunCaseTest, ScriptsThatAreNotScriptsOrHoldNoDeviceAreNotStarted) {
     std::string out;
     const std::string path = "Tests/Cases/" + script.name;
     EXPECT_EQ(run({path}, &out), 0x80) << script.name;
-    const std::string full = folder_.string() + "/" + path;  // as the bench folder names it
+    const std::string full = platform::native_path(folder_.string() + "/" + path);  // as fwtool builds it
     std::string message = script.message;
     if (const auto at = message.find("%s"); at != std::string::npos) message.replace(at, 2, full);
     EXPECT_NE(out.find(message + "Unable to parse script file " + full + "\n"), std::string::npos) << out;
