@@ -165,6 +165,13 @@ TEST_F(LabRobustness, StopWithoutTheSocketFindsTheDaemonThroughItsPidFile) {
   EXPECT_EQ(platform::live_pid_file_owner(pid_path), pid);
   ASSERT_TRUE(std::filesystem::remove(socket_));
   int code = -1;
+  // A second lab on the same path would hide the first one.
+  EXPECT_EQ(capture(std::string(ZAMSIM_EXE) + " start " + ZAMSIM_STATIONS + "/minimal.station --socket " + socket_ +
+                        " 2>&1",
+                    &code),
+            "zamsim: the lab daemon " + std::to_string(pid) + " of " + socket_ +
+                " still runs, its socket removed (zamsim stop first)\n");
+  EXPECT_EQ(code, 1);
   EXPECT_EQ(capture(std::string(ZAMSIM_EXE) + " stop --socket " + socket_ + " 2>&1", &code),
             "zamsim: no lab answers on " + socket_ + "; stopped the lab daemon " + std::to_string(pid) +
                 " named by " + pid_path + "\n");

@@ -77,6 +77,12 @@ int start(const command_line& cl, std::FILE* report = stdout) {
     std::fprintf(stderr, "zamsim: a lab is already running on %s (zamsim stop first)\n", cl.socket.c_str());
     return 1;
   }
+  // A daemon whose socket was removed still runs: a second one on the same path would hide it.
+  if (const int pid = platform::live_pid_file_owner(pid_file_of(cl.socket)); pid > 0) {
+    std::fprintf(stderr, "zamsim: the lab daemon %d of %s still runs, its socket removed (zamsim stop first)\n", pid,
+                 cl.socket.c_str());
+    return 1;
+  }
   // Build before going to the background, so that station errors reach the user.
   auto station = build_station(cl.station, error);
   if (!station) {
