@@ -6,8 +6,8 @@
 #include <sstream>
 #include <string>
 
-#include "code_download.h"
 #include "boot_image.h"
+#include "code_download.h"
 #include "support/reader_limit.h"
 
 // Every data byte handed over is read into this, so that reading past a piece shows.

@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "support/input_file.h"
 #include "dat/dat_file_limits.h"
-#include "vexo.h"
+#include "support/input_file.h"
 #include "support/reader_limit.h"
+#include "vexo.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   zam_fuzz::use_reader_limit(argc, argv, vexo::dat::max_dat_file_bytes + 1);

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/profile.h"
 #include "ini_settings.h"
-#include "support/reader_limit.h"
+#include "platform/profile.h"
 #include "support/input_file.h"
+#include "support/reader_limit.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   zam_fuzz::use_reader_limit(argc, argv, platform::max_profile_file_bytes + 1);

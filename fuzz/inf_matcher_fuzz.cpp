@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "cleaner.h"
-#include "support/reader_limit.h"
 #include "support/input_file.h"
+#include "support/reader_limit.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   zam_fuzz::use_reader_limit(argc, argv, brumby::max_inf_file_bytes + 1);

@@ -5,8 +5,8 @@
 
 #include "platform/profile.h"
 #include "station/station.h"
-#include "support/reader_limit.h"
 #include "support/input_file.h"
+#include "support/reader_limit.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   zam_fuzz::use_reader_limit(argc, argv, platform::max_profile_file_bytes + 1);

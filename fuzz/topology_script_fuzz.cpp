@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "lattix/lattix.h"
-#include "support/reader_limit.h"
 #include "support/input_file.h"
+#include "support/reader_limit.h"
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
   zam_fuzz::use_reader_limit(argc, argv, kMaxScriptFileBytes + 1);
