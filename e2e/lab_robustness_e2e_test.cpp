@@ -5,6 +5,8 @@
 
 #include <atomic>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "platform/devio.h"
 #include "platform/ipc.h"
 #include "platform/lab_client.h"
+#include "platform/pid_file.h"
 
 namespace e2e {
 namespace {
@@ -150,6 +153,39 @@ TEST_F(LabRobustness, DaemonKilledWhileScanning) {
   EXPECT_LT(platform::tick_ms() - before, 100u);
   platform::close_device(handle);
   EXPECT_TRUE(platform::device_interfaces(platform::driver_class::config_space).empty());
+}
+
+// The socket file removed under a running daemon: stop still finds the daemon through the
+// pid file beside the socket, and stops it properly.
+TEST_F(LabRobustness, StopWithoutTheSocketFindsTheDaemonThroughItsPidFile) {
+  start_lab("minimal.station");
+  const int pid = daemon_pid();
+  ASSERT_GT(pid, 0);
+  const std::string pid_path = socket_ + ".pid";
+  EXPECT_EQ(platform::live_pid_file_owner(pid_path), pid);
+  ASSERT_TRUE(std::filesystem::remove(socket_));
+  int code = -1;
+  // A second lab on the same path would hide the first one.
+  EXPECT_EQ(capture(std::string(ZAMSIM_EXE) + " start " + ZAMSIM_STATIONS + "/minimal.station --socket " + socket_ +
+                        " 2>&1",
+                    &code),
+            "zamsim: the lab daemon " + std::to_string(pid) + " of " + socket_ +
+                " still runs, its socket removed (zamsim stop first)\n");
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(capture(std::string(ZAMSIM_EXE) + " stop --socket " + socket_ + " 2>&1", &code),
+            "zamsim: no lab answers on " + socket_ + "; stopped the lab daemon " + std::to_string(pid) +
+                " named by " + pid_path + "\n");
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(platform::live_pid_file_owner(pid_path), 0);
+  EXPECT_FALSE(std::filesystem::exists(pid_path)) << "the daemon removed it as it stopped";
+  std::ifstream log(socket_ + ".log");
+  const std::string text((std::istreambuf_iterator<char>(log)), {});
+  EXPECT_TRUE(text.ends_with("zamsim: stopped\n")) << text;
+
+  // Once it is gone, a stop says that no lab answers, as before.
+  EXPECT_EQ(capture(std::string(ZAMSIM_EXE) + " stop --socket " + socket_ + " 2>&1", &code),
+            "zamsim: no lab answers on " + socket_ + "\n");
+  EXPECT_EQ(code, 1);
 }
 
 }  // namespace

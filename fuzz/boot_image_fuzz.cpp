@@ -7,11 +7,18 @@
 #include <string>
 
 #include "boot_image.h"
+#include "code_download.h"
+#include "support/reader_limit.h"
 
 // Every data byte handed over is read into this, so that reading past a piece shows.
 namespace {
 volatile uint8_t last_byte;
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  zam_fuzz::use_reader_limit(argc, argv, zamdiag::max_boot_image);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;

@@ -7,7 +7,14 @@
 #include <string>
 
 #include "ini_settings.h"
+#include "platform/profile.h"
 #include "support/input_file.h"
+#include "support/reader_limit.h"
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  zam_fuzz::use_reader_limit(argc, argv, platform::max_profile_file_bytes + 1);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static zam_fuzz::input_file file("fwtool_ini");

@@ -7,6 +7,12 @@
 
 #include "cleaner.h"
 #include "support/input_file.h"
+#include "support/reader_limit.h"
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  zam_fuzz::use_reader_limit(argc, argv, brumby::max_inf_file_bytes + 1);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static zam_fuzz::input_file file("inf");

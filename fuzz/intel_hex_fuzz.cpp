@@ -4,12 +4,19 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "code_download.h"
 #include "intel_hex.h"
+#include "support/reader_limit.h"
 
 // Every data byte handed over is read into this, so that reading past a record shows.
 namespace {
 volatile uint8_t last_byte;
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  zam_fuzz::use_reader_limit(argc, argv, zamdiag::max_hex_file);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(reinterpret_cast<const char*>(data), size);

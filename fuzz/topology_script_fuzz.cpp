@@ -5,6 +5,12 @@
 
 #include "lattix/lattix.h"
 #include "support/input_file.h"
+#include "support/reader_limit.h"
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  zam_fuzz::use_reader_limit(argc, argv, kMaxScriptFileBytes + 1);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static zam_fuzz::input_file file("topology_script");

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/fs.h"
+#include "platform/input_file.h"
 
 namespace brumby {
 namespace {
@@ -35,7 +36,7 @@ inf_match inf_matches(const std::string& path, const std::vector<std::string>& n
                       std::string* reason) {
   if (needles.empty()) return inf_match::yes;
   std::string text;
-  if (!platform::read_file(path, &text, reason)) return inf_match::unreadable;
+  if (!platform::read_input_file(path, max_inf_file_bytes, &text, reason)) return inf_match::unreadable;
   std::vector<bool> found(needles.size(), false);
   std::size_t missing = needles.size();
   std::size_t start = 0;

@@ -1,6 +1,7 @@
 // The OEM INF cleaner: one pass over an INF folder, deleting matching driver packages.
 #pragma once
 
+#include <cstddef>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -14,6 +15,10 @@ namespace brumby {
 int run_cleaner(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 enum class inf_match { yes, no, unreadable };
+
+// The largest INF file read (the largest system INFs hold a few MB); a larger one is
+// unreadable ("larger than N bytes").
+inline constexpr std::size_t max_inf_file_bytes = 16 * 1024 * 1024;
 
 // Whether the INF file matches: with no needles every file matches, unread; otherwise each
 // needle (the GUID, then the hardware ID) must stand in some line of the file, the same

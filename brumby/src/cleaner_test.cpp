@@ -174,6 +174,13 @@ TEST_F(CleanerTest, UnreadableInfIsReported) {
   EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 1\n");
   EXPECT_EQ(err_, "");
   EXPECT_TRUE(left().empty());
+
+  // An INF too large to be one is not read whole, and is named.
+  const std::string large = (dir_ / "oem3.inf").string();
+  file("oem3.inf", std::string("ClassGuid=") + guid + "\n" + std::string(brumby::max_inf_file_bytes, ';'));
+  EXPECT_EQ(run({dir_.string(), guid}), 1);
+  EXPECT_EQ(err_, "Brumby: cannot read " + large + ": larger than 16777216 bytes\n");
+  EXPECT_EQ(left(), std::vector<std::string>{"oem3.inf"});
 }
 
 // The companion is matched without regard to case, like the INF name itself; a name that

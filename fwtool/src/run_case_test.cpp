@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "fwtool_fixture.h"
 #include "hardware_binding.h"
 #include "platform/process.h"
+#include "platform/fs.h"
 #include "run_case.h"
 #include "vexomin.h"
 
@@ -207,6 +209,42 @@ TEST_F(RunCaseTest, UnparsableScriptIsNotStartedAndFails) {
   const std::string log = main_log();
   EXPECT_NE(log.find("Error parsing test topology file.\n"), std::string::npos);
   EXPECT_NE(log.find("No Config Requests Received\n"), std::string::npos);
+}
+
+// A script that is not one, or describes nothing, never runs an empty hierarchy that the
+// firmware would pass: the case is not started, whatever firmware is waiting.
+TEST_F(RunCaseTest, ScriptsThatAreNotScriptsOrHoldNoDeviceAreNotStarted) {
+  write_standard_ini("[CustomOptions]\nAutomateRunAll=1\n");
+  std::filesystem::create_directories(folder_ / "Tests/Cases/folder.test");
+#ifndef _WIN32
+  std::filesystem::create_symlink("/dev/zero", folder_ / "Tests/Cases/zero.test");
+#endif
+  std::ofstream(folder_ / "Tests/Cases/empty.test").close();
+  std::ofstream(folder_ / "Tests/Cases/comments.test") << "# to be written\n\n";
+  const struct {
+    std::string name;
+    std::string message;
+  } refused[] = {
+      {"folder.test", "Script file %s is not a regular file\n"},
+#ifndef _WIN32
+      {"zero.test", "Script file %s is not a regular file\n"},
+#endif
+      {"empty.test", "The script describes no device\n"},
+      {"comments.test", "The script describes no device\n"},
+  };
+  for (const auto& script : refused) {
+    queue_firmware(small_firmware());
+    answers("OK\n");  // the parse error waits for the operator
+    std::string out;
+    const std::string path = "Tests/Cases/" + script.name;
+    EXPECT_EQ(run({path}, &out), 0x80) << script.name;
+    const std::string full = platform::native_path(folder_.string() + "/" + path);  // as fwtool builds it
+    std::string message = script.message;
+    if (const auto at = message.find("%s"); at != std::string::npos) message.replace(at, 2, full);
+    EXPECT_NE(out.find(message + "Unable to parse script file " + full + "\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("exiting with ORVENStatus = 0xc0000080\n"), std::string::npos) << out;
+    EXPECT_NE(main_log().find("Error parsing test topology file.\n"), std::string::npos) << script.name;
+  }
 }
 
 // Each first-response behaviour through the run loop: what the card receives.

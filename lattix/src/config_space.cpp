@@ -6,6 +6,17 @@
 
 #include "templates.h"
 
+namespace {
+
+// How many of the `width` bytes from `offset` lie inside the space; computed without
+// adding to the offset, which a caller may give as large as 0xFFFFFFFF.
+int bytesInside(uint32_t offset, int width) {
+  if (width <= 0 || offset >= static_cast<uint32_t>(configSpace::kSize)) return 0;
+  return std::min(width, static_cast<int>(configSpace::kSize - offset));
+}
+
+}  // namespace
+
 // Value groups: one signed width byte per bit (0 none, w > 0 start of a w-bit group,
 // -1, -2, ... continuation) and the allowed values of each group, sorted.
 struct configSpace::groupTable {
@@ -66,7 +77,7 @@ configSpace::~configSpace() = default;
 
 uint32_t configSpace::read(uint32_t offset, int width) const {
   uint32_t result = 0;
-  for (int i = 0; i < width && offset + i < kSize; ++i) {
+  for (int i = 0; i < bytesInside(offset, width); ++i) {
     const registerCell& cell = cells[offset + i];
     result |= static_cast<uint32_t>(cell.value & cell.readMask) << (8 * i);
   }
@@ -75,21 +86,22 @@ uint32_t configSpace::read(uint32_t offset, int width) const {
 
 uint32_t configSpace::rawValue(uint32_t offset, int width) const {
   uint32_t result = 0;
-  for (int i = 0; i < width && offset + i < kSize; ++i)
+  for (int i = 0; i < bytesInside(offset, width); ++i)
     result |= static_cast<uint32_t>(cells[offset + i].value) << (8 * i);
   return result;
 }
 
 uint32_t configSpace::writeMask(uint32_t offset, int width) const {
   uint32_t result = 0;
-  for (int i = 0; i < width && offset + i < kSize; ++i)
+  for (int i = 0; i < bytesInside(offset, width); ++i)
     result |= static_cast<uint32_t>(cells[offset + i].writeMask) << (8 * i);
   return result;
 }
 
 void configSpace::write(uint32_t offset, int width, uint32_t value) {
+  if (bytesInside(offset, width) == 0) return;
   const uint32_t pass = groups_ ? groupPassMask(offset, width, value) : 0xFFFFFFFFu;
-  for (int i = 0; i < width && offset + i < kSize; ++i) {
+  for (int i = 0; i < bytesInside(offset, width); ++i) {
     registerCell& cell = cells[offset + i];
     const uint8_t v = static_cast<uint8_t>(value >> (8 * i));
     const uint8_t open = cell.writeMask & static_cast<uint8_t>(pass >> (8 * i));
@@ -101,13 +113,13 @@ void configSpace::write(uint32_t offset, int width, uint32_t value) {
 }
 
 void configSpace::statusWrite(uint32_t offset, int width, uint32_t value) {
-  for (int i = 0; i < width && offset + i < kSize; ++i)
+  for (int i = 0; i < bytesInside(offset, width); ++i)
     cells[offset + i].value = static_cast<uint8_t>(value >> (8 * i));
 }
 
 void configSpace::setMask(uint8_t registerCell::*field, uint32_t offset, int width,
                           uint32_t mask) {
-  for (int i = 0; i < width && offset + i < kSize; ++i)
+  for (int i = 0; i < bytesInside(offset, width); ++i)
     cells[offset + i].*field = static_cast<uint8_t>(mask >> (8 * i));
 }
 

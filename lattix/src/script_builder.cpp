@@ -182,6 +182,7 @@ void applyRegister(device* dev, uint8_t fn, const modifier& m) {
     space->statusWrite(m.value, bytes, (old & ~m.mask) | static_cast<uint32_t>(shifted));
     return;
   }
+  if (m.value >= configSpace::kSize || bytes > configSpace::kSize - static_cast<int>(m.value)) return;
   for (int k = 0; k < bytes; ++k) {
     const uint8_t bits = static_cast<uint8_t>(m.mask >> (8 * k));
     registerCell& cell = space->cells[m.value + k];
@@ -247,6 +248,55 @@ void applyModifier(device* dev, uint8_t fn, const modifier& m) {
   }
 }
 
+// The statement word of a modifier kind, for messages.
+const char* kindName(int kind) {
+  switch (kind) {
+    case kBar1: return "Bar1";
+    case kBar2: return "Bar2";
+    case kBar3: return "Bar3";
+    case kBar4: return "Bar4";
+    case kBar5: return "Bar5";
+    case kBar6: return "Bar6";
+    case kOptionRomBar: return "OptionRomBar";
+    case kMsi32: return "MSI_32";
+    case kMsi64: return "MSI_64";
+    case kSerialNumber: return "addDeviceSerialNumCap";
+    case kPowerBudget: return "POWER_BUDGETING";
+    case kAdvancedErrorReporting: return "ADVANCED_ERROR_REPORTING";
+    case kVirtualChannel: return "VIRTUAL_CHANNEL";
+    default: return "statement";
+  }
+}
+
+bool isCapabilityKind(int kind) {
+  return kind == kMsi32 || kind == kMsi64 || kind == kSerialNumber || kind == kPowerBudget ||
+         kind == kAdvancedErrorReporting || kind == kVirtualChannel;
+}
+
+// Applies one modifier and names it when its builder refused it (a capability or BAR that
+// does not fit where the script puts it). The device keeps the status its builders leave,
+// as requests report it; the hierarchy's status keeps the first refusal.
+void applyAndCheck(topology& hierarchy, int scriptNumber, device* dev, uint8_t fn,
+                   const modifier& m, std::string& warnings) {
+  constexpr int kUntouched = 1;  // a value no builder sets
+  const int before = dev->getStatus();
+  dev->setStatus(kUntouched);
+  applyModifier(dev, fn, m);
+  const int after = dev->getStatus();
+  if (after == kUntouched) {
+    dev->setStatus(before);
+    return;
+  }
+  if (after == lattix_status::ok) return;
+  if (isCapabilityKind(m.kind))
+    appendMessage(warnings, "Warning: Device %d Function %d: %s at offset 0x%X could not be placed (status %d)\n",
+                  scriptNumber, fn, kindName(m.kind), m.value, after);
+  else
+    appendMessage(warnings, "Warning: Device %d Function %d: %s could not be placed (status %d)\n",
+                  scriptNumber, fn, kindName(m.kind), after);
+  if (hierarchy.getStatus() == lattix_status::ok) hierarchy.setStatus(after);
+}
+
 // The PCI Express port type each function's DeviceType names (PCIe Capabilities register
 // bits 7:4), and the multi-function bit of the header type only where the device has
 // several functions (PCIe Base 4.0 sec 7.5.1.1.9 and 7.5.3.2).
@@ -288,9 +338,13 @@ bus* busFromRow(const int* row, int columns, device* const* devices) {
 }  // namespace
 
 bool buildScript(scriptModel& model, topology*& result, packetHandler*& handler,
-                 std::string& messages) {
+                 std::string& messages, std::string& warnings) {
   result = nullptr;
   handler = nullptr;
+  if (model.devices.empty()) {
+    appendMessage(messages, "The script describes no device\n");
+    return false;
+  }
   std::vector<int> roots;
   if (!checkShape(model, messages) || !checkCycles(model, messages) ||
       !checkDepthAndPlaces(model, messages) ||
@@ -352,7 +406,8 @@ bool buildScript(scriptModel& model, topology*& result, packetHandler*& handler,
   for (int i = 0; i < count; ++i) markPortTypes(devices[i], model.devices[i]);
   for (int i = 0; i < count; ++i)
     for (const functionRecord& fn : model.devices[i].functions)
-      for (const modifier& m : fn.modifiers) applyModifier(devices[i], fn.function, m);
+      for (const modifier& m : fn.modifiers)
+        applyAndCheck(*hierarchy, model.devices[i].scriptNumber, devices[i], fn.function, m, warnings);
 
   result = hierarchy.release();
   handler = requests.release();

@@ -3,17 +3,6 @@
 
 #include "script_test_support.h"
 
-namespace {
-
-// Runs the parser and returns what it printed on standard error.
-std::string parseWithWarnings(const std::string& text, parsedScript& out) {
-  ::testing::internal::CaptureStderr();
-  parseText(text, out);
-  return ::testing::internal::GetCapturedStderr();
-}
-
-}  // namespace
-
 TEST(ScriptLenientReadingTest, OddValuesLoadWithTheirFormattedInputResult) {
   parsedScript s;
   const std::string warnings = parseWithWarnings(

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "lattix/config_space.h"
 #include "script_cursor.h"
 
 namespace lattix_script {
@@ -539,7 +540,10 @@ class statementReader {
         !cursor_.field(widthText, kWordStops) || !parseDecimal(widthText, width) ||
         !cursor_.literal(".") || !cursor_.field(which, kWordStops) || !readAssignedWord(word))
       return invalid();
-    if ((width != 8 && width != 16 && width != 32) || offset + width / 8 > 0x1000) return invalid();
+    // Compared without adding to the offset, which may be as large as 0xFFFFFFFF.
+    const uint32_t bytes = static_cast<uint32_t>(width / 8);
+    if ((width != 8 && width != 16 && width != 32) || offset > configSpace::kSize - bytes)
+      return invalid();
     const bool isDefault = equalsIgnoreCase(which, "default");
     if (!isDefault && !equalsIgnoreCase(which, "characteristic")) return invalid();
     // The optional mask: the rest of the statement up to '.' or the line end.

@@ -47,3 +47,10 @@ inline void parseText(const std::string& text, parsedScript& out) {
 inline std::string failureOf(const parsedScript& parsed, const std::string& line) {
   return line + "Unable to parse script file " + parsed.path + "\n";
 }
+
+// Runs the parser and returns what it printed on standard error.
+inline std::string parseWithWarnings(const std::string& text, parsedScript& out) {
+  ::testing::internal::CaptureStderr();
+  parseText(text, out);
+  return ::testing::internal::GetCapturedStderr();
+}

@@ -1,10 +1,12 @@
 // Answer scripts shared by message-box prompts and dialogs: one position per process.
 #include "operator_script.h"
 
-#include <fstream>
+#include <sstream>
 #include <iostream>
 #include <mutex>
 #include <vector>
+
+#include "platform/input_file.h"
 
 namespace platform::detail {
 namespace {
@@ -15,7 +17,11 @@ struct script_state {
   std::size_t next = 0;
   bool loaded = false;
   bool readable = false;
+  std::string reason;  // why it is not readable
 };
+
+// The largest answer script read (one short line per prompt).
+constexpr std::size_t max_answer_script_bytes = 1024 * 1024;
 
 std::mutex script_mutex;
 script_state script;
@@ -32,16 +38,18 @@ std::string trim_reply(std::string text) {
 std::optional<std::string> next_script_answer(const std::string& path, std::string_view caption) {
   std::lock_guard lock(script_mutex);
   if (!script.loaded || script.path != path) {
-    script = script_state{path, {}, 0, true, false};
-    std::ifstream in(path);
-    script.readable = static_cast<bool>(in);
-    for (std::string line; in && std::getline(in, line);) {
+    script = script_state{path, {}, 0, true, false, {}};
+    // Only a regular file of a script's size: a folder or a device is no list of answers.
+    std::string text;
+    script.readable = read_input_text_file(path, max_answer_script_bytes, &text, &script.reason);
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
       line = trim_reply(line);
       if (!line.empty() && line.front() != '#') script.lines.push_back(line);
     }
   }
   if (!script.readable) {
-    std::cerr << "operator: cannot read answer script " << path << "\n";
+    std::cerr << "operator: cannot read answer script " << path << ": " << script.reason << "\n";
     return std::nullopt;
   }
   if (script.next >= script.lines.size()) {

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "console_input.h"
 #include "platform/process.h"
 #include "platform/testing/scripted_operator.h"
@@ -39,6 +42,22 @@ TEST_F(OperatorTest, ScriptAnswersInOrderByLabelOrNumber) {
   const std::string err = testing::internal::GetCapturedStderr();
   EXPECT_NE(err.find("has no answer left for prompt \"last\""), std::string::npos) << err;
   EXPECT_NE(err.find("\"Maybe\""), std::string::npos) << err;
+}
+
+// An answer script that is a folder or a device holds no answers: every prompt fails with
+// the reason, and nothing waits on a device that never ends.
+TEST_F(OperatorTest, AnAnswerScriptThatIsNotARegularFileIsNamed) {
+  std::vector<std::string> paths = {::testing::TempDir()};
+#ifndef _WIN32
+  paths.push_back("/dev/zero");
+#endif
+  for (const std::string& path : paths) {
+    platform::set_environment("ZAM_OPERATOR", "script:" + path);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(platform::ask_operator("c", "t", buttons::ok), answer::none) << path;
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "operator: cannot read answer script " + path + ": not a regular file\n");
+  }
 }
 
 TEST_F(OperatorTest, BackendSelection) {

@@ -3,14 +3,17 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <mutex>
+#include <set>
 #include <vector>
 
 #include "platform/fs.h"
+#include "platform/input_file.h"
 #include "platform/library.h"
 #include "platform/output_file.h"
 #include "platform/process.h"
@@ -43,12 +46,25 @@ struct profile_file {
   bool ends_with_break = true;
 };
 
-bool load(const std::string& path, profile_file& file) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  const std::string text = buffer.str();
+enum class load_result { loaded, missing, refused };
+
+// A file that exists but is not a regular file or is larger than the limit is said once
+// per path and process, not at every key read from it.
+void say_refused(const std::string& path, const std::string& reason) {
+  static std::mutex mutex;
+  static std::set<std::string> said;
+  std::lock_guard lock(mutex);
+  if (!said.insert(path).second) return;
+  std::fprintf(stderr, "profile: cannot read %s: %s; its values are not used\n", path.c_str(), reason.c_str());
+}
+
+load_result load(const std::string& path, profile_file& file) {
+  std::string text, reason;
+  if (!read_input_file(path, max_profile_file_bytes, &text, &reason)) {
+    if (!file_exists(path)) return load_result::missing;
+    say_refused(path, reason);
+    return load_result::refused;
+  }
   file.crlf = text.find("\r\n") != std::string::npos;
   file.ends_with_break = text.empty() || text.back() == '\n';
   std::size_t start = 0;
@@ -60,7 +76,7 @@ bool load(const std::string& path, profile_file& file) {
     file.lines.push_back(std::move(line));
     start = end + 1;
   }
-  return true;
+  return load_result::loaded;
 }
 
 // Section name of a "[name]" line, or nullopt-like empty flag.
@@ -119,7 +135,7 @@ std::string read_profile_string(std::string_view section, std::string_view key,
                                 std::size_t buffer_size) {
   std::string result(default_value);
   profile_file file;
-  if (load(resolve_profile_path(path), file)) {
+  if (load(resolve_profile_path(path), file) == load_result::loaded) {
     bool in_section = false;
     for (const auto& line : file.lines) {
       std::string_view name;
@@ -154,7 +170,8 @@ bool write_profile_string(std::string_view section, std::string_view key, std::s
                           const std::string& path, std::string* reason) {
   const std::string resolved = resolve_profile_path(path);
   profile_file file;
-  load(resolved, file);  // a missing file starts empty
+  // A missing file starts empty; one that cannot be read whole is never replaced.
+  if (load(resolved, file) == load_result::refused) return false;
   const std::string wanted_section(trim(section));
   const std::string wanted_key(trim(key));
 

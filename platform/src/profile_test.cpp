@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "platform/fs.h"
 #include "platform/output_file.h"
@@ -160,6 +161,36 @@ TEST_F(ProfileTest, FailedWriteSaysWhichFileAndWhyAndKeepsTheOldFile) {
 }
 
 // The shared table of profile files: our reader gives what the Windows functions give.
+// A profile path that names no regular file, or a file too large to be a profile, gives the
+// defaults with one line per file, and is never replaced by a write.
+TEST_F(ProfileTest, WhatIsNotARegularFileOfProfileSizeIsRefused) {
+  std::vector<std::pair<std::string, std::string>> refused = {
+      {dir_.string(), "not a regular file"},
+      {write("big.ini", "[S]\nKey=1\n" + std::string(platform::max_profile_file_bytes, ';')),
+       "larger than 1048576 bytes"},
+  };
+#ifndef _WIN32
+  const std::string campaign = (dir_ / "campaign.ini").string();
+  fs::create_symlink("/dev/full", campaign);
+  refused.emplace_back(campaign, "not a regular file");
+#endif
+  for (const auto& [path, reason] : refused) {
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(platform::read_profile_string("S", "Key", "dflt", path), "dflt") << path;
+    EXPECT_EQ(platform::read_profile_string("S", "Other", "", path), "") << path;
+    EXPECT_FALSE(platform::write_profile_string("S", "Key", "2", path)) << path;
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "profile: cannot read " + path + ": " + reason + "; its values are not used\n");
+  }
+#ifndef _WIN32
+  EXPECT_TRUE(fs::is_symlink(campaign)) << "the link was not written over";
+#endif
+  EXPECT_EQ(fs::file_size(refused[1].first), 10 + platform::max_profile_file_bytes) << "kept as it was";
+  // A file of the largest size still reads.
+  const std::string largest = write("largest.ini", "[S]\nKey=1\n" + std::string(platform::max_profile_file_bytes - 10, ';'));
+  EXPECT_EQ(platform::read_profile_string("S", "Key", "dflt", largest), "1");
+}
+
 TEST_F(ProfileTest, AgreesWithTheSharedTableOfProfileFiles) {
   for (const auto& c : platform::testing::profile_cases) {
     const std::string path = (dir_ / (std::string(c.name) + ".ini")).string();

@@ -55,8 +55,11 @@ int show_version(tool_context& tool) {
 
 int show_image_info(tool_context& tool, uint32_t address) {
   bool read_ok = false;
-  tool.out << image_info_text(tool.card, address, read_ok);
-  return read_ok ? status::ok : status::failed;
+  const std::string text = image_info_text(tool.card, address, read_ok);
+  tool.out << text;
+  // No image where one was asked for is a failure too (the status dump only shows it).
+  const bool image = read_ok && text.rfind("invalid image", 0) != 0;
+  return image ? status::ok : status::failed;
 }
 
 }  // namespace zamdiag

@@ -50,7 +50,10 @@ int link_check(tool_context& tool, uint32_t port) {
   const auto state =
       tool.card.read_byte(request_xdata, port != 0 ? xdata_link_status_a : xdata_link_status_b);
   if (!state) return status::failed;
-  return (*state & link_state_mask) == link_state_checked ? status::ok : status::link_down;
+  if ((*state & link_state_mask) == link_state_checked) return status::ok;
+  tool.err << format("link check: port %c link state is 0x%02x, not 0x%02x\n", port != 0 ? 'A' : 'B',
+                     *state & link_state_mask, link_state_checked);
+  return status::link_down;
 }
 
 }  // namespace zamdiag

@@ -1,7 +1,7 @@
 // Intel Hex and boot image downloads: the files read, their records written to the card.
 #include "code_download.h"
 
-#include <fstream>
+#include <sstream>
 
 #include "file_pieces.h"
 #include "print_format.h"
@@ -39,11 +39,21 @@ bool write_hex_records(tool_context& tool, const std::string& text) {
 }  // namespace
 
 int download_intel_hex(tool_context& tool, const std::string& path) {
-  std::ifstream file;
-  if (!open_input(tool.err, path, file)) return status::failed;
-  std::string text(max_hex_file, '\0');
-  file.read(text.data(), static_cast<std::streamsize>(text.size()));
-  text.resize(static_cast<std::size_t>(file.gcount()));
+  std::string text;
+  if (!read_input(tool.err, path, max_hex_file, text)) return status::failed;
+  // A clean text is looked at whole first: one that holds nothing to run, or was cut
+  // between records, never reaches the card. A bad record is reported as the records are
+  // written, after those before it.
+  const hex_outcome look = read_intel_hex(text, [](const code_record&) { return true; });
+  if (look.fault == hex_fault::none && look.record == 0) {
+    tool.err << format("Error: %s holds no Intel Hex record\n", path.c_str());
+    return status::failed;
+  }
+  if (look.fault == hex_fault::none && !look.ended) {
+    tool.err << format("Error: %s does not end with an end record (:00000001FF); the file is not whole\n",
+                       path.c_str());
+    return status::failed;
+  }
   if (!tool.card.hold_reset(true)) return status::failed;
   const bool written = write_hex_records(tool, text);
   const bool released = tool.card.hold_reset(false);
@@ -51,11 +61,24 @@ int download_intel_hex(tool_context& tool, const std::string& path) {
 }
 
 int reset_with_boot_image(tool_context& tool, const std::string& path) {
-  std::ifstream file;
-  if (!path.empty() && !open_input(tool.err, path, file)) return status::failed;
+  std::string image;
+  if (!path.empty()) {
+    if (!read_input(tool.err, path, max_boot_image, image)) return status::failed;
+    int records = 0;
+    std::istringstream look(image);
+    const boot_fault fault = read_boot_image(look, [&records](const code_record&) {
+      ++records;
+      return true;
+    });
+    if (fault == boot_fault::none && records == 0) {
+      tool.err << format("Error: %s holds no boot record\n", path.c_str());
+      return status::failed;
+    }
+  }
   if (!tool.card.hold_reset(true)) return status::failed;
   bool written = true;
   if (!path.empty()) {
+    std::istringstream file(image);
     const boot_fault fault = read_boot_image(file, card_writer(tool));
     if (fault == boot_fault::bad_format) tool.err << "invalid file format\n";
     written = fault == boot_fault::none;

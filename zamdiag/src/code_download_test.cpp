@@ -90,24 +90,27 @@ TEST_F(ZamdiagTest, IntelHexReadsAtMost64KiBAndNeverPastTheText) {
   EXPECT_EQ(card_.ram_writes.size(), 16u);
   EXPECT_EQ(err_.str(), "Error: Hex Record 17 is truncated or not hexadecimal\n");
 
-  // A longer file is cut at 65536 bytes: the record beyond is never seen.
+  // A longer file would lose its end: it is refused whole, even when the cut falls
+  // between records, and the card is not touched.
   text.resize(65536 - 20, '\n');
-  text += std::string(20, '\n') + hex_record(0x200, 0, {1});
+  text += std::string(20, '\n') + hex_record(0x200, 0, {1}) + hex_record(0, 1, {});
   card_.ram_writes.clear();
-  EXPECT_EQ(zamdiag({"-H", text_file("long.hex", text)}), 0);
-  EXPECT_EQ(card_.ram_writes.size(), 16u);
+  EXPECT_EQ(zamdiag({"-H", text_file("long.hex", text)}), -1);
+  EXPECT_EQ(err_.str(), path("long.hex") + " is larger than 65536 bytes\n");
+  EXPECT_TRUE(card_.requests.empty());
 }
 
 TEST_F(ZamdiagTest, FailedRecordWritesStopTheDownload) {
   card_.fail_when = [](const request_seen& r) { return r.code == 0x22206D; };
-  EXPECT_EQ(zamdiag({"-H", text_file("a.hex", hex_record(0, 0, {1}) + hex_record(1, 0, {2}))}), -1);
+  const std::string end = hex_record(0, 1, {});
+  EXPECT_EQ(zamdiag({"-H", text_file("a.hex", hex_record(0, 0, {1}) + hex_record(1, 0, {2}) + end)}), -1);
   EXPECT_EQ(err_.str(), "ioctl error\n");
   EXPECT_EQ(card_.reset_log, (std::vector<uint8_t>{1, 0}));
   card_.fail_when = [](const request_seen& r) { return fake_ezusb::vendor_code(r) == 0xA3; };
-  EXPECT_EQ(zamdiag({"-H", text_file("b.hex", hex_record(0x3000, 0, {1}))}), -1);
+  EXPECT_EQ(zamdiag({"-H", text_file("b.hex", hex_record(0x3000, 0, {1}) + end)}), -1);
   EXPECT_EQ(err_.str(), "Vendor Request failed\n");
   card_.fail_when = [](const request_seen& r) { return r.code == 0x222014; };
-  EXPECT_EQ(zamdiag({"-H", text_file("c.hex", hex_record(0, 0, {1}))}), -1);
+  EXPECT_EQ(zamdiag({"-H", text_file("c.hex", hex_record(0, 0, {1}) + end)}), -1);
   EXPECT_EQ(err_.str(), "Reset Failed\n");
   EXPECT_EQ(card_.requests.size(), 1u);  // nothing written while the CPU may be running
 }
@@ -168,6 +171,61 @@ TEST_F(ZamdiagTest, BootImagesThatAreNotWholeSayInvalidFileFormat) {
   EXPECT_EQ(card_.ram_writes.size(), 1u);
   EXPECT_EQ(zamdiag({"-R", path("none.iic")}), -1);
   EXPECT_EQ(err_.str(), "can't open " + path("none.iic") + "\n");
+}
+
+TEST_F(ZamdiagTest, CodeFilesThatHoldNothingToRunOrAreNotWholeAreRefusedBeforeTheCard) {
+  const std::string records = hex_record(0x0000, 0, {1, 2}) + hex_record(0x0002, 0, {3});
+  const std::string end = hex_record(0x0000, 1, {});
+  const struct {
+    const char* option;
+    std::string name;
+    std::vector<uint8_t> bytes;
+    std::string message;
+  } refused[] = {
+      {"-H", "empty.hex", {}, "Error: " + path("empty.hex") + " holds no Intel Hex record\n"},
+      {"-H", "words.hex", {'n', 'o', '\n'}, "Error: " + path("words.hex") + " holds no Intel Hex record\n"},
+      {"-H", "cut.hex", std::vector<uint8_t>(records.begin(), records.end()),
+       "Error: " + path("cut.hex") + " does not end with an end record (:00000001FF); the file is not whole\n"},
+      {"-H", "after_end.hex", [&] { const std::string t = records + end + records; return std::vector<uint8_t>(t.begin(), t.end()); }(),
+       "Error: " + path("after_end.hex") + " does not end with an end record (:00000001FF); the file is not whole\n"},
+      {"-R", "header_only.iic", boot_image({}, false), "Error: " + path("header_only.iic") + " holds no boot record\n"},
+      {"-R", "end_only.iic", boot_image({}, true), "Error: " + path("end_only.iic") + " holds no boot record\n"},
+      {"-R", "big.iic", [] { auto b = boot_image({{0, counting(200)}}); b.resize(65537); return b; }(),
+       path("big.iic") + " is larger than 65536 bytes\n"},
+  };
+  for (const auto& input : refused) {
+    EXPECT_EQ(zamdiag({input.option, file(input.name, input.bytes)}), -1) << input.name;
+    EXPECT_EQ(err_.str(), input.message) << input.name;
+    EXPECT_TRUE(card_.requests.empty()) << input.name;
+  }
+  // A folder or a device is no code file, for every option that sends a file.
+  std::filesystem::create_directory(path("folder"));
+  std::vector<std::string> not_files = {"folder"};
+#ifndef _WIN32
+  std::filesystem::create_symlink("/dev/zero", path("zero"));
+  not_files.push_back("zero");
+#endif
+  for (const std::string& name : not_files) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-H", path(name)}, {"-R", path(name)},
+                                                  {"-A", path(name)}, {"-L", path(name), "0"}}) {
+      EXPECT_EQ(zamdiag(args), -1) << args[0] << " " << name;
+      EXPECT_EQ(err_.str(), path(name) + " is not a regular file\n") << args[0] << " " << name;
+      EXPECT_TRUE(card_.requests.empty()) << args[0] << " " << name;
+    }
+  }
+  // An empty file gives the options that send a file's bytes nothing to send.
+  const std::string empty = file("empty.bin", {});
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-A", empty}, {"-L", empty, "0"}, {"-P", empty, "0x210000", "1"},
+        {"-p", empty, "0x210000", "0"}}) {
+    EXPECT_EQ(zamdiag(args), -1) << args[0];
+    EXPECT_EQ(err_.str(), empty + " is empty: nothing to send\n") << args[0];
+    EXPECT_EQ(out_.str(), "") << args[0];
+    EXPECT_TRUE(card_.requests.empty()) << args[0];
+  }
+  // The end record may be followed by blank lines; the whole file then downloads.
+  EXPECT_EQ(zamdiag({"-H", text_file("whole.hex", records + end + "\r\n\r\n")}), 0);
+  EXPECT_EQ(card_.ram_writes.size(), 2u);
 }
 
 }  // namespace

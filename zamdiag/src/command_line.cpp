@@ -69,6 +69,10 @@ class parser {
     if (!address) return;
     uint32_t count = 1;
     if (!optional_number(count)) return;
+    if (count > max_transfer) {
+      result_.refusal = format("count out of range (at most %u, one request): %u\n", max_transfer, count);
+      return;
+    }
     o().request = request;
     o().address = *address;
     o().read_count = count;

@@ -42,6 +42,13 @@ TEST(CommandLineTest, ReadOptionsTakeTheCountWhenPresent) {
   EXPECT_TRUE(parse({"-r"}).usage);
   EXPECT_TRUE(parse({"-r", "-s"}).usage);
   EXPECT_EQ(parse({"-r", "0x100", "4x"}).refusal, "not a number: 4x\n");
+  // One request carries at most 1024 bytes: a larger count is refused, not cut.
+  EXPECT_EQ(parse({"-r", "0", "1024"}).opts.read_count, 1024u);
+  for (const char* option : {"-r", "-d", "-e", "-i", "-f", "-b"}) {
+    const parse_result refused = parse({option, "0", "5000"});
+    EXPECT_EQ(refused.refusal, "count out of range (at most 1024, one request): 5000\n") << option;
+    EXPECT_EQ(refused.opts.read_count, 0u) << option;
+  }
 }
 
 TEST(CommandLineTest, WriteValuesAreBytesAndAtMost512) {

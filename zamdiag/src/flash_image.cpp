@@ -31,6 +31,11 @@ bool stat_image(tool_context& tool, const std::string& path, image_file& file) {
     tool.err << format("can't get info about %s\n", path.c_str());
     return false;
   }
+  // Checked before anything is erased: an empty image would leave a header over nothing.
+  if (file.size == 0) {
+    tool.err << format("%s is empty: nothing to send\n", path.c_str());
+    return false;
+  }
   return true;
 }
 

@@ -63,6 +63,7 @@ hex_outcome read_intel_hex(std::string_view text, const code_sink& sink) {
     hex_record record;
     outcome.fault = parse_record(piece, record);
     if (outcome.fault != hex_fault::none) return outcome;
+    outcome.ended = record.type == 1;
     if (record.type != 0 || record.data.empty()) continue;
     if (!sink(code_record{record.address, record.data.data(), static_cast<uint32_t>(record.data.size())})) {
       outcome.fault = hex_fault::stopped;

@@ -13,7 +13,8 @@ enum class hex_fault { none, too_long, truncated, checksum, stopped };
 
 struct hex_outcome {
   hex_fault fault = hex_fault::none;
-  int record = 0;  // the number (from 1) of the record that stopped the reading
+  int record = 0;      // the number (from 1) of the record that stopped the reading, or of the last
+  bool ended = false;  // the last record read is an end-of-file record (type 01)
 };
 
 // Hands the data records of the text to `sink`, in order, each as soon as it has been read

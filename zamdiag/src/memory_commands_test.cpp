@@ -22,14 +22,17 @@ TEST_F(ZamdiagTest, ReadDumpsSixteenBytesALine) {
             "0120 20 21 22 23 24 25 26 27 28 29 2A 2B 2C 2D 2E 2F \n"
             "0130 30 31 32 33 34 35 36 37 38 39 3A 3B 3C 3D 3E 3F \n");
 
-  // A partial last line, a 32-bit FLASH address split into value and index, a clamp at 1024.
+  // A partial last line, a 32-bit FLASH address split into value and index, 1024 at most.
   card_.flash[0x210010] = 0xAB;
   EXPECT_EQ(zamdiag({"-f", "0x210010", "18"}), 0);
   EXPECT_EQ(card_.requests[0].in, (std::vector<uint8_t>{1, 2, 0, 0, 0xAB, 0, 0x10, 0x00, 0x21, 0x00}));
   EXPECT_EQ(out_.str(),
             "210010 AB FF FF FF FF FF FF FF FF FF FF FF FF FF FF FF \n"
             "210020 FF FF \n");
-  EXPECT_EQ(zamdiag({"-e", "0", "5000"}), 0);
+  EXPECT_EQ(zamdiag({"-e", "0", "5000"}), -1);
+  EXPECT_EQ(err_.str(), "count out of range (at most 1024, one request): 5000\n");
+  EXPECT_TRUE(card_.requests.empty());
+  EXPECT_EQ(zamdiag({"-e", "0", "1024"}), 0);
   EXPECT_EQ(card_.requests[0].out_capacity, 1024u);
   const std::string dump = out_.str();
   EXPECT_EQ(std::count(dump.begin(), dump.end(), '\n'), 64);

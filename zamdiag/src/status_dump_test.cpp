@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "flash_image.h"
+#include "print_format.h"
 #include "zamdiag_fixture.h"
 
 namespace zamdiag::testing {
@@ -30,7 +31,8 @@ TEST_F(ZamdiagTest, VersionAndImageInformation) {
   EXPECT_EQ(zamdiag({"-V", "0x410000"}), 0);
   EXPECT_EQ(out_.str(), "307200 bytes, Sun Sep  9 01:46:40 2001\n");
   EXPECT_EQ(card_.requests[0].out_capacity, 12u);
-  EXPECT_EQ(zamdiag({"-V", "0x400000"}), 0);
+  // No image where one was asked for is a failure, not an answer.
+  EXPECT_EQ(zamdiag({"-V", "0x400000"}), -1);
   EXPECT_EQ(out_.str(), "invalid image at 0x00400000\n");
   EXPECT_EQ(zamdiag({"-V", "0x7FFFFC"}), -1);
   EXPECT_EQ(out_.str(), "error reading FLASH\n");
@@ -151,10 +153,17 @@ TEST_F(ZamdiagTest, ModeQueryAndLinkCheckStatuses) {
     EXPECT_EQ(zamdiag({"-k", "1"}), 0) << int(up);
     EXPECT_EQ(fake_ezusb::vendor_address(card_.requests.at(0)), 0xCF28u);
   }
+  EXPECT_EQ(err_.str(), "");
   for (uint8_t other : {0x00, 0x11, 0x0F, 0x30}) {
     card_.xdata[0xCF28] = other;
     EXPECT_EQ(zamdiag({"-k", "1"}), -2) << int(other);
+    EXPECT_EQ(err_.str(), format("link check: port A link state is 0x%02x, not 0x10\n", other & 0x3F));
   }
+  // A link that is down says so on the port asked for (port 0 is port B).
+  card_.xdata[0xC728] = 0x05;
+  EXPECT_EQ(zamdiag({"-k", "0"}), -2);
+  EXPECT_EQ(err_.str(), "link check: port B link state is 0x05, not 0x10\n");
+  EXPECT_EQ(out_.str(), "");
   card_.xdata[0xC728] = 0x10;
   EXPECT_EQ(zamdiag({"-k", "0"}), 0);
   EXPECT_EQ(fake_ezusb::vendor_address(card_.requests.at(0)), 0xC728u);

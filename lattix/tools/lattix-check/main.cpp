@@ -4,16 +4,16 @@
 
 #include "hierarchy_printer.h"
 #include "lattix/lattix.h"
-#include "platform/fs.h"
+#include "platform/input_file.h"
 
 int main(int argc, char** argv) {
   if (argc != 2 || argv[1][0] == '-') {
     std::fprintf(stderr, "usage: lattix-check <script>\n");
     return 2;
   }
-  // A folder or an unreadable file would otherwise read as an empty script.
+  // What is not a readable regular file of a script's size is named before parsing.
   std::string text, reason;
-  if (!platform::read_file(argv[1], &text, &reason)) {
+  if (!platform::read_input_file(argv[1], kMaxScriptFileBytes, &text, &reason)) {
     std::fprintf(stderr, "lattix-check: cannot read %s: %s\n", argv[1], reason.c_str());
     return 1;
   }
@@ -24,7 +24,13 @@ int main(int argc, char** argv) {
   packetHandler* handler = nullptr;
   if (!scriptParser(argv[1], devices, connections, count, result, handler)) return 1;
   std::fputs(describeHierarchy(*result).c_str(), stdout);
+  // The parser named each capability or BAR it could not place: the hierarchy shown is
+  // not the one the script describes.
+  const int status = result->getStatus();
+  if (status != 0)
+    std::fprintf(stderr, "lattix-check: %s: not everything the script describes could be placed (status %d)\n",
+                 argv[1], status);
   delete handler;
   delete result;
-  return 0;
+  return status != 0 ? 3 : 0;
 }

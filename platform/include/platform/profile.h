@@ -5,6 +5,10 @@
 // lines starting with ";" are comments; CRLF and LF files both read. A missing file,
 // section or key yields the default. A bare file name (no folder) resolves in the system
 // settings folder: $ZAM_SYSTEM_DIR if set, else the installed etc/zam.
+//
+// Only a regular file of at most max_profile_file_bytes is read: a folder, a device or a
+// larger file gives the defaults, with one "profile: cannot read ..." line on standard error
+// per file, and is never written over.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +16,9 @@
 #include <string_view>
 
 namespace platform {
+
+// The largest profile file read (settings, station and campaign files are a few KB).
+inline constexpr std::size_t max_profile_file_bytes = 1024 * 1024;
 
 // Reads a value, cut to buffer_size - 1 bytes (as the Windows call fills a buffer of that
 // size). buffer_size 0 yields the empty string.

@@ -2,6 +2,7 @@
 #include <expat.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -9,9 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "dat/dat_file_limits.h"
 #include "dat/dat_notes.h"
 #include "dat/dat_numbers.h"
 #include "platform/fs.h"
+#include "platform/input_file.h"
 #include "vexo.h"
 
 namespace {
@@ -243,14 +246,13 @@ void XMLCALL start_element(void* user_data, const XML_Char* name, const XML_Char
 
 void XMLCALL end_element(void*, const XML_Char*) {}
 
-// Feeds the file to the parser in chunks; false (after the message) on malformed XML.
-bool parse_chunks(XML_Parser parser, std::FILE* file) {
-  char chunk[chunk_size];
-  for (;;) {
-    const size_t read = std::fread(chunk, 1, sizeof chunk, file);
-    const bool final_chunk = read < sizeof chunk;
-    if (XML_Parse(parser, chunk, static_cast<int>(read), final_chunk ? 1 : 0) ==
-        XML_STATUS_ERROR) {
+// Feeds the text to the parser in chunks; false (after the message) on malformed XML.
+bool parse_chunks(XML_Parser parser, const std::string& text) {
+  for (size_t done = 0;; done += chunk_size) {
+    const size_t length = std::min(chunk_size, text.size() - std::min(done, text.size()));
+    const bool final_chunk = length < chunk_size;
+    if (XML_Parse(parser, text.data() + std::min(done, text.size()), static_cast<int>(length),
+                  final_chunk ? 1 : 0) == XML_STATUS_ERROR) {
       std::fprintf(stderr, "EXPAT XML PARSER . ERROR (desc(%s))  in dat file at line %d\n",
                    XML_ErrorString(XML_GetErrorCode(parser)),
                    static_cast<int>(XML_GetCurrentLineNumber(parser)));
@@ -269,19 +271,23 @@ extern "C" VEXO_API VEXO_STATUS_t parseDatFile(const char* path, VEXO_DAT_INFO_t
   set_defaults(*info);
   vexo::dat::keep_notes(info, {});
 
-  std::FILE* file = std::fopen(path, "r");
-  if (file == nullptr) {
-    std::fprintf(stderr, "***ERROR***. FILE[%s] LINE[%d] cannot open file[%s]\n",
-                 "dat_file.cpp", __LINE__, path);
+  // Only a regular file of DAT size is read: a folder, a device or a pipe never is.
+  std::string text, reason;
+  if (!platform::read_input_text_file(path, vexo::dat::max_dat_file_bytes, &text, &reason)) {
+    if (platform::file_exists(path))
+      std::fprintf(stderr, "***ERROR***. FILE[%s] LINE[%d] cannot read file[%s]: %s\n", "dat_file.cpp",
+                   __LINE__, path, reason.c_str());
+    else
+      std::fprintf(stderr, "***ERROR***. FILE[%s] LINE[%d] cannot open file[%s]\n", "dat_file.cpp",
+                   __LINE__, path);
     XML_ParserFree(parser);
     return VEXO_STATUS_NO_DAT_FILE;
   }
   parse_state state{info, {}};
   XML_SetUserData(parser, &state);
   XML_SetElementHandler(parser, start_element, end_element);
-  const bool parsed = parse_chunks(parser, file);
+  const bool parsed = parse_chunks(parser, text);
   XML_ParserFree(parser);
-  std::fclose(file);
   // Kept also after malformed XML: the record keeps what was read up to the error.
   vexo::dat::keep_notes(info, std::move(state.notes));
   return parsed ? VEXO_STATUS_SUCCESS : VEXO_STATUS_NO_DAT_FILE;

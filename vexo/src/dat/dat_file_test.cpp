@@ -5,8 +5,10 @@
 #include <cstring>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "dat/dat_file_limits.h"
 #include "dat/dat_numbers.h"
 #include "platform/fs.h"
 #include "temp_folder.h"
@@ -180,6 +182,28 @@ TEST_F(DatFileTest, AMissingFileIsNamedInTheMessage) {
   EXPECT_EQ(message.rfind("***ERROR***. FILE[", 0), 0u);
   EXPECT_NE(message.find("] cannot open file[no/such.dat]\n"), std::string::npos);
   EXPECT_EQ(info.replay_count, 3);  // the values before reading
+}
+
+// What is not a regular file of DAT size is refused by name and read not at all.
+TEST_F(DatFileTest, WhatIsNotARegularFileOfDatSizeIsRefusedByName) {
+  const std::string big = folder.file("big.dat");
+  vexo_test::write_file(big, "<d>" + std::string(vexo::dat::max_dat_file_bytes, ' ') + "</d>");
+  std::vector<std::pair<std::string, std::string>> refused = {
+      {folder.path().string(), "not a regular file"},
+      {big, "larger than 1048576 bytes"},
+  };
+#ifndef _WIN32
+  refused.emplace_back("/dev/zero", "not a regular file");
+#endif
+  for (const auto& [path, reason] : refused) {
+    info.replay_count = 77;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(parseDatFile(path.c_str(), &info), VEXO_STATUS_NO_DAT_FILE) << path;
+    const std::string message = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(message.rfind("***ERROR***. FILE[dat_file.cpp] LINE[", 0), 0u) << message;
+    EXPECT_TRUE(message.ends_with("] cannot read file[" + path + "]: " + reason + "\n")) << message;
+    EXPECT_EQ(info.replay_count, 3) << "the values before reading";
+  }
 }
 
 TEST_F(DatFileTest, MalformedXmlGivesTheParsersMessageAndLine) {

@@ -11,12 +11,16 @@
 #include "platform/fs.h"
 #include "platform/ipc.h"
 #include "platform/lab_client.h"
+#include "platform/pid_file.h"
 #include "platform/process.h"
 
 namespace zamsim {
 namespace {
 
 namespace lab = platform::lab;
+
+// The daemon's pid file beside its socket.
+std::string pid_file_of(const std::string& socket) { return socket + ".pid"; }
 
 std::string folder_of(const std::string& path) {
   const auto slash = path.rfind('/');
@@ -44,6 +48,11 @@ int serve(lab_station& station, const std::string& socket, const std::function<v
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
   }
+  // Names this daemon beside its socket, so that `zamsim stop` finds it even when the
+  // socket has been removed.
+  const platform::pid_file pid(pid_file_of(socket), &error);
+  if (!pid.valid())
+    std::fprintf(stderr, "zamsim: warning: cannot write %s (%s)\n", pid_file_of(socket).c_str(), error.c_str());
   std::printf("zamsim: station %s booted (%d buses, %d functions, %d BARs); listening on %s\n",
               station.config().name.c_str(), station.boot_report().buses, station.boot_report().functions,
               station.boot_report().bars, socket.c_str());
@@ -66,6 +75,12 @@ int start(const command_line& cl, std::FILE* report = stdout) {
   }
   if (platform::connect_local(cl.socket).valid()) {
     std::fprintf(stderr, "zamsim: a lab is already running on %s (zamsim stop first)\n", cl.socket.c_str());
+    return 1;
+  }
+  // A daemon whose socket was removed still runs: a second one on the same path would hide it.
+  if (const int pid = platform::live_pid_file_owner(pid_file_of(cl.socket)); pid > 0) {
+    std::fprintf(stderr, "zamsim: the lab daemon %d of %s still runs, its socket removed (zamsim stop first)\n", pid,
+                 cl.socket.c_str());
     return 1;
   }
   // Build before going to the background, so that station errors reach the user.
@@ -98,7 +113,32 @@ int simple_request(const command_line& cl, lab::operation op, std::FILE* report 
   return 0;
 }
 
+// A daemon that no longer answers on its socket (the socket file was removed) is asked to
+// stop through the process id of its pid file.
+int stop_without_socket(const command_line& cl, std::FILE* report) {
+  const std::string pid_path = pid_file_of(cl.socket);
+  const int pid = platform::live_pid_file_owner(pid_path);
+  if (pid <= 0) {
+    std::fprintf(stderr, "zamsim: no lab answers on %s\n", cl.socket.c_str());
+    return 1;
+  }
+  if (!platform::request_stop(pid)) {
+    std::fprintf(stderr, "zamsim: no lab answers on %s, and the lab daemon %d of %s cannot be stopped\n",
+                 cl.socket.c_str(), pid, pid_path.c_str());
+    return 1;
+  }
+  for (int i = 0; i < 200 && platform::live_pid_file_owner(pid_path) == pid; ++i) platform::sleep_ms(50);
+  if (platform::live_pid_file_owner(pid_path) == pid) {
+    std::fprintf(stderr, "zamsim: the lab daemon %d of %s did not stop within 10 s\n", pid, pid_path.c_str());
+    return 1;
+  }
+  std::fprintf(report, "zamsim: no lab answers on %s; stopped the lab daemon %d named by %s\n", cl.socket.c_str(),
+               pid, pid_path.c_str());
+  return 0;
+}
+
 int stop(const command_line& cl, std::FILE* report = stdout) {
+  if (!platform::connect_local(cl.socket).valid()) return stop_without_socket(cl, report);
   const int result = simple_request(cl, lab::operation::stop, report);
   if (result != 0) return result;
   // Wait until the daemon has let go of its socket, so a new start can follow at once.

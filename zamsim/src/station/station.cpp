@@ -6,11 +6,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <sstream>
 #include <map>
 #include <set>
 
 #include "platform/fs.h"
+#include "platform/input_file.h"
 #include "platform/profile.h"
 
 namespace zamsim {
@@ -101,7 +102,9 @@ const std::map<std::string, std::set<std::string>>& known_keys() {
 // with `error` set for a section, or a key within a section, given a second time (the
 // profile reader would take the first and drop the other without a word).
 bool scan_lines(const std::string& path, std::vector<std::string>& warnings, std::string& error) {
-  std::ifstream in(path);
+  std::string text;
+  platform::read_input_text_file(path, platform::max_profile_file_bytes, &text);  // checked by the caller
+  std::istringstream in(text);
   std::string line, section;
   const std::set<std::string>* keys = nullptr;
   std::map<std::string, int> section_lines;               // lower-case name: first line
@@ -188,8 +191,11 @@ std::optional<uint64_t> parse_number(const std::string& text) {
 }
 
 std::optional<station_config> load_station(const std::string& path, std::string& error) {
-  if (!platform::can_open_for_reading(path)) {
-    error = "cannot read station file " + path;
+  // A station is a regular file of profile size: a folder or a device is refused by name,
+  // before any value is read from it.
+  std::string text, reason;
+  if (!platform::read_input_file(path, platform::max_profile_file_bytes, &text, &reason)) {
+    error = "cannot read station file " + path + ": " + reason;
     return std::nullopt;
   }
   station_config s;

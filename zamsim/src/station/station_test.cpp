@@ -1,5 +1,6 @@
 // Station files: roles, numbers, defaults and clear errors.
 #include "station/station.h"
+#include "station/lattix_hierarchy.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -170,6 +171,24 @@ TEST(StationNumberTest, ParsesDecimalAndHex) {
   for (const char* bad : {"", "0x", "-1", "12a", "0x1g", "+3", "99999999999999999999999"}) {
     EXPECT_FALSE(parse_number(bad)) << bad;
   }
+}
+
+// A station or topology path that names a folder or a device is refused by name, without
+// reading from it (a device such as /dev/zero would never end).
+TEST_F(StationFileTest, StationsAndTopologiesThatAreNotRegularFilesAreRefused) {
+  std::string error;
+  fs::create_symlink("/dev/zero", dir_ / "zero.station");
+  for (const std::string& path : {dir_.string(), (dir_ / "zero.station").string()}) {
+    EXPECT_FALSE(load_station(path, error)) << path;
+    EXPECT_EQ(error, "cannot read station file " + path + ": not a regular file");
+  }
+  const auto station = load_station(write("[Station]\nTopology=/dev/zero\n"), error);
+  ASSERT_TRUE(station) << error;
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(make_lattix_hierarchy(station->topology_path, error), nullptr);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+            "Script file /dev/zero is not a regular file\nUnable to parse script file /dev/zero\n");
+  EXPECT_EQ(error, "topology script /dev/zero does not build (the engine's messages are above)");
 }
 
 }  // namespace
