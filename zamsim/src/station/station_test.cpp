@@ -1,6 +1,6 @@
 // Station files: roles, numbers, defaults and clear errors.
 #include "station/station.h"
-#include "station/lattix_hierarchy.h"
+#include "base/lattix_hierarchy.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
