@@ -1,6 +1,7 @@
 // LinkTestSetup: the set-up of the data-link-layer programs.
 #include <cstdio>
 
+#include "run_trouble.h"
 #include "shared_routines.h"
 #include "test_setup.h"
 
@@ -42,6 +43,7 @@ VEXO_STATUS_t LinkTestSetup(int argc, char* argv[], const char* test_name, int v
                     dat->vexo_ini_file);
   if (status != VEXO_STATUS_SUCCESS) {
     WriteToLog(*log, VEXO_LOG_INFO, "%s. cannot open vexo\n", argv[0]);
+    zam::end_failed_startup(*log, number, status);
     return status;
   }
   std::fflush(stdout);
