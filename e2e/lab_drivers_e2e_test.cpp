@@ -2,6 +2,7 @@
 // card commands and the trace the card records.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -45,6 +46,20 @@ class PellorOnLab : public LabTest {
   ZAM_LIB_INTERFACE_t* card_ = nullptr;
   KEP_LIB_INTERFACE_t* kep_ = nullptr;
 };
+
+// A program that exits with the library still loaded (a start-up that failed after the
+// library opened its drivers) has the unload hook close them after the platform layer's
+// static destructors ran: the exit must stay clean ("double free or corruption" before; an
+// AddressSanitizer build reports the use after free).
+TEST_F(PellorOnLab, AnExitWithTheLibraryStillLoadedIsClean) {
+  start_lab("default.station");
+  EXPECT_EXIT(
+      {
+        const bool loaded = platform::load_library("Pellor.dll") != nullptr;
+        std::exit(loaded ? 0 : 2);
+      },
+      ::testing::ExitedWithCode(0), "");
+}
 
 TEST_F(PellorOnLab, FindsTheCardItsPortAndTheKnownEndpoint) {
   start_lab("default.station");

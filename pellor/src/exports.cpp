@@ -1,5 +1,9 @@
-// The library's three exports: the tables handed to the framework.
+// The library's exports: the tables handed to the framework, and the drivers' state.
+#include <cstdio>
+#include <string>
+
 #include "pellor/pellor.h"
+#include "platform/devio.h"
 #include "state.h"
 #include "tables.h"
 
@@ -23,6 +27,12 @@ PELLOR_API uint32_t KEP_LIB_Open_KEP_Interface(KEP_LIB_INTERFACE_t** out) {
   if (out == nullptr) return PELLOR_INVALID_PARAMETER;
   *out = &pellor::state.kep_table;
   return 0;
+}
+
+PELLOR_API uint32_t Pellor_GetDriverTrouble(char* text, uint32_t size) {
+  const std::string trouble = platform::driver_trouble();
+  if (text != nullptr && size > 0) std::snprintf(text, size, "%s", trouble.c_str());
+  return trouble.empty() ? 0 : 1;
 }
 
 }  // extern "C"

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <new>
 #include <vector>
 
 #include "platform/devio.h"
@@ -23,9 +24,13 @@ struct registry {
   device_handle next_handle = 0x100;
 };
 
+// Made on first use and never destroyed: a driver library's unload hook may close its
+// handles after this module's static destructors ran (a program that exits without
+// unloading it). Once those handles are closed the registry holds no memory of its own.
 registry& own_registry() {
-  static registry r;
-  return r;
+  alignas(registry) static unsigned char storage[sizeof(registry)];
+  static registry* const r = new (storage) registry;
+  return *r;
 }
 
 // The program's registry when it shares one (see ZAM_SHARE_DEVICE_PROVIDERS), else ours.
@@ -176,6 +181,14 @@ void close_device(device_handle handle) {
 }
 
 uint32_t last_error() { return thread_last_error; }
+
+std::string driver_trouble() {
+  for (auto& provider : candidates()) {
+    std::string text = provider->trouble();
+    if (!text.empty()) return text;
+  }
+  return {};
+}
 
 namespace detail {
 void* local_device_registry() { return &own_registry(); }

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "platform/devio.h"
 #include "setting_warning.h"
@@ -36,59 +37,75 @@ bool channel_switched_off() {
   return choice != nullptr && std::strcmp(choice, "socket") == 0;
 }
 
+std::string loss_text(io_status why, uint32_t wait) {
+  switch (why) {
+    case io_status::timed_out:
+      return "no answer within " + std::to_string(wait) + " ms";
+    case io_status::closed:
+      return "the daemon closed the connection";
+    default:
+      return "the connection failed or the answer was malformed";
+  }
+}
+
 }  // namespace
 
-void lab_client::fail() {
+void lab_client::fail(io_status why, uint32_t wait) {
   channel_ = shared_channel();
   connection_.close();
   broken_ = true;
+  if (loss_.empty()) loss_ = loss_text(why, wait);
 }
 
-bool lab_client::send_on_socket(const lab::request_header& header, const void* in, uint32_t in_length,
-                                const void* data_buffer, uint32_t wait) {
+io_status lab_client::send_on_socket(const lab::request_header& header, const void* in, uint32_t in_length,
+                                     const void* data_buffer, uint32_t wait) {
   const auto head = lab::encode(header);
-  return connection_.write_all(head.data(), head.size(), wait) == io_status::ok &&
-         (in_length == 0 || connection_.write_all(in, in_length, wait) == io_status::ok) &&
-         (data_buffer == nullptr ||
-          connection_.write_all(data_buffer, header.output_capacity, wait) == io_status::ok);
+  io_status status = connection_.write_all(head.data(), head.size(), wait);
+  if (status == io_status::ok && in_length > 0) status = connection_.write_all(in, in_length, wait);
+  if (status == io_status::ok && data_buffer != nullptr) {
+    status = connection_.write_all(data_buffer, header.output_capacity, wait);
+  }
+  return status;
 }
 
 // Asks the daemon for a shared channel; a daemon or system without them answers with an
 // error, and the connection keeps to its socket.
 void lab_client::open_channel(uint32_t wait) {
-  if (!send_on_socket(lab::request_header{lab::magic, static_cast<uint32_t>(lab::operation::open_shared_channel),
-                                          0, 0, 0, 0, wait},
-                      nullptr, 0, nullptr, wait)) {
-    fail();
+  io_status status = send_on_socket(
+      lab::request_header{lab::magic, static_cast<uint32_t>(lab::operation::open_shared_channel), 0, 0, 0, 0, wait},
+      nullptr, 0, nullptr, wait);
+  if (status != io_status::ok) {
+    fail(status, wait);
     return;
   }
   uint8_t answer_bytes[lab::answer_header_size];
   shared_channel channel;
-  if (shared_channel::receive_with(connection_, answer_bytes, sizeof answer_bytes, wait, channel) != io_status::ok ||
-      lab::decode_answer(answer_bytes).returned != 0) {
-    fail();
+  status = shared_channel::receive_with(connection_, answer_bytes, sizeof answer_bytes, wait, channel);
+  if (status != io_status::ok || lab::decode_answer(answer_bytes).returned != 0) {
+    fail(status == io_status::ok ? io_status::failed : status, wait);
     return;
   }
   channel_wanted_ = false;  // asked once per connection
   if (lab::decode_answer(answer_bytes).error == error::success) channel_ = std::move(channel);
 }
 
-bool lab_client::call_through_channel(const lab::request_header& header, const void* in, uint32_t in_length,
-                                      const void* data_buffer, void* out, lab::answer_header& answer,
-                                      uint32_t wait) {
+io_status lab_client::call_through_channel(const lab::request_header& header, const void* in,
+                                           uint32_t in_length, const void* data_buffer, void* out,
+                                           lab::answer_header& answer, uint32_t wait) {
   uint8_t* request = channel_.request_area();
   const auto head = lab::encode(header);
   std::memcpy(request, head.data(), head.size());
   if (in_length > 0) std::memcpy(request + head.size(), in, in_length);
   if (data_buffer != nullptr) std::memcpy(request + head.size() + in_length, data_buffer, header.output_capacity);
   channel_.post_request(shared_channel::request_kind::in_area);
-  if (channel_.wait_answer(wait, [this] { return connection_.peer_closed(); }) != io_status::ok) return false;
+  const io_status status = channel_.wait_answer(wait, [this] { return connection_.peer_closed(); });
+  if (status != io_status::ok) return status;
   const uint8_t* reply = channel_.answer_area();
   answer = lab::decode_answer(reply);
   // The daemon's answer is held to what we asked for, as on the socket.
-  if (answer.returned > header.output_capacity) return false;
+  if (answer.returned > header.output_capacity) return io_status::failed;
   if (answer.returned > 0) std::memcpy(out, reply + lab::answer_header_size, answer.returned);
-  return true;
+  return io_status::ok;
 }
 
 uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, const void* in,
@@ -128,8 +145,9 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
   lab::answer_header answer;
   if (channel_.valid() && lab::request_header_size + sent_length <= shared_channel::area_size &&
       lab::answer_header_size + out_capacity <= shared_channel::area_size) {
-    if (!call_through_channel(header, in, in_length, data, out, answer, wait)) {
-      fail();
+    const io_status status = call_through_channel(header, in, in_length, data, out, answer, wait);
+    if (status != io_status::ok) {
+      fail(status, wait);
       return error::device_not_connected;
     }
     returned = answer.returned;
@@ -138,15 +156,17 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
   // Too large for the channel: the daemon is told to read this one from the socket.
   if (channel_.valid()) channel_.post_request(shared_channel::request_kind::on_socket);
   uint8_t answer_bytes[lab::answer_header_size];
-  if (!send_on_socket(header, in, in_length, data, wait) ||
-      connection_.read_exact(answer_bytes, sizeof answer_bytes, wait) != io_status::ok) {
-    fail();
+  io_status status = send_on_socket(header, in, in_length, data, wait);
+  if (status == io_status::ok) status = connection_.read_exact(answer_bytes, sizeof answer_bytes, wait);
+  if (status != io_status::ok) {
+    fail(status, wait);
     return error::device_not_connected;
   }
   answer = lab::decode_answer(answer_bytes);
-  if (answer.returned > out_capacity ||
-      (answer.returned > 0 && connection_.read_exact(out, answer.returned, wait) != io_status::ok)) {
-    fail();
+  status = answer.returned > out_capacity ? io_status::failed : io_status::ok;
+  if (status == io_status::ok && answer.returned > 0) status = connection_.read_exact(out, answer.returned, wait);
+  if (status != io_status::ok) {
+    fail(status, wait);
     return error::device_not_connected;
   }
   returned = answer.returned;
@@ -156,6 +176,16 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
 bool lab_client::on_shared_channel() const {
   std::lock_guard lock(mutex_);
   return channel_.valid();
+}
+
+bool lab_client::lost() const {
+  std::lock_guard lock(mutex_);
+  return !loss_.empty();
+}
+
+std::string lab_client::loss() const {
+  std::lock_guard lock(mutex_);
+  return loss_;
 }
 
 std::string lab_client::connect_error() const {

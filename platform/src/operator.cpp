@@ -5,6 +5,7 @@
 #include <string>
 
 #include "console_input.h"
+#include "operator_failure.h"
 #include "operator_person.h"
 #include "operator_reply.h"
 #include "operator_script.h"
@@ -14,15 +15,16 @@
 namespace platform {
 namespace {
 
+answer ask_chosen_backend(std::string_view caption, std::string_view text, buttons choice);
+
 answer ask_script(const std::string& path, std::string_view caption,
                   const std::vector<answer>& offered) {
   const std::optional<std::string> reply = detail::next_script_answer(path, caption);
   if (!reply) return answer::none;
   const answer a = detail::match_reply(*reply, offered);
   if (a == answer::none) {
-    std::cerr << "operator: answer \"" << *reply << "\" of script " << path
-              << " is not one of " << detail::offered_text(offered) << " for prompt \"" << caption
-              << "\"\n";
+    detail::unanswered("operator: answer \"" + *reply + "\" of script " + path + " is not one of " +
+                       detail::offered_text(offered) + " for prompt \"" + std::string(caption) + "\"");
   }
   return a;
 }
@@ -33,8 +35,8 @@ answer ask_lab(std::string_view caption, std::string_view text, buttons choice,
                const std::vector<answer>& offered) {
   const char* socket = std::getenv("ZAMSIM_SOCKET");
   if (socket == nullptr || *socket == '\0') {
-    std::cerr << "operator: ZAM_OPERATOR=lab needs ZAMSIM_SOCKET; prompt \"" << caption
-              << "\" left unanswered\n";
+    detail::unanswered("operator: ZAM_OPERATOR=lab needs ZAMSIM_SOCKET; prompt \"" +
+                       std::string(caption) + "\" left unanswered");
     return answer::none;
   }
   std::string request(8, '\0');
@@ -45,13 +47,19 @@ answer ask_lab(std::string_view caption, std::string_view text, buttons choice,
   lab_client client(socket);
   std::string reply;
   if (client.call_text(lab::operation::prompt, request, reply) != 0 || reply.size() != 4) {
-    std::cerr << "operator: the lab did not answer prompt \"" << caption << "\"\n";
+    std::string why = client.connect_error();
+    if (why.empty()) why = client.loss();
+    detail::unanswered("operator: the lab at ZAMSIM_SOCKET=" + std::string(socket) +
+                       " did not answer prompt \"" + std::string(caption) + "\"" +
+                       (why.empty() ? "" : ": " + why));
     return answer::none;
   }
   const auto a = static_cast<answer>(lab::get_le32(reinterpret_cast<const uint8_t*>(reply.data())));
   for (answer o : offered) {
     if (o == a) return a;
   }
+  detail::unanswered("operator: the lab gave an answer that prompt \"" + std::string(caption) +
+                     "\" does not offer");
   return answer::none;
 }
 
@@ -66,6 +74,18 @@ std::string operator_backend() {
 void reset_operator() { detail::reset_script(); }
 
 answer ask_operator(std::string_view caption, std::string_view text, buttons choice) {
+  detail::clear_unanswered();
+  const answer a = ask_chosen_backend(caption, text, choice);
+  if (a == answer::none && operator_failure().empty()) {
+    detail::unanswered("operator: prompt \"" + std::string(caption) + "\" left unanswered by ZAM_OPERATOR=" +
+                       operator_backend());
+  }
+  return a;
+}
+
+namespace {
+
+answer ask_chosen_backend(std::string_view caption, std::string_view text, buttons choice) {
   const std::vector<answer> offered = answers_of(choice);
   const char* chosen = std::getenv("ZAM_OPERATOR");
   const bool named = chosen != nullptr && *chosen != '\0';
@@ -81,10 +101,12 @@ answer ask_operator(std::string_view caption, std::string_view text, buttons cho
     }
     return offered.front();
   }
-  std::cerr << "operator: unknown backend \"" << backend
-            << "\" in ZAM_OPERATOR (use tty, auto, script:FILE or lab); prompt \"" << caption
-            << "\" left unanswered\n";
+  detail::unanswered("operator: unknown backend \"" + backend +
+                     "\" in ZAM_OPERATOR (use tty, auto, script:FILE or lab); prompt \"" +
+                     std::string(caption) + "\" left unanswered");
   return answer::none;
 }
+
+}  // namespace
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 // Answer scripts shared by message-box prompts and dialogs: one position per process.
 #include "operator_script.h"
+#include "operator_failure.h"
 
 #include <sstream>
 #include <iostream>
@@ -49,12 +50,12 @@ std::optional<std::string> next_script_answer(const std::string& path, std::stri
     }
   }
   if (!script.readable) {
-    std::cerr << "operator: cannot read answer script " << path << ": " << script.reason << "\n";
+    unanswered("operator: cannot read answer script " + path + ": " + script.reason);
     return std::nullopt;
   }
   if (script.next >= script.lines.size()) {
-    std::cerr << "operator: answer script " << path << " has no answer left for prompt \""
-              << caption << "\"\n";
+    unanswered("operator: answer script " + path + " has no answer left for prompt \"" +
+               std::string(caption) + "\"");
     return std::nullopt;
   }
   return script.lines[script.next++];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/cleanup.h"
+#include "common/run_trouble.h"
 #include "common/test_setup.h"
 #include "platform/fs.h"
 #include "result_file.h"
@@ -220,6 +221,7 @@ VEXO_STATUS_t run_negotiated_link_width(int argc, char* argv[], std::source_loca
   } else {
     status = measure(*run, file);
   }
+  if (run->framework != nullptr) status = check_run_trouble(*run, status);
   if (!file.kept()) {
     // The campaign could not be kept: this run's slot counts for nothing.
     const std::string text = "TXN_BFT_NegotiatedLinkWidth. The campaign file cannot be written: " + file.failure() + "\n";

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "common/operator_prompt.h"
+#include "common/run_trouble.h"
 #include "common/shared_routines.h"
 #include "platform/clock.h"
 #include "txn_programs.h"
@@ -297,6 +298,8 @@ VEXO_STATUS_t body(test_run& run) {
   const int first = completer_of_configuration_write(run, dut);
   const int second = unsupported_requests(run, dut);
   const int third = requester_of_application_traffic(run, dut);
+  // Phases that could not be run (no operator, no drivers) give no verdict.
+  if (!run_trouble().empty()) return check_run_trouble(run, verdict_failed);
   if (first == 1 && second == 1 && third == 1) {
     entry(run, VEXO_LOG_SUCCESS,
           "SUCCESS - TXN_BFT_RequestCompletion. All 3 phases of the test passed successfully\n");

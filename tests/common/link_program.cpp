@@ -6,6 +6,7 @@
 
 #include "cleanup.h"
 #include "dat_values.h"
+#include "run_trouble.h"
 #include "test_setup.h"
 
 namespace zam {
@@ -24,6 +25,7 @@ VEXO_STATUS_t run_link_program(const link_program& program, int argc, char* argv
     std::printf("file[%s] line[%d] LinkTestSetup() failed\n", where.file_name(),
                 static_cast<int>(where.line()));
     std::fflush(stdout);
+    if (run->framework != nullptr) status = check_run_trouble(*run, status);
     return clean_up(*run, false, status);
   }
   run->registers_saved = program.saves_registers;
@@ -35,7 +37,9 @@ VEXO_STATUS_t run_link_program(const link_program& program, int argc, char* argv
   bool end = status != VEXO_STATUS_SUCCESS;
   if (!end) status = check_card_mode(*run, program.mode, &end);
   if (!end) status = run_link_sequence(program, *run);
-  if (status == VEXO_STATUS_SUCCESS && !end) status = program.judge(*run);
+  // Checks of a trace the drivers could not deliver would judge the lab, not the DUT.
+  if (status == VEXO_STATUS_SUCCESS && !end && run_trouble().empty()) status = program.judge(*run);
+  status = check_run_trouble(*run, status);
   return clean_up(*run, program.saves_registers, status);
 }
 

@@ -1,18 +1,21 @@
 // The steps every data-link-layer program runs between the card mode check and its checks:
 // trace mask, card command, arm, one configuration read of the DUT, disarm, trace read.
 #include "link_program.h"
+#include "run_trouble.h"
 
 namespace zam {
 namespace {
 
 // Announces a step, runs it and writes its confirmation or failure line. Returns the call's
 // status when the failure ends the test body, else 0.
+// A failure because the drivers stopped answering is named right after the step's own line.
 template <typename Call>
-VEXO_STATUS_t step(const test_run& run, const step_lines& lines, Call call) {
+VEXO_STATUS_t step(test_run& run, const step_lines& lines, Call call) {
   emit(run, lines.start);
   const VEXO_STATUS_t status = call();
   if (status != VEXO_STATUS_SUCCESS) {
     emit(run, lines.failed);
+    check_run_trouble(run, status);
     return lines.failure_ends ? status : VEXO_STATUS_SUCCESS;
   }
   emit(run, lines.done);

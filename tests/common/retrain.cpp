@@ -6,6 +6,7 @@
 #include "link_checks.h"
 #include "platform/clock.h"
 #include "progress_lines.h"
+#include "run_trouble.h"
 
 namespace zam {
 namespace {
@@ -20,6 +21,7 @@ void wait_for_card_port(test_run& run, int milliseconds) {
   if (VEXO_WaitForDeviceToRetrain(run.card_port, milliseconds) != VEXO_STATUS_SUCCESS) {
     LogAssert(run.log, VEXO_LOG_FAIL, &run.number, "Retraining . Down port of the ZAM");
     run.retrained = false;
+    check_run_trouble(run, VEXO_STATUS_SUCCESS);  // the port, or the drivers that stopped answering
   } else {
     write_text(run.log, VEXO_LOG_SUCCESS, "ZAM Down port retraining DONE");
   }

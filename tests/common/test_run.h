@@ -26,6 +26,7 @@ struct test_run {
   uint16_t saved_control = 0;
   uint16_t saved_status = 0;
   bool registers_saved = false;  // the set-up saved Device Control and Status: restore them
+  bool trouble_reported = false;  // the entry of a run that cannot be judged is written
 
   // The stimulus: a configuration read of the DUT.
   uint32_t read_offset = 0;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cleanup.h"
+#include "run_trouble.h"
 #include "test_setup.h"
 
 namespace zam {
@@ -34,12 +35,14 @@ VEXO_STATUS_t run_txn_program(const txn_program& program, int argc, char* argv[]
     std::printf("file[%s] line[%d] LinkTestSetup() failed\n", where.file_name(),
                 static_cast<int>(where.line()));
     std::fflush(stdout);
+    if (run->framework != nullptr) status = check_run_trouble(*run, status);
     return clean_up(*run, false, status);
   }
   run->registers_saved = true;
   bool end = false;
   status = check_card_mode(*run, txn_mode_texts(), &end);
   if (!end) status = program.body(*run);
+  status = check_run_trouble(*run, status);
   return clean_up(*run, true, status);
 }
 

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "dat_values.h"
+#include "run_trouble.h"
 #include "shared_routines.h"
 #include "test_setup.h"
 
@@ -27,6 +28,7 @@ VEXO_STATUS_t TxnTestSetup(int argc, char* argv[], const char* test_name, int ve
                     dat->vexo_ini_file);
   if (status != VEXO_STATUS_SUCCESS) {
     WriteToLog(*log, VEXO_LOG_INFO, "%s. cannot open vexo\n", argv[0]);
+    zam::end_failed_startup(*log, number, status);
     return status;
   }
   std::fflush(stdout);

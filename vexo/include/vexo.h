@@ -243,6 +243,13 @@ VEXO_API VEXO_STATUS_t OpenVEXOEx(VEXO_HANDLE_t* handle, int reserved,
 // Closes the configuration-space driver and unloads the driver interface library.
 VEXO_API VEXO_STATUS_t CloseVEXO(VEXO_HANDLE_t handle);
 
+// Why the framework's drivers cannot serve: the cause of the last failed start-up (a
+// settings file, key or driver library and what is wrong with it), else the trouble the
+// loaded driver library reports (its drivers stopped answering: the lab went away or did not
+// answer in time). Copies the text, cut to size - 1 characters, and returns 1; returns 0 with
+// an empty text when nothing is known to be wrong.
+VEXO_API int VEXO_GetSetupProblem(char* text, unsigned int size);
+
 extern "C" {
 // The constant message text of a status code ("VEXO :: Invalid Error Code" when unknown).
 VEXO_API const char* VEXOGetErrorDesc(VEXO_STATUS_t status);

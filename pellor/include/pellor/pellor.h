@@ -283,9 +283,16 @@ PELLOR_API uint32_t ZAM_LIB_Open_ZAM_Interface(ZAM_LIB_INTERFACE_t** out);
  * is null). */
 PELLOR_API uint32_t KEP_LIB_Open_KEP_Interface(KEP_LIB_INTERFACE_t** out);
 
+/* Why the drivers stopped answering (the lab's daemon went away, did not answer in time or
+ * cannot be reached): copies the text, cut to size - 1 characters, and returns 1. Returns 0
+ * with an empty text (when size > 0) while the drivers answer. A caller that finds no such
+ * export knows nothing of the drivers' state. */
+PELLOR_API uint32_t Pellor_GetDriverTrouble(char* text, uint32_t size);
+
 typedef uint32_t (*ConfigDriver_GetInterface_fn)(CONFIG_DRIVER_INTERFACE_t*);
 typedef uint32_t (*ZAM_LIB_Open_ZAM_Interface_fn)(ZAM_LIB_INTERFACE_t**);
 typedef uint32_t (*KEP_LIB_Open_KEP_Interface_fn)(KEP_LIB_INTERFACE_t**);
+typedef uint32_t (*Pellor_GetDriverTrouble_fn)(char*, uint32_t);
 
 #ifdef __cplusplus
 }

@@ -99,6 +99,9 @@ class device_provider {
   virtual bool owns_path(const std::string& path) const = 0;
   // Opens an interface; nullptr with `error_code` set on failure.
   virtual std::unique_ptr<device_channel> open(const std::string& path, uint32_t& error_code) = 0;
+  // Why the provider's drivers cannot answer now (the lab's daemon went away, did not answer
+  // in time, or cannot be reached); empty while they answer.
+  virtual std::string trouble() const { return {}; }
 };
 
 using device_handle = int32_t;
@@ -136,6 +139,13 @@ void close_device(device_handle handle);
 
 // Error code of this thread's last failed devio call.
 uint32_t last_error();
+
+// Why the drivers stopped answering, from the first provider that knows of trouble (see
+// device_provider::trouble); empty when none does. When the lab's daemon went away, the
+// interfaces opened while it answered fail every later request at once with
+// error::device_not_connected; a lookup or open tries the daemon again, and a daemon that
+// serves it clears the trouble.
+std::string driver_trouble();
 
 // An in-process provider whose interfaces answer through callbacks: unit tests build
 // fake drivers with it and register it. `in` and `out` never overlap in a handler.

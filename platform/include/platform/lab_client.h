@@ -36,6 +36,12 @@ class lab_client {
   // Why the last connection attempt failed (empty when it did not fail).
   std::string connect_error() const;
 
+  // Whether a connection that was made was lost since: the daemon closed it, or did not
+  // answer a request in time. Every later call then fails at once.
+  bool lost() const;
+  // Why it was lost ("no answer within 2000 ms", ...); empty while not lost.
+  std::string loss() const;
+
   // Whether requests now go through a shared channel.
   bool on_shared_channel() const;
 
@@ -49,16 +55,18 @@ class lab_client {
   stream_connection connection_;
   bool broken_ = false;
   std::string connect_error_;
+  std::string loss_;
   shared_channel channel_;
   bool channel_wanted_ = true;   // false once refused, or when ZAMSIM_CHANNEL=socket
   uint32_t requests_ = 0;        // on this connection
 
   void open_channel(uint32_t wait);
-  bool send_on_socket(const lab::request_header& header, const void* in, uint32_t in_length,
-                      const void* data_buffer, uint32_t wait);
-  bool call_through_channel(const lab::request_header& header, const void* in, uint32_t in_length,
-                            const void* data_buffer, void* out, lab::answer_header& answer, uint32_t wait);
-  void fail();
+  io_status send_on_socket(const lab::request_header& header, const void* in, uint32_t in_length,
+                           const void* data_buffer, uint32_t wait);
+  io_status call_through_channel(const lab::request_header& header, const void* in, uint32_t in_length,
+                                 const void* data_buffer, void* out, lab::answer_header& answer,
+                                 uint32_t wait);
+  void fail(io_status why, uint32_t wait);
 };
 
 }  // namespace platform

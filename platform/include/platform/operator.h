@@ -23,6 +23,11 @@ enum class answer { none = 0, ok = 1, cancel = 2, abort = 3, retry = 4, ignore =
 // answered (a script that ran out, an unknown answer): callers treat it as a cancel.
 answer ask_operator(std::string_view caption, std::string_view text, buttons choice);
 
+// Why the last ask_operator prompt could not be answered (an unknown backend, an answer
+// script that cannot be read or ran out, a lab that did not answer, input closed), as said
+// on standard error; empty when it was answered.
+std::string operator_failure();
+
 // The answers a button set offers, first button first.
 std::vector<answer> answers_of(buttons choice);
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "../operator_person.h"
+#include "../operator_failure.h"
 #include "../operator_reply.h"
 
 namespace platform::detail {
@@ -14,7 +15,7 @@ answer ask_person(std::string_view caption, std::string_view text, buttons choic
     std::cout << offered_text(offered) << " > " << std::flush;
     std::string reply;
     if (!std::getline(std::cin, reply)) {
-      std::cerr << "operator: input closed; prompt \"" << caption << "\" left unanswered\n";
+      unanswered("operator: input closed; prompt \"" + std::string(caption) + "\" left unanswered");
       return answer::none;
     }
     const answer a = match_reply(reply, offered);

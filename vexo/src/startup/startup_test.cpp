@@ -38,6 +38,14 @@ struct console_output {
   std::string err;
 };
 
+// The cause VEXO_GetSetupProblem gives, checked against its result.
+std::string setup_problem() {
+  char text[600] = {};
+  const int known = VEXO_GetSetupProblem(text, sizeof text);
+  EXPECT_EQ(known, text[0] != '\0' ? 1 : 0);
+  return text;
+}
+
 class StartupTest : public ::testing::Test {
  protected:
   void SetUp() override { fake_pellor_reset(); }
@@ -136,7 +144,21 @@ TEST_F(StartupTest, SettingsFileFailuresStopBeforeLoading) {
     EXPECT_EQ(OpenVEXO(&handle, 0, caller_base, nullptr, nullptr), VEXO_STATUS_FAILED);
   });
   EXPECT_EQ(output.out, "file with name[" + default_settings() + "] cannot be opened\n");
-  EXPECT_EQ(output.err, "Failed to find DLL file . Exiting.\n");
+  // The documented message names nothing; the line after it names the folder, file and key.
+  const std::string no_folder = "settings folder [" + folder.file("ini") + "] does not exist, so settings file [" +
+                                default_settings() + "] names no driver library (key DLLName in section [DLL])";
+  EXPECT_EQ(output.err, "Failed to find DLL file . Exiting.\nVEXO start-up: " + no_folder + "\n");
+  EXPECT_EQ(setup_problem(), no_folder);
+
+  // The folder is there, the file is not.
+  std::filesystem::create_directories(folder.file("ini"));
+  output = capture([&] {
+    EXPECT_EQ(OpenVEXO(&handle, 0, caller_base, nullptr, nullptr), VEXO_STATUS_FAILED);
+  });
+  const std::string unreadable = "settings file [" + default_settings() +
+                                 "] cannot be read, so it names no driver library (key DLLName in section [DLL])";
+  EXPECT_EQ(output.err, "Failed to find DLL file . Exiting.\nVEXO start-up: " + unreadable + "\n");
+  EXPECT_EQ(setup_problem(), unreadable);
 
   // A settings file without the key.
   write_file(default_settings(), "[DLL]\nOther=1\n[Elsewhere]\nDLLName=FakePellor.dll\n");
@@ -144,7 +166,9 @@ TEST_F(StartupTest, SettingsFileFailuresStopBeforeLoading) {
     EXPECT_EQ(OpenVEXO(&handle, 0, caller_base, nullptr, nullptr), VEXO_STATUS_FAILED);
   });
   EXPECT_EQ(output.out, "");
-  EXPECT_EQ(output.err, "Failed to find DLL file . Exiting.\n");
+  const std::string no_key = "settings file [" + default_settings() + "] has no key DLLName in section [DLL]";
+  EXPECT_EQ(output.err, "Failed to find DLL file . Exiting.\nVEXO start-up: " + no_key + "\n");
+  EXPECT_EQ(setup_problem(), no_key);
 
   // A library name that is not in the current folder.
   write_settings(default_settings(), "Absent.dll");
@@ -152,6 +176,7 @@ TEST_F(StartupTest, SettingsFileFailuresStopBeforeLoading) {
     EXPECT_EQ(OpenVEXO(&handle, 0, caller_base, nullptr, nullptr), VEXO_STATUS_FAILED);
   });
   EXPECT_EQ(output.err, "Failed to open DLL file " + folder.file("Absent.dll") + ". Exiting.\n");
+  EXPECT_EQ(setup_problem(), "driver library file [" + folder.file("Absent.dll") + "] does not exist");
 
   // Names are read into 32 bytes: a longer one is cut to 31 characters.
   write_settings(default_settings(), "ThisDriverLibraryNameIsMuchTooLong.dll");
@@ -174,7 +199,11 @@ TEST_F(StartupTest, BindingFailuresKeepTheLibraryUntilClose) {
   console_output output = capture([&] {
     EXPECT_EQ(OpenVEXO(&handle, 0, caller_base, nullptr, nullptr), VEXO_STATUS_FAILED);
   });
-  EXPECT_EQ(output.err, "");
+  const std::string refused = "driver library [" + folder.file(lib("FakePellor")) +
+                              "] gave no configuration-space table (ConfigDriver_GetInterface returned 0): no "
+                              "configuration-space driver was found";
+  EXPECT_EQ(output.err, "VEXO start-up: " + refused + "\n");
+  EXPECT_EQ(setup_problem(), refused);
   EXPECT_EQ(fake.get_interface_calls, 1u);
   EXPECT_EQ(fake.open_calls, 0u);
   EXPECT_TRUE(vexo::driver_state().library);
@@ -185,10 +214,25 @@ TEST_F(StartupTest, BindingFailuresKeepTheLibraryUntilClose) {
   // A library without the configuration entry point at all.
   install_library(lib("FakePellorNoConfig"), lib("NoConfig"));
   write_settings(default_settings(), "NoConfig.dll");
-  capture([&] {
+  output = capture([&] {
     EXPECT_EQ(OpenVEXO(&handle, 0, caller_base, nullptr, nullptr), VEXO_STATUS_FAILED);
   });
+  const std::string no_entry = "driver library [" + folder.file(lib("NoConfig")) +
+                               "] has no entry point ConfigDriver_GetInterface (no configuration-space table)";
+  EXPECT_EQ(output.err, "VEXO start-up: " + no_entry + "\n");
+  EXPECT_EQ(setup_problem(), no_entry);
   EXPECT_EQ(handle, untouched);
+  CloseVEXO(nullptr);
+
+  // A start-up that succeeds forgets the cause of the one before; this library reports no
+  // trouble of its drivers.
+  install_library(lib("FakePellor"), lib("FakePellor"));
+  write_settings(default_settings(), "FakePellor.dll");
+  fake.get_interface_result = 1;
+  capture([&] { EXPECT_EQ(OpenVEXO(&handle, 0, caller_base, nullptr, nullptr), VEXO_STATUS_SUCCESS); });
+  char text[8] = {'x', 0};
+  EXPECT_EQ(VEXO_GetSetupProblem(text, sizeof text), 0);
+  EXPECT_STREQ(text, "");
 }
 
 TEST_F(StartupTest, LibraryWithoutCardAndKnownEndpointTablesStillStarts) {
