@@ -22,13 +22,6 @@
 namespace e2e {
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 const char* const programs[] = {
     "LinkRetrainOnRetryFail_EP_USW", "LinkRetrainOnRetryFail_EP_USW_No_Ack_Nack", "UndefinedDLLPEncoding_EP_USW",
     "ReXmitOnNak_EP_USW",            "ReplayNumTest_EP_USW",                      "ReplayTimerTest_EP_USW",

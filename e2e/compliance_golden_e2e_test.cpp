@@ -15,13 +15,6 @@
 namespace e2e {
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The trace words inside <TBData> depend on the lab's sequence numbers and timing, not on
 // the program: each becomes 0x########, so the number of words still counts.
 bool is_trace_word(const std::string& line) {

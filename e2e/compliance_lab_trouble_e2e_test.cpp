@@ -18,13 +18,6 @@
 namespace e2e {
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 std::size_t count_of(const std::string& text, const std::string& part) {
   std::size_t n = 0;
   for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size())) ++n;
@@ -93,7 +86,7 @@ class LabTrouble : public LabTest {
 
 TEST_F(LabTrouble, SettingsThatNameNoUsableDriverLibrarySayWhichFileKeyOrLibrary) {
   start_lab("default.station");
-  const std::string good_settings = std::filesystem::absolute(std::string(SAMPLE_DAT) + "/../../settings").lexically_normal();
+  const std::string good_settings = SAMPLE_SETTINGS_DIR;  // the settings the sample DAT file names
   struct row {
     const char* name;
     std::string settings_folder;

@@ -15,13 +15,6 @@
 namespace e2e {
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // The fifteen programs, each with a station on which it passes.
 struct program_case {
   const char* program;

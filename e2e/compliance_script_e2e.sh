@@ -3,9 +3,11 @@
 # start (a station that does not exist, a relative topology that does not resolve, a misspelt
 # fault name) it never prints that log's verdict, the real error reaches the screen and the
 # old log is gone; a run that works prints its own verdict.
-#   compliance_script_e2e.sh <source folder>   (the build in <source folder>/build/default)
+#   compliance_script_e2e.sh <source folder> <build's bin folder> <sample DAT file>
 set -uo pipefail
 root="$1"
+export ZAM_BIN="$2"
+sample_dat="$3"
 tmp="$(mktemp -d)"
 trap 'rm -rf "$tmp"' EXIT
 failures=0
@@ -34,7 +36,7 @@ for entry in "${cases[@]}"; do
   printf '%s\n' "$stale" > "$log"
   echo "earlier output" > "$log.out"
   out="$(ZAM_NO_BUILD=1 ZAM_STATION="$station" bash "$root/scripts/compliance" ReXmitOnNak_EP_USW \
-    "$root/tests/samples/default.dat" "$log" 2>&1)"
+    "$sample_dat" "$log" 2>&1)"
   code=$?
   [[ $code == "$want_code" ]] || fail "$station: exit $code, want $want_code: $out"
   [[ $out == *"$want_text"* ]] || fail "$station: the error does not reach the screen: $out"
@@ -45,7 +47,7 @@ done
 log="$tmp/good.xml"
 printf '%s\n' "${stale/SUCCESS/FAILED}" > "$log"
 out="$(ZAM_NO_BUILD=1 ZAM_STATION="$stations/default.station" bash "$root/scripts/compliance" ReXmitOnNak_EP_USW \
-  "$root/tests/samples/default.dat" "$log" 2>&1)"
+  "$sample_dat" "$log" 2>&1)"
 code=$?
 [[ $code == 0 && $out =~ ReXmitOnNak_EP_USW\ +exit\ +0\ +SUCCESS: ]] || fail "a run on the default station: exit $code: $out"
 

@@ -16,13 +16,6 @@
 namespace e2e {
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class ComplianceSetup : public LabTest {
  protected:
   std::string bin() const { return std::filesystem::path(REXMIT_EXE).parent_path().string(); }

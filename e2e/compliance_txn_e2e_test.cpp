@@ -14,13 +14,6 @@
 namespace e2e {
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 class TransactionPrograms : public LabTest {
  protected:
   // Runs the program on the default station (its DUT with a fault, when given) with the

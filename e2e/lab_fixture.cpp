@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include "platform/lab_client.h"
 #include "platform/process.h"
@@ -39,6 +41,13 @@ int LabTest::daemon_pid() {
   int pid = -1;
   std::sscanf(status.c_str(), "zamsim pid %d", &pid);
   return pid;
+}
+
+std::string slurp(const std::string& path) {
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
 }
 
 std::string capture(const std::string& command, int* exit_code) {

@@ -24,4 +24,7 @@ class LabTest : public ::testing::Test {
 // Runs a command line through the shell and returns its standard output.
 std::string capture(const std::string& command, int* exit_code = nullptr);
 
+// A whole file's bytes; empty when it cannot be read.
+std::string slurp(const std::string& path);
+
 }  // namespace e2e

@@ -16,13 +16,6 @@
 namespace e2e {
 namespace {
 
-std::string slurp(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Replaces the value of the first `key = ` line after `section` in a station or script.
 void set_value(std::string& text, const std::string& section, const std::string& key, const std::string& value) {
   const std::size_t at = text.find(section);

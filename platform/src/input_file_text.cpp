@@ -2,6 +2,7 @@
 #include <string>
 
 #include "platform/fs.h"
+#include "text_mode.h"
 #include "platform/input_file.h"
 
 namespace platform {
@@ -13,14 +14,7 @@ std::string larger_than_text(std::size_t limit) {
 bool read_input_text_file(const std::string& path, std::size_t limit, std::string* content,
                           std::string* reason) {
   if (!read_input_file(path, limit, content, reason)) return false;
-  if (native_line_end == "\n") return true;
-  std::string& text = *content;
-  std::size_t kept = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    text[kept++] = text[i];
-  }
-  text.resize(kept);
+  detail::as_text_mode_read(*content);
   return true;
 }
 

@@ -58,11 +58,12 @@ void say_refused(const std::string& path, const std::string& reason) {
   std::fprintf(stderr, "profile: cannot read %s: %s; its values are not used\n", path.c_str(), reason.c_str());
 }
 
-load_result load(const std::string& path, profile_file& file) {
+load_result load(const std::string& path, profile_file& file, std::string* refusal = nullptr) {
   std::string text, reason;
   if (!read_input_file(path, max_profile_file_bytes, &text, &reason)) {
     if (!file_exists(path)) return load_result::missing;
     say_refused(path, reason);
+    if (refusal != nullptr) *refusal = path + ": " + reason;
     return load_result::refused;
   }
   file.crlf = text.find("\r\n") != std::string::npos;
@@ -171,7 +172,7 @@ bool write_profile_string(std::string_view section, std::string_view key, std::s
   const std::string resolved = resolve_profile_path(path);
   profile_file file;
   // A missing file starts empty; one that cannot be read whole is never replaced.
-  if (load(resolved, file) == load_result::refused) return false;
+  if (load(resolved, file, reason) == load_result::refused) return false;
   const std::string wanted_section(trim(section));
   const std::string wanted_key(trim(key));
 
