@@ -140,7 +140,7 @@ TEST_F(LinkWidthCampaign, ACampaignThatCannotBeWrittenIsNotAPass) {
   } const cases[] = {
       {"write:*NegotiatedLinkWidth.ini.tmp:nospace", false,
        "./TXN_BFT_NegotiatedLinkWidth.ini.tmp: No space left on device"},
-      {"", true, "./TXN_BFT_NegotiatedLinkWidth.ini: Is a directory"},
+      {"", true, "./TXN_BFT_NegotiatedLinkWidth.ini: not a regular file"},
   };
   for (const lost_case& c : cases) {
     std::filesystem::remove_all(file());

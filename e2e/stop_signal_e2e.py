@@ -10,6 +10,7 @@ process of its own and waits); the later programs are never reached.
 
 usage: stop_signal_e2e.py ZAMSUITE ZAMSIM STATIONS_DIR"""
 import os
+import re
 import signal
 import subprocess
 import sys
@@ -50,6 +51,9 @@ def station_copy(stations, tmp):
     """The default station under a path of this run only, so its lab can be found by it."""
     with open(os.path.join(stations, "default.station")) as f:
         text = f.read().replace("Topology = default.test", "Topology = " + os.path.join(stations, "default.test"))
+    # The placement stations are named relative to the station: beside the copy they are not.
+    text = re.sub(r"(?m)^LinkWidthStations = (.*)$", lambda m: "LinkWidthStations = " + ", ".join(
+        os.path.join(stations, n.strip()) for n in m.group(1).split(",")), text)
     path = os.path.join(tmp, "stop-%d.station" % os.getpid())
     with open(path, "w") as f:
         f.write(text)

@@ -61,7 +61,8 @@ cat > "$work/odd.dat" <<'DAT'
 DAT
 "$vexoscan" --dat "$work/odd.dat" >"$work/out" 2>"$work/err"; code=$?
 [ $code -eq 3 ] || fail "odd DAT exit $code"
-expected='vexoscan: warning: DUT entry 0: bus 300 is out of range (0-255)
+expected='vexoscan: warning: DAT file: <DUT bus="300"> does not fit its field and was cut, taken as 44
+vexoscan: warning: DUT entry 0: bus 300 is out of range (0-255)
 vexoscan: warning: DUT entry 0: device 40 is out of range (0-31)
 vexoscan: warning: DUT entry 0: function 9 is out of range (0-7)
 vexoscan: warning: DUT entry 1: device is not set
