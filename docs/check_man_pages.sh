@@ -52,8 +52,11 @@ render_all() {
   local dir=$1 count=0 page
   shopt -s nullglob
   for page in "$dir"/man[1-9]/*.gz; do
-    render_page "$page"
     count=$((count + 1))
+    if [ -L "$page" ] && [ -e "$page" ]; then
+      continue  # another name of a page rendered in its own right
+    fi
+    render_page "$page"
   done
   shopt -u nullglob
   if [ $count -eq 0 ]; then

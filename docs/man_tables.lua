@@ -8,16 +8,16 @@
 function Table(tbl)
   local count = #tbl.colspecs
   local total = 0
-  for _, spec in ipairs(tbl.colspecs) do
-    if type(spec[2]) == 'number' then
-      total = total + spec[2]
+  for _, column in ipairs(tbl.colspecs) do
+    if type(column[2]) == 'number' then
+      total = total + column[2]
     end
   end
   if total > 0 then
     local share = (70 - 3 * (count - 1)) / 70 / total
-    for i, spec in ipairs(tbl.colspecs) do
-      if type(spec[2]) == 'number' then
-        tbl.colspecs[i] = {spec[1], spec[2] * share}
+    for i, column in ipairs(tbl.colspecs) do
+      if type(column[2]) == 'number' then
+        tbl.colspecs[i] = {column[1], column[2] * share}
       end
     end
   end
