@@ -5,7 +5,7 @@
 # check_man_pages.sh installed <build folder>
 #   Installs the build into a temporary prefix, checks that every file in its bin/ has a
 #   page share/man/man1/<file>.1.gz (a link counts when its target exists), then renders
-#   every installed page as above.
+#   every installed page as above. $CMAKE names the cmake to install with (default cmake).
 # Exit status: 0 all good, 1 a page is missing or warns (each named), 77 nothing to check
 # with (skipped), 2 usage.
 set -u
@@ -74,7 +74,7 @@ case $1 in
     [ -f "$build/CMakeCache.txt" ] || { echo "$build is not a build folder" >&2; exit 2; }
     prefix=$(mktemp -d "${TMPDIR:-/tmp}/zam-man-install.XXXXXX") || exit 1
     trap 'rm -rf "$prefix"' EXIT
-    if ! log=$(cmake --install "$build" --prefix "$prefix" 2>&1); then
+    if ! log=$("${CMAKE:-cmake}" --install "$build" --prefix "$prefix" 2>&1); then
       echo "$log" | tail -n 20
       fail "cmake --install $build --prefix $prefix failed (every installed target must be built first)"
       exit 1
