@@ -2,7 +2,7 @@
 // transaction card programs on the default station, and the link width program on a placement
 // station: each fault fails exactly the programs that should catch it (exit 6 and their FAILED
 // verdict), every other program passes, zamsuite judges each run the same way, and the
-// README's matrix says the same. Each run is on a fresh lab whose station names the fault;
+// matrix of zam-lab(7) says the same. Each run is on a fresh lab whose station names the fault;
 // the lab's virtual operator answers the prompts.
 #include <gtest/gtest.h>
 
@@ -132,14 +132,14 @@ TEST_P(ComplianceFaultMatrix, FailsExactlyTheProgramsThatShouldCatchTheFault) {
   std::filesystem::remove_all(stations);
 }
 
-// The README's matrix: per fault, the programs of this matrix it names before any remark in
+// The matrix of zam-lab(7) (docs/zam-lab.7.md): per fault, the programs of this matrix it names before any remark in
 // brackets.
-std::map<std::string, std::vector<std::string>> readme_matrix() {
+std::map<std::string, std::vector<std::string>> documented_matrix() {
   std::map<std::string, std::vector<std::string>> rows;
-  std::istringstream readme(slurp(README_FILE));
+  std::istringstream page(slurp(FAULT_MATRIX_FILE));
   std::string line;
   bool in_table = false;
-  while (std::getline(readme, line)) {
+  while (std::getline(page, line)) {
     if (line == "| fault | programs that must FAIL |") in_table = true;
     if (!in_table) continue;
     if (line.rfind("| `", 0) != 0) {
@@ -159,8 +159,8 @@ std::map<std::string, std::vector<std::string>> readme_matrix() {
   return rows;
 }
 
-TEST(ComplianceFaultMatrixReadme, NamesTheSameFailuresAsTheMatrix) {
-  const auto rows = readme_matrix();
+TEST(ComplianceFaultMatrixDocs, NamesTheSameFailuresAsTheMatrix) {
+  const auto rows = documented_matrix();
   ASSERT_EQ(rows.size(), expected_failures.size());
   for (const auto& [fault, failures] : expected_failures) {
     ASSERT_EQ(rows.count(fault), 1u) << fault;

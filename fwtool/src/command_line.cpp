@@ -6,7 +6,7 @@ namespace fwtool {
 const char* const usage_text =
     "usage: fwtool [script [test name]]\n"
     "  without arguments the menus run; with a topology script (.test) that case runs once\n"
-    "  and the program exits with its verdict flags (see the README).\n";
+    "  and the program exits with its verdict flags (see fwtool(1)).\n";
 
 command_line parse_command_line(int argc, const char* const argv[], const std::string& folder) {
   command_line c;

@@ -21,7 +21,7 @@ struct dut_faults {
   bool zero_link_width = false;  // Link Capabilities report Max Link Width 0: the link trains x0
 };
 
-// Every fault name, in the order the README documents them.
+// Every fault name, in the order zam-lab(7) documents them.
 const std::vector<std::string>& dut_fault_names();
 
 // Parses a comma-separated list of fault names (blanks around names ignored, empty list

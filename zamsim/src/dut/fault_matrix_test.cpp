@@ -1,6 +1,6 @@
 // The DUT's fault options against the twelve data link compliance programs, played at
 // the model: each program's card command, stimulus and checks, for the compliant DUT and
-// for each fault. The expected verdicts are the matrix the README documents.
+// for each fault. The expected verdicts are the matrix zam-lab(7) documents.
 #include <gtest/gtest.h>
 
 #include <map>

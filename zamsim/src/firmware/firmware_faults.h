@@ -21,7 +21,7 @@ struct firmware_faults {
   bool no_crs_retry = false;           // a configuration retry status taken as "no device"
 };
 
-// Every fault name, in the order the README documents them.
+// Every fault name, in the order zam-lab(7) documents them.
 const std::vector<std::string>& firmware_fault_names();
 
 // Parses a comma-separated list of fault names (blanks around names ignored, empty list
