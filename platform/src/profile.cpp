@@ -14,12 +14,13 @@
 
 #include "platform/fs.h"
 #include "platform/input_file.h"
+#include "platform/install_layout.h"
 #include "platform/library.h"
 #include "platform/output_file.h"
 #include "platform/process.h"
 
 #ifndef ZAM_SYSTEM_DIR_DEFAULT
-#define ZAM_SYSTEM_DIR_DEFAULT "/usr/local/etc/zam"
+#define ZAM_SYSTEM_DIR_DEFAULT "/etc/zam"
 #endif
 
 namespace platform {
@@ -112,13 +113,12 @@ std::string_view unquote(std::string_view value) {
 std::string system_settings_dir() {
   const char* dir = std::getenv("ZAM_SYSTEM_DIR");
   if (dir != nullptr && *dir != '\0') return dir;
-  // An installed tree is relocatable: bin/, lib/ and etc/zam/ sit side by side under its
-  // prefix wherever it was unpacked, so look beside the library (or program) that holds this
-  // code first, then beside the program.
+  // An installed tree is relocatable: its settings folder is found from where the library
+  // (or program) that holds this code sits, then from where the program sits.
   for (const std::string& folder : {module_folder(), program_folder()}) {
     if (folder.empty() || folder[0] != native_separator) continue;
-    const std::string beside = join_path(folder, "../etc/zam");
-    if (file_exists(beside)) return beside;
+    const std::string installed = settings_folder_of_prefix(install_prefix_of(folder));
+    if (file_exists(installed)) return installed;
   }
   return ZAM_SYSTEM_DIR_DEFAULT;
 }

@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/input_file.h"
+#include "platform/install_layout.h"
 #include "platform/process.h"
 #include "programs.h"
 #include "report.h"
@@ -44,8 +45,11 @@ bool compliance_report(const zamsuite::suite_options& o, zamsuite::suite_report*
   zamsuite::run_plan plan;
   plan.programs = zamsuite::chosen_programs(o.only, o.skip);
   plan.programs_folder = o.programs_folder.empty() ? platform::program_folder() : absolute(o.programs_folder);
+  // The libraries a program loads: beside the programs (the build tree, Windows), else in
+  // the installed tree's private library folder.
   plan.library_folders = {plan.programs_folder,
-                          platform::join_path(platform::join_path(plan.programs_folder, ".."), "lib")};
+                          platform::join_path(platform::install_prefix_of(plan.programs_folder),
+                                              platform::private_library_folder())};
   plan.dat_file = absolute(o.dat_file);
   plan.out_folder = absolute(o.out_folder);
   plan.station = absolute(o.station);

@@ -4,7 +4,8 @@
 // dropped; a value wrapped in matching quotes loses them; the first matching key wins;
 // lines starting with ";" are comments; CRLF and LF files both read. A missing file,
 // section or key yields the default. A bare file name (no folder) resolves in the system
-// settings folder: $ZAM_SYSTEM_DIR if set, else the installed etc/zam.
+// settings folder: $ZAM_SYSTEM_DIR if set, else the etc/zam of the installed tree (/etc/zam
+// for a tree installed in /usr; see install_layout.h), else the build's default.
 //
 // Only a regular file of at most max_profile_file_bytes is read: a folder, a device or a
 // larger file gives the defaults, with one "profile: cannot read ..." line on standard error
