@@ -10,6 +10,7 @@
 #include "platform/fs.h"
 #include "platform/input_file.h"
 #include "platform/process.h"
+#include "platform/standard_options.h"
 #include "programs.h"
 #include "report.h"
 #include "suite_options.h"
@@ -113,6 +114,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << zamsuite::suite_usage();
+    return exit_passed;
+  }
+  if (options.version) {
+    std::cout << platform::version_line("zamsuite");
     return exit_passed;
   }
   if (options.list) {
