@@ -5,6 +5,7 @@
 
 #include "platform/fs.h"
 #include "platform/input_file.h"
+#include "platform/standard_options.h"
 
 namespace brumby {
 namespace {
@@ -64,12 +65,21 @@ bool is_pnf_companion(const std::string& inf_name, const std::string& name) {
 }
 
 int run_cleaner(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  // A lone --help or --version is answered, never taken for a folder to clean (a folder of
+  // that name is reached as ./--help).
+  const platform::standard_option asked =
+      args.size() == 1 ? platform::standard_option_of(args[0]) : platform::standard_option::none;
+  if (asked == platform::standard_option::version) {
+    out << platform::version_line("Brumby");
+    out.flush();
+    return 0;
+  }
   out << "Brumby\n"
       << "-----------------------------------\n\n";
-  if (args.empty() || args.size() > 3) {
+  if (args.empty() || args.size() > 3 || asked == platform::standard_option::help) {
     print_usage(out);
     out.flush();
-    return -1;
+    return asked == platform::standard_option::help ? 0 : -1;
   }
   const std::string folder = platform::native_path(args[0].empty() ? "." : args[0]);
   // The GUID and the hardware ID, when given, must each stand in some line of the file.

@@ -14,6 +14,7 @@
 #include "platform/child_run.h"
 #include "platform/fs.h"
 #include "platform/process.h"
+#include "platform/standard_options.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -85,6 +86,30 @@ TEST_F(CleanerTest, UsageOnWrongArgumentCount) {
                         "Without GUID and/or HARDWAREID all OEM*.inf files are deleted.\n");
   }
   EXPECT_EQ(left(), std::vector<std::string>{"oem1.inf"});
+}
+
+TEST_F(CleanerTest, LoneHelpAndVersionAreAnsweredNotCleaned) {
+  // A folder named --help in the current folder is left alone by `Brumby --help`.
+  fs::create_directory(dir_ / "--help");
+  std::ofstream(dir_ / "--help" / "oem1.inf") << "x";
+  const fs::path previous = fs::current_path();
+  fs::current_path(dir_);
+  EXPECT_EQ(run({"--help"}), 0);
+  EXPECT_EQ(out_, std::string(banner) +
+                      "Usage: Brumby <infdir> [GUID] [HARDWAREID]\n"
+                      "Without GUID and/or HARDWAREID all OEM*.inf files are deleted.\n");
+  EXPECT_TRUE(fs::exists(dir_ / "--help" / "oem1.inf"));
+  EXPECT_EQ(run({"--version"}), 0);
+  EXPECT_EQ(out_, std::string("Brumby (ZAM PCI Express test suite) ") + platform::suite_version() + "\n");
+  EXPECT_EQ(err_, "");
+  EXPECT_TRUE(fs::exists(dir_ / "--help" / "oem1.inf"));
+  // Beside a GUID it is the folder again, and so is its path.
+  EXPECT_EQ(run({"--help", "{no-such-class}"}), 0);
+  EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 0\n");
+  EXPECT_EQ(run({"./--help"}), 0);
+  EXPECT_EQ(out_, std::string(banner) + "Done, deleted entries: 1\n");
+  EXPECT_FALSE(fs::exists(dir_ / "--help" / "oem1.inf"));
+  fs::current_path(previous);
 }
 
 TEST_F(CleanerTest, FolderOnlyDeletesEveryOemInfAndCompanion) {

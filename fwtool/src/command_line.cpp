@@ -5,6 +5,7 @@ namespace fwtool {
 
 const char* const usage_text =
     "usage: fwtool [script [test name]]\n"
+    "       fwtool --help | --version\n"
     "  without arguments the menus run; with a topology script (.test) that case runs once\n"
     "  and the program exits with its verdict flags (see fwtool(1)).\n";
 
@@ -14,6 +15,10 @@ command_line parse_command_line(int argc, const char* const argv[], const std::s
   const std::string first = argv[1];
   if (first == "-h" || first == "--help" || first == "-?") {
     c.help = true;
+    return c;
+  }
+  if (first == "--version") {
+    c.version = true;
     return c;
   }
   c.menus = false;

@@ -11,6 +11,7 @@ inline constexpr std::size_t max_field_length = 255;
 struct command_line {
   bool menus = true;  // no script given
   bool help = false;
+  bool version = false;  // --version: print the version line
   std::string script_dir;
   std::string script_file;
   std::string test_name;

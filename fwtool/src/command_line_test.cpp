@@ -27,6 +27,21 @@ TEST(CommandLineTest, SplitsTheScriptPathAndNamesTheTest) {
   EXPECT_EQ(c.test_name, "My Case");
 }
 
+TEST(CommandLineTest, VersionIsAFirstArgumentOnly) {
+  const auto version = parse({"--version"});
+  EXPECT_TRUE(version.version);
+  EXPECT_FALSE(version.help);
+  EXPECT_EQ(version.error, "");
+  // A script of that name is still reachable by its path, and a test name may read so.
+  auto c = parse({"./--version"});
+  EXPECT_FALSE(c.version);
+  EXPECT_EQ(c.script_file, "--version");
+  c = parse({"Tests/x.test", "--version"});
+  EXPECT_FALSE(c.version);
+  EXPECT_EQ(c.test_name, "--version");
+  EXPECT_FALSE(parse({"--help"}).version);
+}
+
 TEST(CommandLineTest, RefusesLongFieldsAndNamesThatLeaveTheLogsFolder) {
   EXPECT_EQ(parse({std::string(256, 'a')}).error, "the script path is longer than 255 characters");
   EXPECT_EQ(parse({std::string(255, 'a')}).error, "");

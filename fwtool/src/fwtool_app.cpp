@@ -8,6 +8,7 @@
 #include "ini_settings.h"
 #include "menus.h"
 #include "platform/fs.h"
+#include "platform/standard_options.h"
 #include "vexomin.h"
 
 namespace fwtool {
@@ -48,6 +49,10 @@ int run_fwtool(int argc, const char* const argv[]) {
   const command_line cmd = parse_command_line(argc, argv, folder);
   if (cmd.help) {
     std::printf("%s", usage_text);
+    return 0;
+  }
+  if (cmd.version) {
+    std::fputs(platform::version_line("fwtool").c_str(), stdout);
     return 0;
   }
   if (!cmd.error.empty()) {

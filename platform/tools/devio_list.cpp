@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/devio.h"
+#include "platform/standard_options.h"
 
 namespace {
 
@@ -22,8 +23,11 @@ constexpr const char* usage_text =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0)) {
+  if (argc == 2 && std::strcmp(argv[1], "-h") == 0) {
     std::fputs(usage_text, stdout);
+    return 0;
+  }
+  if (platform::answered_lone_standard_option(argc, argv, "devio-list", [] { std::fputs(usage_text, stdout); })) {
     return 0;
   }
   if (argc > 1) {

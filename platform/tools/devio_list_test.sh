@@ -9,6 +9,11 @@ out=$("$devio_list" --help); code=$?
 [ $code -eq 0 ] || fail "--help exit $code"
 [ "$(echo "$out" | head -1)" = "Usage: devio-list" ] || fail "--help text: $out"
 
+# --version beside another argument is a wrong command line, not the version.
+err=$("$devio_list" --version --help 2>&1 >/dev/null); code=$?
+[ $code -eq 2 ] || fail "--version --help exit $code"
+[ "$(echo "$err" | head -1)" = "devio-list: unexpected argument '--version'" ] || fail "--version --help text: $err"
+
 err=$("$devio_list" --bogus 2>&1 >/dev/null); code=$?
 [ $code -eq 2 ] || fail "wrong argument exit $code"
 [ "$(echo "$err" | head -1)" = "devio-list: unexpected argument '--bogus'" ] || fail "wrong argument text: $err"

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/cleanup.h"
+#include "common/program_usage.h"
 #include "common/run_trouble.h"
 #include "common/test_setup.h"
 #include "platform/fs.h"
@@ -205,6 +206,7 @@ VEXO_STATUS_t measure(test_run& run, const nlw::result_file& file) {
 }  // namespace
 
 VEXO_STATUS_t run_negotiated_link_width(int argc, char* argv[], std::source_location where) {
+  if (zam::answered_standard_option(argc, argv)) return VEXO_STATUS_SUCCESS;
   auto run = std::make_unique<test_run>();
   run->number = number();
   const nlw::result_file file;

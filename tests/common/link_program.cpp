@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cleanup.h"
+#include "program_usage.h"
 #include "dat_values.h"
 #include "run_trouble.h"
 #include "test_setup.h"
@@ -13,6 +14,7 @@ namespace zam {
 
 VEXO_STATUS_t run_link_program(const link_program& program, int argc, char* argv[],
                                std::source_location where) {
+  if (answered_standard_option(argc, argv)) return VEXO_STATUS_SUCCESS;
   auto run = std::make_unique<test_run>();
   run->number = program.number();
   uint16_t* saved_control = program.saves_registers ? &run->saved_control : nullptr;

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "dat_values.h"
+#include "program_usage.h"
 #include "run_trouble.h"
 #include "shared_routines.h"
 #include "test_setup.h"
@@ -27,7 +28,7 @@ VEXO_STATUS_t LinkTestSetup(int argc, char* argv[], const char* test_name, int v
   *card = nullptr;
   *dut = nullptr;
   if (argc == 1 || ParseCmdLineOptions(argc, argv, dat_file, log_file) == 1) {
-    std::printf("%s. [-l <name of log file> ] [ -d <name of dat file>] [-h for help]\n", argv[0]);
+    zam::print_usage_line(argv[0]);
     return VEXO_STATUS_NO_LOG_FILE;
   }
   VEXO_STATUS_t status = parseDatFile(dat_file, dat);

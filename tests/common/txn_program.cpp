@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "cleanup.h"
+#include "program_usage.h"
 #include "run_trouble.h"
 #include "test_setup.h"
 
@@ -24,6 +25,7 @@ mode_check_texts txn_mode_texts() {
 
 VEXO_STATUS_t run_txn_program(const txn_program& program, int argc, char* argv[],
                               std::source_location where) {
+  if (answered_standard_option(argc, argv)) return VEXO_STATUS_SUCCESS;
   auto run = std::make_unique<test_run>();
   run->number = program.number();
   VEXO_STATUS_t status =

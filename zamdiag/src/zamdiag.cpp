@@ -11,6 +11,7 @@
 #include "file_transfers.h"
 #include "flash_image.h"
 #include "memory_commands.h"
+#include "platform/standard_options.h"
 #include "print_format.h"
 #include "status_dump.h"
 #include "tool_context.h"
@@ -48,6 +49,18 @@ std::optional<int> dispatch(tool_context& tool, const options& o,
 
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const std::function<platform::local_time()>& now) {
+  // A lone --help or --version; beside other arguments either is an unknown option, which
+  // calls for the usage text and -1 as every unknown option does.
+  const platform::standard_option asked =
+      args.size() == 1 ? platform::standard_option_of(args[0]) : platform::standard_option::none;
+  if (asked == platform::standard_option::help) {
+    out << usage_text();
+    return status::ok;
+  }
+  if (asked == platform::standard_option::version) {
+    out << platform::version_line("zamdiag");
+    return status::ok;
+  }
   const parse_result parsed = parse_command_line(args);
   if (!parsed.refusal.empty()) {
     err << parsed.refusal;

@@ -1,6 +1,7 @@
 // The run as a whole: device names, usage text, refused input, exit codes.
 #include "zamdiag.h"
 
+#include "platform/standard_options.h"
 #include "usage_text.h"
 #include "zamdiag_fixture.h"
 
@@ -43,6 +44,22 @@ TEST_F(ZamdiagTest, UsageTextForHelpUnknownOptionsAndNothingToDo) {
   // ... or to a later action.
   EXPECT_EQ(zamdiag({"-w", "0x100", "-M"}), 0);
   EXPECT_EQ(out_.str(), "unknown (00)");
+}
+
+TEST_F(ZamdiagTest, LoneHelpAndVersionAnswerWithZeroWithoutTheCard) {
+  EXPECT_EQ(zamdiag({"--help"}), 0);
+  EXPECT_EQ(out_.str(), usage_text());
+  EXPECT_EQ(zamdiag({"--version"}), 0);
+  EXPECT_EQ(out_.str(), std::string("zamdiag (ZAM PCI Express test suite) ") + platform::suite_version() + "\n");
+  EXPECT_EQ(err_.str(), "");
+  EXPECT_TRUE(card_.requests.empty());
+  // Beside other options they are unknown options: the usage text and -1, the card untouched.
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-s", "--help"}, {"--version", "-v"}, {"--help", "--version"}}) {
+    EXPECT_EQ(zamdiag(args), -1) << args[0] << " " << args[1];
+    EXPECT_EQ(out_.str(), usage_text());
+    EXPECT_TRUE(card_.requests.empty());
+  }
 }
 
 TEST_F(ZamdiagTest, RefusedInputNeverReachesTheCard) {

@@ -11,6 +11,7 @@
 #include "platform/input_file.h"
 #include "platform/install_layout.h"
 #include "platform/process.h"
+#include "platform/standard_options.h"
 #include "programs.h"
 #include "report.h"
 #include "suite_options.h"
@@ -117,6 +118,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << zamsuite::suite_usage();
+    return exit_passed;
+  }
+  if (options.version) {
+    std::cout << platform::version_line("zamsuite");
     return exit_passed;
   }
   if (options.list) {

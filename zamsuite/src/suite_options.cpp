@@ -38,7 +38,7 @@ bool check_names(const std::vector<std::string>& names, const std::string& flag,
 const char* suite_usage() {
   return "usage: zamsuite -d DATFILE [options]      run the compliance programs, write the reports\n"
          "       zamsuite --fwtool-log FILE [options] reports from the firmware test tool's main log\n"
-         "       zamsuite --list | --help\n"
+         "       zamsuite --list | --help | --version\n"
          "\n"
          "  -d, --dat FILE       the device under test (DAT file)\n"
          "  --station FILE       run every program on a fresh virtual lab of this station\n"
@@ -54,6 +54,7 @@ const char* suite_usage() {
          "  --fwtool-log FILE    a firmware test tool main log (Logs/ORVENLog.txt) to report on\n"
          "  --list               print the compliance programs in run order\n"
          "  -h, --help           this text\n"
+         "  --version            the suite's version\n"
          "\n"
          "Exit status: 0 every program (case) passed; 1 at least one did not; 2 wrong command\n"
          "line; 3 the run could not be done or a report could not be written.\n";
@@ -73,6 +74,8 @@ bool parse_suite_options(int argc, const char* const* argv, suite_options* optio
     std::string list;
     if (arg == "-h" || arg == "--help") {
       options->help = true;
+    } else if (arg == "--version") {
+      options->version = true;
     } else if (arg == "--list") {
       options->list = true;
     } else if (arg == "-d" || arg == "--dat") {
@@ -110,7 +113,7 @@ bool parse_suite_options(int argc, const char* const* argv, suite_options* optio
       return false;
     }
   }
-  if (options->help || options->list) return true;
+  if (options->help || options->version || options->list) return true;
   if (options->dat_file.empty() == options->fwtool_log.empty()) {
     *error = options->dat_file.empty() ? "give a DAT file (-d) or a firmware test tool log (--fwtool-log)"
                                        : "-d and --fwtool-log do not go together";

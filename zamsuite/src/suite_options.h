@@ -17,6 +17,7 @@ struct suite_options {
   unsigned timeout_s = 600;
   bool list = false;
   bool help = false;
+  bool version = false;
 };
 
 // Parses argv; false with a message when the command line is wrong.

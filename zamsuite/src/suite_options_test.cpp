@@ -41,6 +41,30 @@ TEST(SuiteOptionsTest, ValuesAndProgramChoice) {
   EXPECT_EQ(fw.fwtool_log, "Logs/ORVENLog.txt");
 }
 
+TEST(SuiteOptionsTest, HelpAndVersionAnywhereNeedNoDatFile) {
+  std::string error;
+  suite_options version;
+  EXPECT_TRUE(parse({"--version"}, &version, &error)) << error;
+  EXPECT_TRUE(version.version);
+  EXPECT_FALSE(version.help);
+  suite_options among;
+  EXPECT_TRUE(parse({"--out", "res", "--version", "--only", "BadLCRC_EP_USW"}, &among, &error)) << error;
+  EXPECT_TRUE(among.version);
+  EXPECT_EQ(among.out_folder, "res");
+  suite_options help_among;
+  EXPECT_TRUE(parse({"--station", "s.station", "--help"}, &help_among, &error)) << error;
+  EXPECT_TRUE(help_among.help);
+  // An option's value is a value, even when it reads like an option.
+  suite_options value;
+  EXPECT_TRUE(parse({"-d", "--version"}, &value, &error)) << error;
+  EXPECT_FALSE(value.version);
+  EXPECT_EQ(value.dat_file, "--version");
+  // A wrong argument is still refused beside them.
+  suite_options wrong;
+  EXPECT_FALSE(parse({"--version", "--bogus"}, &wrong, &error));
+  EXPECT_EQ(error, "unknown argument \"--bogus\"");
+}
+
 TEST(SuiteOptionsTest, RefusalsSayWhatIsWrong) {
   const std::vector<std::pair<std::vector<const char*>, std::string>> cases = {
       {{}, "give a DAT file (-d) or a firmware test tool log (--fwtool-log)"},

@@ -10,6 +10,14 @@ work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 "$check" >/dev/null 2>&1; code=$?
 [ $code -eq 2 ] || fail "no argument exit $code"
 
+# --help alone is answered on standard output; beside a script it is a wrong command line.
+out=$("$check" --help 2>"$work/err"); code=$?
+[ $code -eq 0 ] || fail "--help exit $code"
+[ "$out" = "usage: lattix-check <script>" ] && [ ! -s "$work/err" ] || fail "--help text: $out"
+out=$("$check" --help "$work/x.test" 2>"$work/err"); code=$?
+[ $code -eq 2 ] && [ -z "$out" ] || fail "--help beside a script: exit $code, $out"
+[ "$(cat "$work/err")" = "usage: lattix-check <script>" ] || fail "--help beside a script: $(cat "$work/err")"
+
 out=$("$check" "$work" 2>"$work/err"); code=$?
 [ $code -eq 1 ] || fail "folder exit $code"
 [ -z "$out" ] || fail "folder printed: $out"

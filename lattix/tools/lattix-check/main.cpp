@@ -5,10 +5,21 @@
 #include "hierarchy_printer.h"
 #include "lattix/lattix.h"
 #include "platform/input_file.h"
+#include "platform/standard_options.h"
+
+namespace {
+
+constexpr const char* usage_text = "usage: lattix-check <script>\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
+  if (platform::answered_lone_standard_option(argc, argv, "lattix-check",
+                                              [] { std::fputs(usage_text, stdout); })) {
+    return 0;
+  }
   if (argc != 2 || argv[1][0] == '-') {
-    std::fprintf(stderr, "usage: lattix-check <script>\n");
+    std::fputs(usage_text, stderr);
     return 2;
   }
   // What is not a readable regular file of a script's size is named before parsing.

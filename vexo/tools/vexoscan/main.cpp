@@ -11,6 +11,7 @@
 #include "platform/fs.h"
 #include "platform/process.h"
 #include "platform/profile.h"
+#include "platform/standard_options.h"
 #include "vexo.h"
 
 namespace {
@@ -34,6 +35,7 @@ constexpr const char* usage_text =
     "                  the whole list, the device(s) under test its DUT entries select\n"
     "                  (FindDevice with each entry's find flags)\n"
     "  -h, --help      this text\n"
+    "  --version       the suite's version\n"
     "\n"
     "Without a lab (ZAMSIM_SOCKET unset) the drivers are this machine's sysfs; run as root\n"
     "to see extended configuration space. Exit code: 0 listed, 1 the framework did not\n"
@@ -46,6 +48,7 @@ struct options {
   std::string settings_file;
   std::string dat_file;
   bool help = false;
+  bool version = false;
   std::string error;
 };
 
@@ -55,6 +58,8 @@ options parse(int argc, char** argv) {
     const std::string argument = argv[i];
     if (argument == "-h" || argument == "--help") {
       result.help = true;
+    } else if (argument == "--version") {
+      result.version = true;
     } else if ((argument == "--library" || argument == "--ini") && i + 1 < argc) {
       (argument == "--library" ? result.library : result.settings_file) = argv[++i];
     } else if (argument == "--dat" && i + 1 < argc) {
@@ -165,6 +170,10 @@ int main(int argc, char** argv) {
   }
   if (chosen.help) {
     std::fputs(usage_text, stdout);
+    return 0;
+  }
+  if (chosen.version) {
+    std::fputs(platform::version_line("vexoscan").c_str(), stdout);
     return 0;
   }
   VEXO_DAT_INFO_t dat{};

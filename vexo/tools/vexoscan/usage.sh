@@ -15,6 +15,13 @@ err=$("$vexoscan" --bogus 2>&1 >/dev/null); code=$?
 [ $code -eq 2 ] || fail "unknown argument exit $code"
 echo "$err" | grep -qx "vexoscan: unknown argument '--bogus'" || fail "unknown argument text: $err"
 
+# --version may stand among other options; a wrong one beside it is still refused.
+out=$("$vexoscan" --version --dat /nonexistent.dat); code=$?
+[ $code -eq 0 ] || fail "--version beside --dat exit $code"
+echo "$out" | grep -qx 'vexoscan (ZAM PCI Express test suite) [0-9][0-9.]*' || fail "--version text: $out"
+"$vexoscan" --version --bogus >/dev/null 2>&1; code=$?
+[ $code -eq 2 ] || fail "--version --bogus exit $code"
+
 err=$("$vexoscan" --library 2>&1 >/dev/null); code=$?
 [ $code -eq 2 ] || fail "missing value exit $code"
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/standard_options.h"
 #include "server/daemon.h"
 
 namespace {
@@ -17,6 +18,7 @@ void usage(std::FILE* to) {
       "  zamsim show   [--socket PATH]\n"
       "  zamsim power-cycle-card [--socket PATH]   # the card loads its next-boot mode\n"
       "  zamsim run <station file> [--socket PATH] -- <command...>\n"
+      "  zamsim --help | --version\n"
       "\n"
       "The socket is PATH, else $ZAMSIM_SOCKET, else zamsim-<uid>/zamsim.sock in the runtime\n"
       "folder ($XDG_RUNTIME_DIR, else $TMPDIR, else /tmp).\n"
@@ -30,6 +32,10 @@ void usage(std::FILE* to) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  if (!args.empty() && args[0] == "--version") {
+    std::fputs(platform::version_line("zamsim").c_str(), stdout);
+    return 0;
+  }
   if (args.empty() || args[0] == "-h" || args[0] == "--help" || args[0] == "help") {
     usage(args.empty() ? stderr : stdout);
     return args.empty() ? 2 : 0;
