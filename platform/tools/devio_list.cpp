@@ -2,8 +2,11 @@
 // through whichever device provider serves it (sysfs on a plain machine, the lab under zamsim).
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "platform/config_dump.h"
 #include "platform/devio.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -15,9 +18,38 @@ static_assert(sizeof(config_packet) == 4116);
 
 constexpr const char* usage_text =
     "Usage: devio-list\n"
+    "       devio-list --dump FILE\n"
     "Lists bus:device.function, vendor and device ID, class code and header type of every\n"
     "PCI function the configuration-space driver reads: through sysfs on a plain machine\n"
-    "(run as root to see everything), through the lab when ZAMSIM_SOCKET is set.\n";
+    "(run as root to see everything), through the lab when ZAMSIM_SOCKET is set, from a\n"
+    "dump that lspci -x, -xxx or -xxxx printed with --dump FILE (or ZAM_CONFIG_DUMP=FILE).\n";
+
+// A dump replaces the machine: configuration space from the file, no lab. Read here first
+// so that a malformed one ends the run with its message, and so that its functions outside
+// domain 0 (which the driver cannot reach) can be listed.
+int use_dump(const char* file, platform::config_dump& dump) {
+  std::string error;
+  if (!platform::load_config_dump(file, dump, error)) {
+    std::fprintf(stderr, "devio-list: the dump %s cannot be used: %s\n", file, error.c_str());
+    return 2;
+  }
+  platform::set_environment("ZAM_CONFIG_DUMP", file);
+  platform::unset_environment("ZAMSIM_SOCKET");
+  return 0;
+}
+
+void list_other_domains(const platform::config_dump& dump) {
+  int others = 0;
+  for (const platform::dumped_function& f : dump.functions) {
+    if (f.domain == 0) continue;
+    const auto at = [&](std::size_t offset) -> unsigned { return offset < f.bytes.size() ? f.bytes[offset] : 0xFFu; };
+    std::printf("%s  %02x%02x:%02x%02x  class %02x%02x%02x  header type %02x  not served: domain %04x\n",
+                platform::dumped_address(f).c_str(), at(1), at(0), at(3), at(2), at(11), at(10), at(9), at(14),
+                f.domain);
+    ++others;
+  }
+  if (others > 0) std::printf("%d functions outside domain 0000, not served\n", others);
+}
 
 }  // namespace
 
@@ -26,7 +58,10 @@ int main(int argc, char** argv) {
     std::fputs(usage_text, stdout);
     return 0;
   }
-  if (argc > 1) {
+  platform::config_dump dump;
+  if (argc == 3 && std::strcmp(argv[1], "--dump") == 0) {
+    if (const int code = use_dump(argv[2], dump)) return code;
+  } else if (argc > 1) {
     std::fprintf(stderr, "devio-list: unexpected argument '%s'\n\n%s", argv[1], usage_text);
     return 2;
   }
@@ -67,5 +102,6 @@ int main(int argc, char** argv) {
   }
   platform::close_device(handle);
   std::printf("%d functions\n", found);
+  list_other_domains(dump);
   return 0;
 }
