@@ -61,6 +61,9 @@ int main(int argc, char** argv) {
   platform::config_dump dump;
   if (argc == 3 && std::strcmp(argv[1], "--dump") == 0) {
     if (const int code = use_dump(argv[2], dump)) return code;
+  } else if (argc == 2 && std::strcmp(argv[1], "--dump") == 0) {
+    std::fprintf(stderr, "devio-list: --dump needs a value\n\n%s", usage_text);
+    return 2;
   } else if (argc > 1) {
     std::fprintf(stderr, "devio-list: unexpected argument '%s'\n\n%s", argv[1], usage_text);
     return 2;
@@ -82,11 +85,11 @@ int main(int argc, char** argv) {
   for (uint32_t bus = 0; bus < 256; ++bus) {
     for (uint32_t device = 0; device < 32; ++device) {
       for (uint32_t function = 0; function < 8; ++function) {
-        config_packet packet{bus, device, function, 0, 64, {}};
+        config_packet packet{bus, device, function, 0, 16, {}};  // IDs, class, header type
         uint32_t returned = 0;
         if (!platform::device_control(handle, 0x222000, &packet, sizeof packet, &packet,
                                       sizeof packet, &returned) ||
-            packet.length != 64) {
+            packet.length != 16) {
           continue;
         }
         uint16_t vendor, device_id;

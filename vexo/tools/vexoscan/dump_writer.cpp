@@ -14,16 +14,13 @@ bool read_bytes(VEXO_DEVICE_HANDLE_t dev, unsigned offset, unsigned length, uint
   return ReadConfigSpace(dev, into, offset, &moved) == VEXO_STATUS_SUCCESS && moved == length;
 }
 
+// All 4096 bytes in one read when they can be read; else the lines from offset 0 up to the
+// first that cannot (256 bytes of a conventional function, 64 on sysfs without root).
 std::vector<uint8_t> readable_bytes(VEXO_DEVICE_HANDLE_t dev) {
   std::vector<uint8_t> bytes(4096);
-  for (const unsigned size : {4096u, 256u, 64u}) {
-    if (read_bytes(dev, 0, size, bytes.data())) {
-      bytes.resize(size);
-      return bytes;
-    }
-  }
+  if (read_bytes(dev, 0, 4096, bytes.data())) return bytes;
   unsigned size = 0;
-  while (size < 64 && read_bytes(dev, size, 16, bytes.data() + size)) size += 16;
+  while (size < 4096 && read_bytes(dev, size, 16, bytes.data() + size)) size += 16;
   bytes.resize(size);
   return bytes;
 }
