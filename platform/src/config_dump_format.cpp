@@ -11,7 +11,7 @@ std::string format_dumped_function(const dumped_function& function, const std::s
   text += "\n";
   for (std::size_t offset = 0; offset + 16 <= function.bytes.size(); offset += 16) {
     char line[80];
-    int at = std::snprintf(line, sizeof line, "%02zx:", offset);
+    int at = std::snprintf(line, sizeof line, "%02x:", static_cast<unsigned>(offset));
     for (std::size_t i = 0; i < 16; ++i) {
       at += std::snprintf(line + at, sizeof line - at, " %02x", function.bytes[offset + i]);
     }
