@@ -11,6 +11,8 @@ namespace {
 
 constexpr std::size_t config_space_size = 4096;
 constexpr std::size_t bytes_per_line = 16;
+// What `lspci -x` prints in place of the bytes of a function it cannot read.
+constexpr std::string_view lspci_unreadable_line = "WARNING: Cannot show hex-dump of the config space";
 
 int hex_digit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -75,6 +77,10 @@ class dump_parser {
     ++line_number_;
     while (!line.empty() && (is_blank(line.back()) || line.back() == '\r')) line.remove_suffix(1);
     if (line.empty()) return true;
+    if (line == lspci_unreadable_line) {
+      return fail("lspci could not read this function's configuration space ('" + std::string(line) +
+                  "'): a dump without its bytes cannot stand in for it; remove the function from the dump");
+    }
     uint64_t first = 0;
     const std::size_t digits = hex_run(line, 0, first);
     if (digits > 0 && digits < line.size() && line[digits] == ':' &&

@@ -90,6 +90,9 @@ TEST(ConfigDump, EachMalformedDumpSaysWhatAndWhere) {
       {"long garbage is cut", header + std::string(100, 'x') + "\n",
        "line 2: neither a function's header line (BB:DD.F ...) nor a line of configuration bytes "
        "(offset: 16 hex bytes): 'xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx...'"},
+      {"a function lspci could not read", header + "WARNING: Cannot show hex-dump of the config space\n",
+       "line 2: lspci could not read this function's configuration space ('WARNING: Cannot show hex-dump of the "
+       "config space'): a dump without its bytes cannot stand in for it; remove the function from the dump"},
       {"nul byte", header + std::string("00: \0", 5) + "\n",
        "line 2: '\\x00' is not a byte (two hex digits)"},
       {"odd offset", header + "08: 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00\n",
