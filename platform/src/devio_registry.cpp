@@ -52,6 +52,8 @@ thread_local uint32_t thread_last_error = error::success;
 // Built-in providers belong to this module (their code lives here), even when the
 // registry is the program's.
 struct builtins {
+  std::shared_ptr<device_provider> dump;
+  std::string dump_path;
   std::shared_ptr<device_provider> sysfs;
   std::shared_ptr<device_provider> lab;
   std::string lab_socket;
@@ -62,6 +64,18 @@ struct builtins {
 std::vector<std::shared_ptr<device_provider>> builtin_providers() {
   static builtins r;
   std::vector<std::shared_ptr<device_provider>> list;
+  // A dump stands in for the configuration-space class only, before the lab and the
+  // system's drivers: a lookup of that class finds the dump (or nothing, when it cannot be
+  // used), never the machine's own configuration space; the other classes come from where
+  // they would come from without it.
+  const char* dump = std::getenv("ZAM_CONFIG_DUMP");
+  if (dump != nullptr && *dump != '\0') {
+    if (!r.dump || r.dump_path != dump) {
+      r.dump = make_dump_provider(dump);
+      r.dump_path = dump;
+    }
+    list.push_back(r.dump);
+  }
   const char* lab = std::getenv("ZAMSIM_SOCKET");
   if (lab != nullptr && *lab != '\0') {
     if (!r.lab || r.lab_socket != lab) {

@@ -14,8 +14,10 @@
 //   have read is consumed, and nothing arrives late into the caller's buffer.
 // - Providers serve the requests. Exactly one place chooses which provider serves a class
 //   (`active_provider_for`): providers registered in-process (unit tests) come first, in
-//   registration order; then the lab when `ZAMSIM_SOCKET` is set; else the sysfs provider
-//   and, for the `ezusb-N` names, the usb provider.
+//   registration order; then, when `ZAM_CONFIG_DUMP` names a file, the dump provider for
+//   the configuration-space class (read-only, from a text dump of `lspci -x`); then the lab
+//   when `ZAMSIM_SOCKET` is set; else the sysfs provider and, for the `ezusb-N` names, the
+//   usb provider.
 // - Handles are process-wide small integers; `invalid_handle` is never a valid one.
 //   Calls are thread-safe.
 #pragma once
@@ -191,6 +193,10 @@ class inprocess_provider : public device_provider {
 std::shared_ptr<device_provider> make_system_provider();
 std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root = "/sys/bus/pci/devices");
 std::shared_ptr<device_provider> make_lab_provider(std::string socket_path);
+// The configuration-space class served read-only from a dump file (platform/config_dump.h):
+// writes fail with error::access_denied, said once on standard error; a file that cannot be
+// used is said on standard error when the provider is made, and then lists no interface.
+std::shared_ptr<device_provider> make_dump_provider(std::string path);
 // The `ezusb-N` names on a real card through libusb (IDs from ZAM_USB_ID, default
 // 04b4:8613); nullptr in a build without libusb.
 std::shared_ptr<device_provider> make_usb_provider();

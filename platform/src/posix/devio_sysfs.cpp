@@ -7,40 +7,15 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 
+#include "../config_driver_protocol.h"
 #include "platform/devio.h"
 
 namespace platform {
 namespace {
 
-// Request codes of the configuration-space driver.
-constexpr uint32_t ioctl_read_config = 0x222000;
-constexpr uint32_t ioctl_write_config = 0x222004;
-constexpr uint32_t ioctl_set_window = 0x22200C;
-constexpr uint32_t ioctl_get_window = 0x222010;
-constexpr uint32_t ioctl_query_mcfg = 0x22201C;
-
-// Read/write packet: bus; device; function; offset; length; data[4096].
-constexpr uint32_t config_header_size = 20;
-constexpr uint32_t config_data_size = 4096;
-
 constexpr const char* interface_path = "sysfs:pci-config";
 constexpr const char* mcfg_table = "/sys/firmware/acpi/tables/MCFG";
-
-uint32_t word_at(const uint8_t* bytes, std::size_t offset) {
-  uint32_t value;
-  std::memcpy(&value, bytes + offset, sizeof value);
-  return value;
-}
-
-void put_word(uint8_t* bytes, std::size_t offset, uint32_t value) {
-  std::memcpy(bytes + offset, &value, sizeof value);
-}
-
-void put_u64(uint8_t* bytes, std::size_t offset, uint64_t value) {
-  std::memcpy(bytes + offset, &value, sizeof value);
-}
 
 class sysfs_channel : public device_channel {
  public:
@@ -51,28 +26,14 @@ class sysfs_channel : public device_channel {
     const auto* in = static_cast<const uint8_t*>(in_bytes);
     auto* out = static_cast<uint8_t*>(out_bytes);
     switch (code) {
-      case ioctl_read_config:
-      case ioctl_write_config:
-        return config_access(code == ioctl_write_config, in, in_length, out, out_capacity, returned);
-      case ioctl_set_window:
-        if (in_length < 16) return error::invalid_parameter;
-        {
-          std::lock_guard lock(mutex_);
-          std::memcpy(&window_base_, in, 8);
-          std::memcpy(&window_length_, in + 8, 8);
-        }
-        returned = 0;
-        return error::success;
-      case ioctl_get_window:
-        if (out_capacity < 16) return error::insufficient_buffer;
-        {
-          std::lock_guard lock(mutex_);
-          put_u64(out, 0, window_base_);
-          put_u64(out, 8, window_length_);
-        }
-        returned = 16;
-        return error::success;
-      case ioctl_query_mcfg:
+      case config_driver::read_config:
+      case config_driver::write_config:
+        return config_access(code == config_driver::write_config, in, in_length, out, out_capacity, returned);
+      case config_driver::set_window:
+        return window_.set(in, in_length, returned);
+      case config_driver::get_window:
+        return window_.get(out, out_capacity, returned);
+      case config_driver::query_mcfg:
         return query_mcfg(out, out_capacity, returned);
       default:
         return error::invalid_function;
@@ -88,19 +49,12 @@ class sysfs_channel : public device_channel {
 
   uint32_t config_access(bool write, const uint8_t* in, uint32_t in_length, uint8_t* out,
                          uint32_t out_capacity, uint32_t& returned) {
-    if (in_length < config_header_size || out_capacity < config_header_size) {
-      return error::invalid_parameter;
+    config_driver::access request{};
+    if (const uint32_t status = config_driver::take_access(write, in, in_length, out, out_capacity, request)) {
+      return status;
     }
-    const uint32_t bus = word_at(in, 0), device = word_at(in, 4), function = word_at(in, 8);
-    const uint32_t offset = word_at(in, 12), length = word_at(in, 16);
-    if (bus > 255 || device > 31 || function > 7 || offset > config_data_size ||
-        length > config_data_size - offset) {
-      return error::invalid_parameter;
-    }
-    if (out_capacity < config_header_size + length || (write && in_length < config_header_size + length)) {
-      return error::insufficient_buffer;
-    }
-    std::memcpy(out, in, config_header_size);
+    const uint32_t bus = request.bus, device = request.device, function = request.function;
+    const uint32_t offset = request.offset, length = request.length;
     if (write) {
       // A write reaches real hardware: only when the operator asked for it.
       const char* allowed = std::getenv("ZAM_SYSFS_WRITE");
@@ -111,23 +65,23 @@ class sysfs_channel : public device_channel {
     if (fd < 0) {
       if (write) return error::file_not_found;
       // No function there: the bus answers with all ones, as a master abort does.
-      std::memset(out + config_header_size, 0xFF, length);
-      put_word(out, 16, length);
-      returned = config_header_size + length;
+      std::memset(out + config_driver::header_size, 0xFF, length);
+      config_driver::put_word(out, 16, length);
+      returned = config_driver::header_size + length;
       return error::success;
     }
     ssize_t done;
     if (write) {
-      done = ::pwrite(fd, in + config_header_size, length, offset);
+      done = ::pwrite(fd, in + config_driver::header_size, length, offset);
     } else {
-      done = ::pread(fd, out + config_header_size, length, offset);
+      done = ::pread(fd, out + config_driver::header_size, length, offset);
     }
     ::close(fd);
     if (done < 0) return write ? error::access_denied : error::gen_failure;
     // A short transfer (past the end of what the kernel exposes) reports the shorter length;
     // the caller compares it with what it asked for.
-    put_word(out, 16, static_cast<uint32_t>(done));
-    returned = config_header_size + (write ? 0 : static_cast<uint32_t>(done));
+    config_driver::put_word(out, 16, static_cast<uint32_t>(done));
+    returned = config_driver::header_size + (write ? 0 : static_cast<uint32_t>(done));
     return error::success;
   }
 
@@ -148,10 +102,10 @@ class sysfs_channel : public device_channel {
       if (segment != 0) continue;
       const uint8_t start_bus = table[at + 10], end_bus = table[at + 11];
       std::memset(out, 0, 24);
-      put_u64(out, 0, base);
+      config_driver::put_u64(out, 0, base);
       out[8] = start_bus;
       out[9] = end_bus;
-      put_u64(out, 16, (uint64_t{end_bus} - start_bus + 1) << 20);
+      config_driver::put_u64(out, 16, (uint64_t{end_bus} - start_bus + 1) << 20);
       returned = 24;
       return error::success;
     }
@@ -159,9 +113,7 @@ class sysfs_channel : public device_channel {
   }
 
   std::string root_;
-  std::mutex mutex_;
-  uint64_t window_base_ = 0;
-  uint64_t window_length_ = 0;
+  config_driver::window window_;
 };
 
 class sysfs_provider : public device_provider {

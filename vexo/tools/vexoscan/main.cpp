@@ -7,8 +7,11 @@
 #include <vector>
 
 #include "dat_report.h"
+#include "dump_writer.h"
 #include "function_report.h"
+#include "platform/config_dump.h"
 #include "platform/fs.h"
+#include "platform/output_file.h"
 #include "platform/process.h"
 #include "platform/profile.h"
 #include "platform/standard_options.h"
@@ -17,7 +20,8 @@
 namespace {
 
 constexpr const char* usage_text =
-    "Usage: vexoscan [--library PATH | --ini FILE] [--dat FILE]\n"
+    "Usage: vexoscan [--library PATH | --ini FILE] [--dat FILE] [--dump FILE]\n"
+    "                [--write-dump FILE]\n"
     "\n"
     "Opens the test framework over the driver interface library and lists every PCI\n"
     "function its configuration-space scan finds (bus 0-254): bus:device.function,\n"
@@ -34,19 +38,25 @@ constexpr const char* usage_text =
     "  --dat FILE      read a test program's DAT file, print what it sets and, instead of\n"
     "                  the whole list, the device(s) under test its DUT entries select\n"
     "                  (FindDevice with each entry's find flags)\n"
+    "  --dump FILE     read configuration space from a dump that lspci -x, -xxx or\n"
+    "                  -xxxx printed (or --write-dump wrote) instead of this machine or\n"
+    "                  the lab; writes are refused\n"
+    "  --write-dump FILE  also write what the scan reads to FILE in the same layout\n"
     "  -h, --help      this text\n"
     "  --version       the suite's version\n"
     "\n"
     "Without a lab (ZAMSIM_SOCKET unset) the drivers are this machine's sysfs; run as root\n"
     "to see extended configuration space. Exit code: 0 listed, 1 the framework did not\n"
     "open (or the settings file names no library) or its driver stopped answering during\n"
-    "the scan, 2 bad arguments or an unreadable DAT or settings file, 3 a DUT entry\n"
-    "selected nothing.\n";
+    "the scan, 2 bad arguments, an unreadable DAT, settings or dump file, or a dump that\n"
+    "cannot be written, 3 a DUT entry selected nothing.\n";
 
 struct options {
   std::string library;
   std::string settings_file;
   std::string dat_file;
+  std::string dump_file;
+  std::string write_dump_file;
   bool help = false;
   bool version = false;
   std::string error;
@@ -64,7 +74,10 @@ options parse(int argc, char** argv) {
       (argument == "--library" ? result.library : result.settings_file) = argv[++i];
     } else if (argument == "--dat" && i + 1 < argc) {
       result.dat_file = argv[++i];
-    } else if (argument == "--library" || argument == "--ini" || argument == "--dat") {
+    } else if ((argument == "--dump" || argument == "--write-dump") && i + 1 < argc) {
+      (argument == "--dump" ? result.dump_file : result.write_dump_file) = argv[++i];
+    } else if (argument == "--library" || argument == "--ini" || argument == "--dat" ||
+               argument == "--dump" || argument == "--write-dump") {
       result.error = argument + " needs a value";
     } else {
       result.error = "unknown argument '" + argument + "'";
@@ -72,6 +85,9 @@ options parse(int argc, char** argv) {
   }
   if (!result.library.empty() && !result.settings_file.empty()) {
     result.error = "give either --library or --ini, not both";
+  }
+  if (!result.write_dump_file.empty() && !result.dat_file.empty()) {
+    result.error = "--write-dump writes the whole scan: give it without --dat";
   }
   return result;
 }
@@ -125,11 +141,26 @@ int open_framework(const options& chosen, VEXO_HANDLE_t* handle) {
   return 1;
 }
 
+// A dump replaces the machine: configuration space from the file, no lab. The file is read
+// here first so that a malformed one ends the run with its message before anything opens.
+int use_dump(const std::string& file) {
+  platform::config_dump dump;
+  std::string error;
+  if (!platform::load_config_dump(file, dump, error)) {
+    std::fprintf(stderr, "vexoscan: the dump %s cannot be used: %s\n", file.c_str(), error.c_str());
+    return 2;
+  }
+  platform::set_environment("ZAM_CONFIG_DUMP", file);
+  platform::unset_environment("ZAMSIM_SOCKET");
+  return 0;
+}
+
 // Every function the scan finds, one line each. The lines are printed only after the scan,
 // so that what the framework and the drivers print while it runs comes before the listing
-// instead of in the middle of it.
-int list_functions() {
+// instead of in the middle of it. With `dump_file`, what the scan reads is written there too.
+int list_functions(const std::string& dump_file) {
   std::vector<std::string> lines;
+  std::string dump;
   for (unsigned bus = 0; bus <= 254; ++bus) {
     for (unsigned device = 0; device < 32; ++device) {
       for (unsigned function = 0; function < 8; ++function) {
@@ -139,6 +170,14 @@ int list_functions() {
           continue;
         }
         lines.push_back(vexoscan::report_line(dev));
+        if (!dump_file.empty()) {
+          const std::string text = vexoscan::dump_function(dev);
+          if (text.empty()) {
+            std::fprintf(stderr, "vexoscan: warning: %.7s: no configuration byte can be read; not in the dump\n",
+                         lines.back().c_str());
+          }
+          dump += text;
+        }
         CloseDevice(dev);
       }
     }
@@ -156,6 +195,11 @@ int list_functions() {
     std::fprintf(stderr, "vexoscan: the configuration-space driver stopped answering during the scan; "
                          "the list is incomplete\n");
     return 1;
+  }
+  std::string reason;
+  if (!dump_file.empty() && !platform::write_whole_file(dump_file, dump, platform::output_kind::text, &reason)) {
+    std::fprintf(stderr, "vexoscan: the dump %s cannot be written: %s\n", dump_file.c_str(), reason.c_str());
+    return 2;
   }
   return 0;
 }
@@ -175,6 +219,9 @@ int main(int argc, char** argv) {
   if (chosen.version) {
     std::fputs(platform::version_line("vexoscan").c_str(), stdout);
     return 0;
+  }
+  if (!chosen.dump_file.empty()) {
+    if (const int code = use_dump(chosen.dump_file)) return code;
   }
   VEXO_DAT_INFO_t dat{};
   if (!chosen.dat_file.empty()) {
@@ -198,7 +245,7 @@ int main(int argc, char** argv) {
   if (!chosen.dat_file.empty()) {
     code = vexoscan::report_dat_selection(framework, dat) == 0 ? 0 : 3;
   } else {
-    code = list_functions();
+    code = list_functions(chosen.write_dump_file);
   }
   std::free(dat.user_name);
   CloseVEXO(framework);
