@@ -106,7 +106,7 @@ write_ini 0 1
 start_lab ""
 status=$(run_case LegacyTestCases/Case_2_2_Simple.test)
 [[ $status == 0 ]] || fail "interactive Case_2_2_Simple: exit $status"
-"$bin/zamsim" show --socket "$sock" | grep -q "Power On the System Under Test" || fail "the operator was not asked to power on"
+grep -q "Power On the System Under Test" <<<"$("$bin/zamsim" show --socket "$sock")" || fail "the operator was not asked to power on"
 stop_lab
 
 # fwtool's menus with every menu and prompt answered by the lab's virtual operator from the

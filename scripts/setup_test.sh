@@ -12,8 +12,8 @@ out=$(STEP_LOG_DIR=$work/logs STEP_HEARTBEAT_S=1 bash -c "source '$scripts/steps
 
 out=$(STEP_LOG_DIR=$work/logs STEP_HEARTBEAT_S=1 bash -c "source '$scripts/steps.sh'; \
   step 'slow one' bash -c 'echo compiling step 1; sleep 3; echo compiling step 2'")
-echo "$out" | grep -qE '^   \.\.\. [0-9]+ s: compiling step 1$' || fail "no progress line: $out"
-echo "$out" | tail -n 1 | grep -qE '^   done in [0-9]+ s$' || fail "slow step end: $out"
+grep -qE '^   \.\.\. [0-9]+ s: compiling step 1$' <<<"$out" || fail "no progress line: $out"
+grep -qE '^   done in [0-9]+ s$' <<<"${out##*$'\n'}" || fail "slow step end: $out"
 
 STEP_LOG_DIR=$work/logs STEP_TAIL_LINES=3 bash -c "source '$scripts/steps.sh'; \
   step 'failing one' bash -c 'for i in 1 2 3 4 5; do echo line \$i; done; exit 100'; echo \"returned \$?\"" \

@@ -51,7 +51,7 @@ Unable to parse script file $work/empty.test" ] || fail "empty script text: $out
 printf '[Device 1 Function 0]\nADV_ERR.offset = 0x50\n' > "$work/unplaced.test"
 out=$("$check" "$work/unplaced.test" 2>"$work/err"); code=$?
 [ $code -eq 3 ] || fail "unplaced capability exit $code"
-echo "$out" | grep -q '^1 devices, 1 functions$' || fail "unplaced capability output: $out"
+grep -q '^1 devices, 1 functions$' <<<"$out" || fail "unplaced capability output: $out"
 [ "$(cat "$work/err")" = "Warning: Device 1 Function 0: ADVANCED_ERROR_REPORTING at offset 0x50 could not be placed (status -10)
 lattix-check: $work/unplaced.test: not everything the script describes could be placed (status -10)" ] \
   || fail "unplaced capability text: $(cat "$work/err")"
@@ -60,5 +60,5 @@ printf '[Device 1 Function 0]\nADV_ERR.offset = 0x100\naddDeviceSerialNumCap.off
   > "$work/loop.test"
 out=$("$check" "$work/loop.test"); code=$?
 [ $code -eq 0 ] || fail "looping list exit $code"
-echo "$out" | grep -q ' caps PCIe@40 PM@54 AER@100 DSN@140 (loops)$' || fail "looping list: $out"
+grep -q ' caps PCIe@40 PM@54 AER@100 DSN@140 (loops)$' <<<"$out" || fail "looping list: $out"
 echo ok

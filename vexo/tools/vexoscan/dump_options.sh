@@ -90,6 +90,6 @@ grep -qx "the configuration dump $work/small.txt: 1 function(s) outside domain 0
 [ "$(sed -n '/^BDF /,$p' "$work/out3")" = "$expected" ] || fail "written dump replayed: $(cat "$work/out3")"
 err=$("$vexoscan" --dump "$work/small.txt" --write-dump "$work/no/such/folder/d.txt" 2>&1 >/dev/null); code=$?
 [ $code -eq 2 ] || fail "unwritable dump: exit $code"
-echo "$err" | grep -qx "vexoscan: the dump $work/no/such/folder/d.txt cannot be written: No such file or directory" \
+grep -qx "vexoscan: the dump $work/no/such/folder/d.txt cannot be written: No such file or directory" <<<"$err" \
   || fail "unwritable dump: $err"
 echo ok

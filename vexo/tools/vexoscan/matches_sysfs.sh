@@ -25,6 +25,6 @@ if [ "$expected" != "$actual" ]; then
   echo "--- full output"; echo "$output"
   exit 1
 fi
-count=$(echo "$expected" | grep -c . || true)
-echo "$output" | grep -qx "$count function(s)" || { echo "count line missing"; echo "$output"; exit 1; }
+count=$(grep -c . <<<"$expected" || true)
+grep -qx "$count function(s)" <<<"$output" || { echo "count line missing"; echo "$output"; exit 1; }
 echo "vexoscan lists the $count functions of $sysfs"

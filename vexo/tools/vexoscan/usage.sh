@@ -9,16 +9,16 @@ unset ZAMSIM_SOCKET
 
 out=$("$vexoscan" --help); code=$?
 [ $code -eq 0 ] || fail "--help exit $code"
-echo "$out" | grep -q '^Usage: vexoscan' || fail "--help text"
+grep -q '^Usage: vexoscan' <<<"$out" || fail "--help text"
 
 err=$("$vexoscan" --bogus 2>&1 >/dev/null); code=$?
 [ $code -eq 2 ] || fail "unknown argument exit $code"
-echo "$err" | grep -qx "vexoscan: unknown argument '--bogus'" || fail "unknown argument text: $err"
+grep -qx "vexoscan: unknown argument '--bogus'" <<<"$err" || fail "unknown argument text: $err"
 
 # --version may stand among other options; a wrong one beside it is still refused.
 out=$("$vexoscan" --version --dat /nonexistent.dat); code=$?
 [ $code -eq 0 ] || fail "--version beside --dat exit $code"
-echo "$out" | grep -qx 'vexoscan (ZAM PCI Express test suite) [0-9][0-9.]*' || fail "--version text: $out"
+grep -qx 'vexoscan (ZAM PCI Express test suite) [0-9][0-9.]*' <<<"$out" || fail "--version text: $out"
 "$vexoscan" --version --bogus >/dev/null 2>&1; code=$?
 [ $code -eq 2 ] || fail "--version --bogus exit $code"
 
@@ -27,20 +27,20 @@ err=$("$vexoscan" --library 2>&1 >/dev/null); code=$?
 
 err=$("$vexoscan" --library /nonexistent/Pellor.dll 2>&1 >/dev/null); code=$?
 [ $code -eq 1 ] || fail "missing library exit $code"
-echo "$err" | grep -qx 'Failed to open DLL file /nonexistent/Pellor.dll. Exiting.' || fail "text: $err"
-echo "$err" | grep -q '^vexoscan: the framework did not open: 0x80000006 VEXO :: STATUS FAILED$' \
+grep -qx 'Failed to open DLL file /nonexistent/Pellor.dll. Exiting.' <<<"$err" || fail "text: $err"
+grep -q '^vexoscan: the framework did not open: 0x80000006 VEXO :: STATUS FAILED$' <<<"$err" \
   || fail "status text: $err"
 # A lab socket that nobody serves: the device layer says so once, naming the socket.
 err=$(ZAMSIM_SOCKET=/nonexistent/zamsim.sock "$vexoscan" 2>&1 >/dev/null); code=$?
 [ $code -eq 1 ] || fail "missing lab exit $code"
-[ "$(echo "$err" | grep -c '^cannot reach the lab')" -eq 1 ] || fail "lab message count: $err"
-echo "$err" | grep -qx 'cannot reach the lab at ZAMSIM_SOCKET=/nonexistent/zamsim.sock: No such file or directory' \
+[ "$(grep -c '^cannot reach the lab' <<<"$err")" -eq 1 ] || fail "lab message count: $err"
+grep -qx 'cannot reach the lab at ZAMSIM_SOCKET=/nonexistent/zamsim.sock: No such file or directory' <<<"$err" \
   || fail "lab message: $err"
 # Started through a link in another folder, it still finds Pellor beside the real program.
 ln -s "$(readlink -f "$vexoscan")" "$work/vexoscan-link"
 err=$("$work/vexoscan-link" 2>&1 >/dev/null); code=$?
 [ $code -eq 0 ] || fail "through a link exit $code: $err"
-echo "$err" | grep -q 'Failed to open DLL' && fail "through a link: $err"
+grep -q 'Failed to open DLL' <<<"$err" && fail "through a link: $err"
 
 # A settings file without the library's name: the file and the missing key are named.
 printf '[DLL]\nOther=1\n' > "$work/nokey.ini"
