@@ -84,4 +84,37 @@ class window {
   uint64_t length_ = 0;
 };
 
+// A configuration-space driver's channel: the request switch and the window every provider
+// shares. A provider serves the configuration reads and writes, and the firmware table
+// query where it has one.
+class channel : public device_channel {
+ public:
+  uint32_t control(uint32_t code, const void* in_bytes, uint32_t in_length, void* out_bytes,
+                   uint32_t out_capacity, uint32_t& returned, uint32_t) final {
+    const auto* in = static_cast<const uint8_t*>(in_bytes);
+    auto* out = static_cast<uint8_t*>(out_bytes);
+    switch (code) {
+      case read_config:
+      case write_config:
+        return config_access(code == write_config, in, in_length, out, out_capacity, returned);
+      case set_window:
+        return window_.set(in, in_length, returned);
+      case get_window:
+        return window_.get(out, out_capacity, returned);
+      case query_mcfg:
+        return query_firmware_table(out, out_capacity, returned);
+      default:
+        return error::invalid_function;
+    }
+  }
+
+ protected:
+  virtual uint32_t config_access(bool write, const uint8_t* in, uint32_t in_length, uint8_t* out,
+                                 uint32_t out_capacity, uint32_t& returned) = 0;
+  virtual uint32_t query_firmware_table(uint8_t* out, uint32_t out_capacity, uint32_t& returned) = 0;
+
+ private:
+  window window_;
+};
+
 }  // namespace platform::config_driver

@@ -26,32 +26,17 @@ struct dump_contents {
   bool write_reported = false;
 };
 
-class dump_channel : public device_channel {
+class dump_channel : public config_driver::channel {
  public:
   explicit dump_channel(std::shared_ptr<dump_contents> contents) : contents_(std::move(contents)) {}
 
-  uint32_t control(uint32_t code, const void* in_bytes, uint32_t in_length, void* out_bytes,
-                   uint32_t out_capacity, uint32_t& returned, uint32_t) override {
-    const auto* in = static_cast<const uint8_t*>(in_bytes);
-    auto* out = static_cast<uint8_t*>(out_bytes);
-    switch (code) {
-      case config_driver::read_config:
-      case config_driver::write_config:
-        return config_access(code == config_driver::write_config, in, in_length, out, out_capacity, returned);
-      case config_driver::set_window:
-        return window_.set(in, in_length, returned);
-      case config_driver::get_window:
-        return window_.get(out, out_capacity, returned);
-      case config_driver::query_mcfg:
-        return error::not_supported;  // a dump carries no firmware tables
-      default:
-        return error::invalid_function;
-    }
+ private:
+  uint32_t query_firmware_table(uint8_t*, uint32_t, uint32_t&) override {
+    return error::not_supported;  // a dump carries no firmware tables
   }
 
- private:
   uint32_t config_access(bool write, const uint8_t* in, uint32_t in_length, uint8_t* out,
-                         uint32_t out_capacity, uint32_t& returned) {
+                         uint32_t out_capacity, uint32_t& returned) override {
     config_driver::access request{};
     if (const uint32_t status = config_driver::take_access(write, in, in_length, out, out_capacity, request)) {
       return status;
@@ -91,7 +76,6 @@ class dump_channel : public device_channel {
   }
 
   std::shared_ptr<dump_contents> contents_;
-  config_driver::window window_;
 };
 
 class dump_provider : public device_provider {

@@ -17,28 +17,9 @@ namespace {
 constexpr const char* interface_path = "sysfs:pci-config";
 constexpr const char* mcfg_table = "/sys/firmware/acpi/tables/MCFG";
 
-class sysfs_channel : public device_channel {
+class sysfs_channel : public config_driver::channel {
  public:
   explicit sysfs_channel(std::string root) : root_(std::move(root)) {}
-
-  uint32_t control(uint32_t code, const void* in_bytes, uint32_t in_length, void* out_bytes,
-                   uint32_t out_capacity, uint32_t& returned, uint32_t) override {
-    const auto* in = static_cast<const uint8_t*>(in_bytes);
-    auto* out = static_cast<uint8_t*>(out_bytes);
-    switch (code) {
-      case config_driver::read_config:
-      case config_driver::write_config:
-        return config_access(code == config_driver::write_config, in, in_length, out, out_capacity, returned);
-      case config_driver::set_window:
-        return window_.set(in, in_length, returned);
-      case config_driver::get_window:
-        return window_.get(out, out_capacity, returned);
-      case config_driver::query_mcfg:
-        return query_mcfg(out, out_capacity, returned);
-      default:
-        return error::invalid_function;
-    }
-  }
 
  private:
   std::string config_path(uint32_t bus, uint32_t device, uint32_t function) const {
@@ -48,7 +29,7 @@ class sysfs_channel : public device_channel {
   }
 
   uint32_t config_access(bool write, const uint8_t* in, uint32_t in_length, uint8_t* out,
-                         uint32_t out_capacity, uint32_t& returned) {
+                         uint32_t out_capacity, uint32_t& returned) override {
     config_driver::access request{};
     if (const uint32_t status = config_driver::take_access(write, in, in_length, out, out_capacity, request)) {
       return status;
@@ -85,7 +66,7 @@ class sysfs_channel : public device_channel {
     return error::success;
   }
 
-  uint32_t query_mcfg(uint8_t* out, uint32_t out_capacity, uint32_t& returned) {
+  uint32_t query_firmware_table(uint8_t* out, uint32_t out_capacity, uint32_t& returned) override {
     if (out_capacity < 24) return error::insufficient_buffer;
     // ACPI MCFG: 36-byte header, 8 reserved bytes, then 16-byte allocations of
     // base address (8), segment (2), start bus (1), end bus (1), reserved (4).
@@ -113,7 +94,6 @@ class sysfs_channel : public device_channel {
   }
 
   std::string root_;
-  config_driver::window window_;
 };
 
 class sysfs_provider : public device_provider {
