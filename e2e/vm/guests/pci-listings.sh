@@ -1,7 +1,7 @@
 # In the guest: the PCI functions as vexoscan ($VEXOSCAN) lists them and as lspci does, and
 # the configuration bytes each read, for the host to compare.
 set -e
-# One scan (it takes half a minute under TCG) both lists and dumps what it read.
+# One scan (several seconds under TCG) both lists and dumps what it read.
 status=0
 "$VEXOSCAN" --write-dump vexoscan.dump >vexoscan.txt 2>vexoscan.err || status=$?
 echo "$status" >vexoscan.status
