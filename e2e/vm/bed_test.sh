@@ -188,8 +188,8 @@ started=$SECONDS
 got=$(bash "$bed" --script "$work/hang.sh" --timeout 8 2>&1); code=$?
 echo "boot 2 (a guest that hangs, limit 8 s): $((SECONDS - started)) s"
 [ $code -eq 124 ] || fail "hanging guest: exit $code: $got"
-[ "$(head -n 1 <<<"$got")" = "vm-bed: the guest did not power off within 8 s; QEMU was stopped" ] \
-  || fail "hanging guest message: '$got'"
+[ "$(head -n 2 <<<"$got")" = "vm-bed: the guest did not power off within 8 s; QEMU was stopped
+vm-bed: the last lines of the guest's console:" ] || fail "hanging guest message: '$got'"
 
 [ $failed -eq 0 ] && echo ok
 exit $failed
