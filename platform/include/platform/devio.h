@@ -22,6 +22,7 @@
 //   Calls are thread-safe.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -191,7 +192,12 @@ class inprocess_provider : public device_provider {
 // Built-in providers, exposed for tests and diagnostics.
 // The operating system's own drivers: sysfs on POSIX, SetupAPI on Windows.
 std::shared_ptr<device_provider> make_system_provider();
-std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root = "/sys/bus/pci/devices");
+// A scan asks for every bus/device/function, most of them absent: a listing of the sysfs
+// folder, trusted for `listing_life`, answers those without a file system call each
+// (a zero life opens every function's file every time).
+std::shared_ptr<device_provider> make_sysfs_provider(
+    std::string sysfs_root = "/sys/bus/pci/devices",
+    std::chrono::milliseconds listing_life = std::chrono::milliseconds(100));
 std::shared_ptr<device_provider> make_lab_provider(std::string socket_path);
 // The configuration-space class served read-only from a dump file (platform/config_dump.h):
 // writes fail with error::access_denied, said once on standard error; a file that cannot be

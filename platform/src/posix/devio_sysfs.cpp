@@ -1,12 +1,15 @@
 // The sysfs provider: the configuration-space driver's requests served from
 // /sys/bus/pci/devices/0000:BB:DD.F/config on a real Linux machine (PCI segment 0).
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <bitset>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 #include "../config_driver_protocol.h"
 #include "platform/devio.h"
@@ -17,9 +20,55 @@ namespace {
 constexpr const char* interface_path = "sysfs:pci-config";
 constexpr const char* mcfg_table = "/sys/firmware/acpi/tables/MCFG";
 
+// Which functions of segment 0 the sysfs folder holds, read again once it is older than its
+// life. A function added since is seen within that life; one removed since fails to open and
+// reads as absent, as before.
+class function_listing {
+ public:
+  function_listing(std::string root, std::chrono::milliseconds life) : root_(std::move(root)), life_(life) {}
+
+  // True only when a listing younger than its life lacks the function. (A handle may be
+  // used from several threads.)
+  bool absent(uint32_t bus, uint32_t device, uint32_t function) {
+    if (life_.count() <= 0) return false;
+    std::lock_guard lock(mutex_);
+    const auto now = std::chrono::steady_clock::now();
+    if (!valid_ || now - listed_at_ >= life_) {
+      read(now);
+    }
+    return valid_ && !present_.test((bus << 8) | (device << 3) | function);
+  }
+
+ private:
+  void read(std::chrono::steady_clock::time_point now) {
+    present_.reset();
+    listed_at_ = now;
+    DIR* folder = ::opendir(root_.c_str());
+    valid_ = folder != nullptr;
+    if (!folder) return;
+    while (const dirent* entry = ::readdir(folder)) {
+      unsigned domain, bus, device, function;
+      char extra;
+      if (std::sscanf(entry->d_name, "%x:%x:%x.%x%c", &domain, &bus, &device, &function, &extra) == 4 &&
+          domain == 0 && bus < 256 && device < 32 && function < 8) {
+        present_.set((bus << 8) | (device << 3) | function);
+      }
+    }
+    ::closedir(folder);
+  }
+
+  std::string root_;
+  std::chrono::milliseconds life_;
+  bool valid_ = false;
+  std::chrono::steady_clock::time_point listed_at_;
+  std::bitset<65536> present_;
+  std::mutex mutex_;
+};
+
 class sysfs_channel : public config_driver::channel {
  public:
-  explicit sysfs_channel(std::string root) : root_(std::move(root)) {}
+  sysfs_channel(std::string root, std::chrono::milliseconds listing_life)
+      : root_(root), listing_(std::move(root), listing_life) {}
 
  private:
   std::string config_path(uint32_t bus, uint32_t device, uint32_t function) const {
@@ -42,7 +91,8 @@ class sysfs_channel : public config_driver::channel {
       if (allowed == nullptr || std::strcmp(allowed, "1") != 0) return error::access_denied;
     }
     const std::string path = config_path(bus, device, function);
-    const int fd = ::open(path.c_str(), write ? O_WRONLY : O_RDONLY);
+    const bool listed_absent = !write && listing_.absent(bus, device, function);
+    const int fd = listed_absent ? -1 : ::open(path.c_str(), write ? O_WRONLY : O_RDONLY);
     if (fd < 0) {
       if (write) return error::file_not_found;
       // No function there: the bus answers with all ones, as a master abort does.
@@ -94,11 +144,13 @@ class sysfs_channel : public config_driver::channel {
   }
 
   std::string root_;
+  function_listing listing_;
 };
 
 class sysfs_provider : public device_provider {
  public:
-  explicit sysfs_provider(std::string root) : root_(std::move(root)) {}
+  sysfs_provider(std::string root, std::chrono::milliseconds listing_life)
+      : root_(std::move(root)), listing_life_(listing_life) {}
 
   std::string name() const override { return "sysfs"; }
 
@@ -121,17 +173,19 @@ class sysfs_provider : public device_provider {
       error_code = error::file_not_found;
       return nullptr;
     }
-    return std::make_unique<sysfs_channel>(root_);
+    return std::make_unique<sysfs_channel>(root_, listing_life_);
   }
 
  private:
   std::string root_;
+  std::chrono::milliseconds listing_life_;
 };
 
 }  // namespace
 
-std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root) {
-  return std::make_shared<sysfs_provider>(std::move(sysfs_root));
+std::shared_ptr<device_provider> make_sysfs_provider(std::string sysfs_root,
+                                                     std::chrono::milliseconds listing_life) {
+  return std::make_shared<sysfs_provider>(std::move(sysfs_root), listing_life);
 }
 
 std::shared_ptr<device_provider> make_system_provider() { return make_sysfs_provider(); }

@@ -129,4 +129,52 @@ TEST(SysfsFakeTreeTest, ShortFileGivesShortRead) {
   EXPECT_TRUE(provider->interfaces(platform::driver_class::config_space).empty());
 }
 
+// A scan's reads of absent functions are answered from a listing of the folder while it is
+// young: a function that appears after the listing reads as absent until the listing is read
+// again (a new channel, or a zero life, sees it at once); one that goes away reads as absent.
+TEST(SysfsFakeTreeTest, ListingAnswersAbsentFunctions) {
+  const fs::path root = fs::temp_directory_path() / ("sysfs_listing_" + std::to_string(::getpid()));
+  fs::remove_all(root);
+  const auto add_function = [&](const char* name, uint8_t first_byte) {
+    fs::create_directories(root / name);
+    std::string bytes(64, '\0');
+    bytes[0] = static_cast<char>(first_byte);
+    std::ofstream(root / name / "config", std::ios::binary) << bytes;
+  };
+  add_function("0000:03:00.1", 0x86);
+  fs::create_directories(root / "0001:05:00.0");  // another segment: never this one's
+  const auto first_byte = [](platform::device_channel& channel, uint32_t bus, uint32_t device, uint32_t function) {
+    config_packet p{bus, device, function, 0, 4, {}};
+    uint32_t returned = 0;
+    EXPECT_EQ(channel.control(0x222000, &p, sizeof p, &p, sizeof p, returned, 0), 0u);
+    EXPECT_EQ(p.length, 4u);
+    return p.data[0];
+  };
+  struct {
+    std::chrono::milliseconds life;
+    uint8_t added_after_listing;  // what a function added after the first read reads as
+  } cases[] = {{std::chrono::hours(1), 0xFF}, {std::chrono::milliseconds(0), 0x10}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.life.count());
+    fs::remove_all(root / "0000:04:00.0");
+    auto provider = platform::make_sysfs_provider(root.string(), c.life);
+    uint32_t err = 0;
+    auto channel = provider->open(provider->interfaces(platform::driver_class::config_space).at(0), err);
+    ASSERT_TRUE(channel);
+    EXPECT_EQ(first_byte(*channel, 3, 0, 1), 0x86);
+    EXPECT_EQ(first_byte(*channel, 4, 0, 0), 0xFF);
+    EXPECT_EQ(first_byte(*channel, 5, 0, 0), 0xFF);
+    add_function("0000:04:00.0", 0x10);
+    EXPECT_EQ(first_byte(*channel, 4, 0, 0), c.added_after_listing);
+    // A new channel lists the folder afresh.
+    auto fresh = provider->open(provider->interfaces(platform::driver_class::config_space).at(0), err);
+    ASSERT_TRUE(fresh);
+    EXPECT_EQ(first_byte(*fresh, 4, 0, 0), 0x10);
+    // Gone although listed: the bus answers with all ones.
+    fs::remove_all(root / "0000:04:00.0");
+    EXPECT_EQ(first_byte(*fresh, 4, 0, 0), 0xFF);
+  }
+  fs::remove_all(root);
+}
+
 }  // namespace

@@ -153,12 +153,12 @@ def run(command):
     return result.returncode, result.stdout, result.stderr
 
 
-def vexoscan_view(vexoscan, dump):
-    code, out, err = run([vexoscan, "--dump", dump])
-    if code != 0:
-        raise AssertionError("vexoscan --dump %s: exit %d\n%s%s" % (dump, code, out, err))
+def parse_vexoscan(out, what):
+    """The functions of a vexoscan listing (its standard output), by BDF."""
     lines = out.splitlines()
-    start = next(i for i, line in enumerate(lines) if line.startswith("BDF "))
+    start = next((i for i, line in enumerate(lines) if line.startswith("BDF ")), None)
+    if start is None:
+        raise AssertionError("%s: no listing header\n%s" % (what, out))
     view = {}
     for line in lines[start + 1:]:
         m = re.match(r"^([0-9a-f]{2}:[0-9a-f]{2}\.[0-7])  (\S+)\s+(\S+)\s+(\S+)\s+(\S+)\s+(.*)$", line)
@@ -171,8 +171,15 @@ def vexoscan_view(vexoscan, dump):
                      "parent": None if parent == "-" else parent, "chain": chain,
                      "cut": stop.group(1) if stop else None}
     if ("%d function(s)" % len(view)) not in lines:
-        raise AssertionError("vexoscan --dump %s: count line missing\n%s" % (dump, out))
-    return view, err
+        raise AssertionError("%s: count line missing\n%s" % (what, out))
+    return view
+
+
+def vexoscan_view(vexoscan, dump):
+    code, out, err = run([vexoscan, "--dump", dump])
+    if code != 0:
+        raise AssertionError("vexoscan --dump %s: exit %d\n%s%s" % (dump, code, out, err))
+    return parse_vexoscan(out, "vexoscan --dump " + dump), err
 
 
 def header_type(dump, bdf):
@@ -190,10 +197,10 @@ def cap_id(name, table):
     return int(m.group(1), 16) if m else "unknown"
 
 
-def lspci_view(dump):
-    code, out, err = run(["lspci", "-F", dump, "-nn", "-vv", "-PP"])
-    if code != 0:
-        raise AssertionError("lspci -F %s: exit %d: %s" % (dump, code, err))
+def parse_lspci(out, header_of):
+    """The functions of `lspci -nn -vv -PP` output in domain 0 that the framework scans,
+    and the names of the functions outside domain 0. header_of(bdf) gives a function's
+    header type (lspci does not print it)."""
     view = {}
     others = []  # functions outside domain 0
     current = None
@@ -223,12 +230,25 @@ def lspci_view(dump):
         elif line.startswith("\tCapabilities: <") and current is not None:
             current["cut"] = line.split(":", 1)[1].strip()
     for bdf, entry in view.items():
-        entry["header"] = header_type(dump, bdf)
+        entry["header"] = header_of(bdf)
     return view, others
+
+
+def lspci_view(dump):
+    code, out, err = run(["lspci", "-F", dump, "-nn", "-vv", "-PP"])
+    if code != 0:
+        raise AssertionError("lspci -F %s: exit %d: %s" % (dump, code, err))
+    return parse_lspci(out, lambda bdf: header_type(dump, bdf))
 
 
 def compare(vexoscan, dump):
     (ours, said), (theirs, others) = vexoscan_view(vexoscan, dump), lspci_view(dump)
+    return len(ours), compare_views(ours, said, theirs, others)
+
+
+def compare_views(ours, said, theirs, others):
+    """What differs between vexoscan's view (and what it said on standard error) and
+    lspci's: one line per difference, none when they agree."""
     problems = []
     # The framework reaches domain 0 only: each function of another domain is named.
     for bdf in others:
@@ -257,7 +277,7 @@ def compare(vexoscan, dump):
             problems.append("%s: vexoscan says %r, lspci goes on with %s" % (bdf, a["cut"], b["chain"]))
         if b["cut"] == "<access denied>" and not (a["cut"] or "").startswith("cannot read"):
             problems.append("%s: lspci cannot read the list, vexoscan says %r" % (bdf, a["cut"]))
-    return len(ours), problems
+    return problems
 
 
 def main():
