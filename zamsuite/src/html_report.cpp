@@ -20,7 +20,7 @@ th{background:#eee}td.num{text-align:right}
 .lvl-FAILED,.lvl-FAIL{color:#a00;font-weight:bold}.lvl-ABORT,.lvl-ERROR{color:#a60;font-weight:bold}
 .lvl-SUCCESS{color:#070}pre{margin:0;white-space:pre-wrap;font-family:monospace}
 pre.trace{background:#f4f4f4;padding:.5em;columns:4 9em}
-table.records td{font-family:monospace;padding:.1em .4em}tr.counted{background:#fff3b0}tr.warn td{color:#b00}
+table.records td{font-family:monospace;padding:.1em .4em;white-space:nowrap}tr.counted{background:#fff3b0}tr.warn td{color:#b00}
 tr.run{font-style:italic}tr.left-out td{color:#666;font-style:italic;text-align:center}
 svg.timeline{font-family:monospace;font-size:12px;background:#fcfcfc;border:1px solid #ddd}
 svg .lifeline{stroke:#888;stroke-width:2}svg .lifeline-name{font-family:sans-serif;font-weight:bold;text-anchor:middle}
