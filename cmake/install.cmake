@@ -11,7 +11,7 @@ set(zam_install_programs
   ReXmitOnNak_EP_USW ReplayNumTest_EP_USW ReplayTimerTest_EP_USW ReplayTLPOrder_EP_USW
   ReservedFieldsDLLPReceive_EP_USW WrongSeqNumInAckDLLP_EP_USW CorruptedDLLPs_EP_USW
   DuplicateTLPSeqNum_EP_USW BadLCRC_EP_USW
-  zamsuite fwtool zamdiag Brumby zamsim vexoscan lattix-check devio-list)
+  zamsuite fwtool zamdiag Brumby zamsim vexoscan lattix-check devio-list zamtrace)
 # Linked by programs: versioned, with a soname and an unversioned link for building.
 set(zam_install_linked_libraries vexo Lattix vexomin Quillet)
 # Loaded by name at run time (the settings files name them): plain file names.

@@ -3,7 +3,7 @@
 
 # The folders the Windows build has. Left out: the lab daemon (zamsim), the lab end-to-end
 # tests, benchmarks and fuzzers, Linux tools.
-set(ZAM_WINDOWS_FOLDERS platform lattix pellor vexo quillet vexomin zamlib tests fwtool zamdiag brumby zamsuite)
+set(ZAM_WINDOWS_FOLDERS platform lattix zamtrace pellor vexo quillet vexomin zamlib tests fwtool zamdiag brumby zamsuite)
 
 # expat, built for the target from Debian's sources by scripts/windows-expat (run by
 # scripts/bootstrap --windows) into build/deps/<triplet>, which the toolchain searches. It is
@@ -17,7 +17,7 @@ set_property(TARGET EXPAT::EXPAT APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS X
 
 # The unit tests that build and pass under wine so far; the others still use POSIX calls
 # directly (pipes, fork, terminals) and wait for their own port.
-set(ZAM_WINDOWS_TESTS platform_test lattix_tests vexo_test vexo_card_test vexo_exports_test
+set(ZAM_WINDOWS_TESTS platform_test lattix_tests zamtrace_tests vexo_test vexo_card_test vexo_exports_test
     vexo_device_test vexo_ui_test vexomin_test vexomin_exports_test fwtool_test compliance_skeleton_test
     pellor_test quillet_test zamlib_test zamsuite_test brumby_test zamdiag_test)
 

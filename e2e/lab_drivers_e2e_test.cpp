@@ -178,11 +178,14 @@ TEST_F(PellorOnLab, CardCommandsRoundTripAndTheTraceRecordsTraffic) {
   uint32_t wanted = count + 16;
   ASSERT_EQ(card_->ReadTrace(1, 0, 0, &wanted, trace.data()), 0u);
   ASSERT_EQ(wanted, count);
-  const uint8_t request[] = {0xF1, 0, 3, 0, 0, 0, 0, 0, 0x04, 0, 0, 1, 0, 0};
-  EXPECT_EQ(std::memcmp(trace.data(), request, sizeof request), 0);
+  // Header byte 1: kind 0, annotated (bit 3), sent downstream (bit 4); bytes 4-7 the time.
+  const uint8_t request_header[] = {0xF1, 0x18, 3, 0};
+  const uint8_t request[] = {0x04, 0, 0, 1, 0, 0};
+  EXPECT_EQ(std::memcmp(trace.data(), request_header, sizeof request_header), 0);
+  EXPECT_EQ(std::memcmp(trace.data() + 8, request, sizeof request), 0);
   EXPECT_EQ(trace[8 + 8], 3);    // bus 3
   EXPECT_EQ(trace[20], 0xF1);
-  EXPECT_EQ(trace[21], 3);       // DLLP record
+  EXPECT_EQ(trace[21], 0x0B);    // DLLP record, annotated, upstream
   EXPECT_EQ(trace[29], 0x00);    // Ack
   EXPECT_EQ(trace[36], 0xF1);
   EXPECT_EQ(trace[38], 4);       // CplD: 4 words
@@ -190,12 +193,19 @@ TEST_F(PellorOnLab, CardCommandsRoundTripAndTheTraceRecordsTraffic) {
   EXPECT_EQ(trace[56], 0xCD);    // vendor 0xABCD, configuration byte 0 first
   EXPECT_EQ(trace[57], 0xAB);
   EXPECT_EQ(trace[60], 0xF1);
-  EXPECT_EQ(trace[61], 3);
+  EXPECT_EQ(trace[61], 0x1B);    // DLLP record, annotated, downstream
 
   // zamsim show tells a person the same story.
   const std::string shown = capture(std::string(ZAMSIM_EXE) + " show --socket " + socket_);
   EXPECT_NE(shown.find("programmed command 00 01 00 00 00 00 00 00 04"), std::string::npos) << shown;
   EXPECT_NE(shown.find("trace buffer: 76 bytes"), std::string::npos) << shown;
+  // The trace decoded: the read going down, its completion and both Acks.
+  EXPECT_NE(shown.find(" down CfgRd0                     requester 00:00.0 completer 03:00.0 tag "), std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find(" up   CplD                       requester 00:00.0 completer 03:00.0 tag "), std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find(" up   Ack                        seq "), std::string::npos) << shown;
+  EXPECT_NE(shown.find(" down Ack                        seq "), std::string::npos) << shown;
   EXPECT_NE(shown.find("device under test: 03:00.0"), std::string::npos) << shown;
 }
 

@@ -44,8 +44,9 @@ TEST_F(LabProbe, FindsTheCardAndAssertsWhatItRecorded) {
   EXPECT_EQ(code, 0) << output_;
   EXPECT_NE(log.find("SUCCESS - card recorded 1 CfgRd0, 1 CplD, 2 Ack, 0 Nak for DUT ID 0x0020ABCD"), std::string::npos)
       << log;
-  // The dump starts with the CfgRd0 record header: marker 0xF1, kind 0, 3 dwords.
-  EXPECT_NE(log.find("0x000300f1"), std::string::npos) << log;
+  // The dump starts with the CfgRd0 record header: marker 0xF1, kind 0 annotated as sent
+  // downstream (byte 1 0x18), 3 dwords.
+  EXPECT_NE(log.find("0x000318f1"), std::string::npos) << log;
 }
 
 TEST_F(LabProbe, NakOnTheCompletionBringsItsReplay) {

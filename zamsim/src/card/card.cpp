@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "platform/devio.h"
+#include "zamtrace/decode.h"
+#include "zamtrace/format.h"
 
 namespace zamsim {
 namespace {
@@ -137,19 +139,42 @@ bool zam_card::recording() const {
   return armed_ && !logging_suspended_;
 }
 
-void zam_card::record(const link_packet& packet, bool upstream) {
+bool zam_card::record(const link_packet& packet, bool upstream, uint64_t now) {
   std::lock_guard lock(mutex_);
-  if (!armed_ || logging_suspended_) return;
-  if (!(trace_config_ & (packet.is_tlp ? trace_config_tlps : trace_config_dllps))) return;
+  last_recorded_ = false;
+  trace_note note{true, !upstream, packet.card_action, now};
+  if (packet.is_tlp) {
+    // A sequence number at or behind the newest one seen in this direction (within half
+    // the sequence space) comes again: a replay, unless the card itself sent it twice.
+    const int side = upstream ? 1 : 0;
+    const bool again = seen_sequence_[side] && seq_distance(packet.sequence, newest_sequence_[side]) < 2048;
+    if (!again) {
+      seen_sequence_[side] = true;
+      newest_sequence_[side] = packet.sequence;
+    }
+    if (note.action == trace_action::none) {
+      if (again) note.action = trace_action::replay;
+      if (!lcrc_good(packet)) note.action = trace_action::bad_lcrc;
+    }
+  }
+  if (!armed_ || logging_suspended_) return false;
+  if (!(trace_config_ & (packet.is_tlp ? trace_config_tlps : trace_config_dllps))) return false;
   // Direction: 00 and 10 upstream only, 01 downstream only, 11 both.
   const uint32_t direction = (trace_config_ >> trace_config_direction_shift) & 3;
   const bool wanted = direction == 3 || (direction == 1 ? !upstream : upstream);
-  if (!wanted) return;
+  if (!wanted) return false;
   if (packet.is_tlp) {
-    trace_.add_tlp(packet.bytes);
+    trace_.add_tlp(packet.bytes, note);
   } else {
-    trace_.add_dllp(packet.bytes);
+    trace_.add_dllp(packet.bytes, note);
   }
+  last_recorded_ = true;
+  return true;
+}
+
+void zam_card::mark_discarded() {
+  std::lock_guard lock(mutex_);
+  if (last_recorded_) trace_.set_last_action(trace_action::discarded);
 }
 
 uint8_t zam_card::act_on_tlp(const std::vector<uint8_t>& tlp, bool upstream) {
@@ -201,6 +226,8 @@ void zam_card::power_cycle() {
   trace_config_ = trace_config_power_on;
   armed_ = false;
   logging_suspended_ = false;
+  last_recorded_ = false;
+  seen_sequence_[0] = seen_sequence_[1] = false;
   trace_.clear();
 }
 
@@ -266,7 +293,17 @@ std::string zam_card::describe() const {
   std::snprintf(line, sizeof line, "trace buffer: %zu bytes%s\n", trace_.size(),
                 trace_.dropped() ? " (full: records dropped)" : "");
   text += line;
-  text += trace_.describe(64);
+  // The trace decoded, as zamtrace lists it; a long one is cut after the first records.
+  constexpr std::size_t shown_records = 256;
+  const std::vector<uint8_t> bytes = trace_.bytes();
+  std::size_t records = 0;
+  if (!bytes.empty()) text += "  " + zamtrace::listing_heading();
+  zamtrace::for_each_record(bytes.data(), bytes.size(), [&](const zamtrace::decoded_record& r) {
+    if (records++ < shown_records) text += "  " + zamtrace::listing_line(r);
+  });
+  if (records > shown_records) {
+    text += "  ... " + std::to_string(records - shown_records) + " more records (zamtrace --card lists them all)\n";
+  }
   return text;
 }
 

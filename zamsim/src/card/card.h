@@ -81,8 +81,14 @@ class zam_card {
   bool recording() const;
   bool armed() const;
   // Records a packet crossing the card's downstream port when the card is recording and
-  // its trace configuration word asks for that kind and direction.
-  void record(const link_packet& packet, bool upstream);
+  // its trace configuration word asks for that kind and direction; the record carries its
+  // direction, the virtual time `now` (ns) and what the card did to the packet (a TLP whose
+  // sequence number the card saw before in the same direction is a replay). True when
+  // the packet was recorded.
+  bool record(const link_packet& packet, bool upstream, uint64_t now = 0);
+  // Marks the last packet recorded as a TLP the card discarded (and Nak'd), when the last
+  // record() call recorded one.
+  void mark_discarded();
 
   // The link asks whether the armed command acts on a TLP (upstream: received from the
   // device under test) or on the card's next Ack to it; when it does, one action is taken
@@ -117,6 +123,10 @@ class zam_card {
   bool programmed_ = false;
   bool armed_ = false;
   bool logging_suspended_ = false;
+  bool last_recorded_ = false;
+  // The newest TLP sequence number seen per direction (0 downstream, 1 upstream), for replays.
+  bool seen_sequence_[2] = {false, false};
+  uint16_t newest_sequence_[2] = {0, 0};
   trace_buffer trace_;
 };
 

@@ -1,39 +1,64 @@
 // The trace buffer: records in the format the framework reads.
 #include "card/trace.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 namespace zamsim {
-void trace_buffer::add_record(uint8_t kind, uint16_t words, const uint8_t* payload, std::size_t length) {
+namespace {
+uint8_t annotation_bits(const trace_note& note) {
+  if (!note.annotated) return 0;
+  return static_cast<uint8_t>(0x08 | (note.downstream ? 0x10 : 0) | (note.action & 7) << 5);
+}
+}  // namespace
+
+void trace_buffer::add_record(uint8_t kind, uint16_t words, const uint8_t* payload, std::size_t length,
+                              const trace_note& note) {
   std::lock_guard lock(mutex_);
   if (data_.size() + 8 + length > capacity_) {
     ++dropped_;
+    last_record_ = SIZE_MAX;
     return;
   }
-  const uint8_t header[8] = {trace_marker, static_cast<uint8_t>(kind & 7), static_cast<uint8_t>(words),
-                             static_cast<uint8_t>(words >> 8), 0, 0, 0, 0};
+  const uint32_t time = note.annotated ? static_cast<uint32_t>(note.time_ns) : 0;
+  const uint8_t header[8] = {trace_marker,
+                             static_cast<uint8_t>((kind & 7) | annotation_bits(note)),
+                             static_cast<uint8_t>(words),
+                             static_cast<uint8_t>(words >> 8),
+                             static_cast<uint8_t>(time),
+                             static_cast<uint8_t>(time >> 8),
+                             static_cast<uint8_t>(time >> 16),
+                             static_cast<uint8_t>(time >> 24)};
+  last_record_ = data_.size();
   data_.insert(data_.end(), header, header + 8);
   data_.insert(data_.end(), payload, payload + length);
 }
 
-void trace_buffer::add_tlp(const std::vector<uint8_t>& tlp) {
+void trace_buffer::set_last_action(uint8_t action) {
+  std::lock_guard lock(mutex_);
+  if (last_record_ == SIZE_MAX || last_record_ + 1 >= data_.size()) return;
+  data_[last_record_ + 1] = static_cast<uint8_t>((data_[last_record_ + 1] & 0x1F) | (action & 7) << 5);
+}
+
+void trace_buffer::add_tlp(const std::vector<uint8_t>& tlp, const trace_note& note) {
   // TLPs are whole dwords on the link.
   std::vector<uint8_t> padded = tlp;
   padded.resize((tlp.size() + 3) & ~std::size_t{3}, 0);
-  add_record(trace_kind_tlp, static_cast<uint16_t>(padded.size() / 4), padded.data(), padded.size());
+  add_record(trace_kind_tlp, static_cast<uint16_t>(padded.size() / 4), padded.data(), padded.size(), note);
 }
 
-void trace_buffer::add_dllp(const std::vector<uint8_t>& dllp) {
+void trace_buffer::add_dllp(const std::vector<uint8_t>& dllp, const trace_note& note) {
   uint8_t payload[8] = {};
   std::memcpy(payload + 1, dllp.data(), dllp.size() < 6 ? dllp.size() : 6);
-  add_record(trace_kind_dllp, 2, payload, sizeof payload);
+  add_record(trace_kind_dllp, 2, payload, sizeof payload, note);
 }
 
 void trace_buffer::clear() {
   std::lock_guard lock(mutex_);
   data_.clear();
   dropped_ = 0;
+  last_record_ = SIZE_MAX;
 }
 
 std::size_t trace_buffer::size() const {

@@ -32,26 +32,35 @@ class dut_link::card_side : public link_port {
         case fault_command::corrupt_lcrc: {
           link_packet bad = packet;
           bad.lcrc ^= 0x00000001u;
+          bad.card_action = trace_action::bad_lcrc;
           return link_.wire(false, bad);
         }
-        case fault_command::duplicate_seq_num:
+        case fault_command::duplicate_seq_num: {
           link_.wire(false, packet);
-          return link_.wire(false, packet);
+          link_packet again = packet;
+          again.card_action = trace_action::duplicate;
+          return link_.wire(false, again);
+        }
         default: return link_.wire(false, packet);
       }
     }
     if (packet.bytes.empty() || packet.bytes[0] != dllp_ack) return link_.wire(false, packet);
     link_packet ack = packet;
     switch (card.act_on_ack()) {
-      case fault_command::corrupt_dllp: ack.bytes[5] ^= 0xFF; break;
+      case fault_command::corrupt_dllp:
+        ack.bytes[5] ^= 0xFF;
+        ack.card_action = trace_action::bad_dllp_crc;
+        break;
       case fault_command::dllp_reserved_bits:
         ack.bytes[1] = 0xFF;
         ack.bytes[2] |= 0xF0;
         dllp_crc(ack.bytes.data(), ack.bytes[4], ack.bytes[5]);
+        ack.card_action = trace_action::dllp_reserved_bits;
         break;
       case fault_command::undefined_dllp:
         ack.bytes = {card.command_type_byte(), 0, 0, 0, 0, 0};
         dllp_crc(ack.bytes.data(), ack.bytes[4], ack.bytes[5]);
+        ack.card_action = trace_action::substituted;
         break;
       default: break;
     }
@@ -138,7 +147,8 @@ tick dut_link::start_training() {
 }
 
 void dut_link::arrive(bool upstream, const link_packet& packet) {
-  card_.record(packet, upstream);  // the card sees every packet on its port's link
+  // The card sees every packet on its port's link.
+  card_.record(packet, upstream, queue_.now());
   if (upstream) {
     card_receives(packet);
   } else {
@@ -152,7 +162,10 @@ void dut_link::card_receives(const link_packet& packet) {
     return;
   }
   switch (card_.act_on_tlp(packet.bytes, true)) {
-    case fault_command::nak: card_end_.nak_tlp(); break;
+    case fault_command::nak:
+      card_.mark_discarded();
+      card_end_.nak_tlp();
+      break;
     case fault_command::no_ack_nak: card_end_.receive(packet, ack_mode::withhold); break;
     case fault_command::ack_nak_delay_legal: card_end_.receive(packet, ack_mode::latest); break;
     case fault_command::delay_tlp:

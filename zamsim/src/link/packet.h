@@ -17,6 +17,7 @@ struct link_packet {
   std::vector<uint8_t> bytes;  // the TLP (header and payload), or the 6 DLLP bytes
   uint16_t sequence = 0;       // TLPs: 12-bit sequence number
   uint32_t lcrc = 0;           // TLPs: the LCRC as sent, link byte 0 in bits 7..0
+  uint8_t card_action = 0;     // what the card did to a packet it sends (a trace_action code), 0 nothing
 };
 
 // The 32-bit LCRC over the two sequence-number bytes and the TLP (polynomial 0x04C11DB7,

@@ -54,12 +54,14 @@ struct decoded_record {
   std::optional<std::string> status;  // completion status: "SC", "UR", "CRS", "CA"
   std::optional<uint16_t> byte_count;
   std::optional<uint8_t> message_code;  // 0x30 ERR_COR, 0x31 ERR_NONFATAL, 0x33 ERR_FATAL, ...
+  std::optional<uint8_t> message_routing;  // Msg/MsgD: Type bits 2-0 (0 to the root complex, 4 local, ...)
 
   // DLLP fields, where the type has them.
   std::optional<uint16_t> seq;  // Ack/Nak sequence number (12 bits)
   std::optional<uint8_t> vc;
   std::optional<uint8_t> header_credits;
   std::optional<uint16_t> data_credits;
+  std::optional<bool> crc_good;  // whether the DLLP's 16-bit CRC is right
 };
 
 }  // namespace zamtrace
