@@ -310,6 +310,7 @@ std::string record_label(const decoded_record& r) {
     if (r.seq) label += format(" seq %llu", *r.seq);
   }
   if (const std::string marks = card_marks_text(r.marks); !marks.empty()) label += " [" + marks + "]";
+  if (r.kind == record_kind::dllp && r.crc_good.has_value() && !*r.crc_good) label += " (CRC wrong)";
   return label;
 }
 
@@ -319,8 +320,9 @@ bool is_warning(const decoded_record& r) {
                               zamtrace::mark_discarded;
   const bool error_message =
       r.message_code && (*r.message_code == 0x30 || *r.message_code == 0x31 || *r.message_code == 0x33);
+  const bool bad_crc = r.kind == record_kind::dllp && r.crc_good.has_value() && !*r.crc_good;
   return r.kind == record_kind::invalid || (r.kind == record_kind::dllp && r.type == "Nak") || (r.marks & errors) != 0 ||
-         error_message;
+         error_message || bad_crc;
 }
 
 std::string timeline_svg(const std::vector<decoded_record>& records, const counted_marks& marks,

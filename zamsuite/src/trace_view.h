@@ -77,8 +77,8 @@ std::vector<view_item> trace_view(const std::vector<zamtrace::decoded_record>& r
 // The record's label in the timeline: type, message code, tag or sequence number, status.
 std::string record_label(const zamtrace::decoded_record& record);
 // True for what the timeline draws in the warning colour: Naks, errors the card put on the
-// link (bad LCRC, bad DLLP CRC, reserved bits, substituted DLLPs, discarded TLPs), error
-// messages and records that could not be decoded.
+// link (bad LCRC, bad DLLP CRC, reserved bits, substituted DLLPs, discarded TLPs), DLLPs
+// whose CRC is wrong, error messages and records that could not be decoded.
 bool is_warning(const zamtrace::decoded_record& record);
 
 // The inline SVG sequence diagram of the view.

@@ -407,6 +407,10 @@ TEST(TraceViewTest, LabelsAndWarnings) {
   substituted.marks = zamtrace::mark_substituted;
   decoded_record crc = dllp("Ack", down, 0x00, 4);
   crc.marks = zamtrace::mark_bad_dllp_crc | zamtrace::mark_dllp_reserved_bits;
+  decoded_record wrong_crc = dllp("Ack", up, 0x00, 9);
+  wrong_crc.crc_good = false;
+  decoded_record right_crc = wrong_crc;
+  right_crc.crc_good = true;
   struct label_case {
     decoded_record record;
     const char* label;
@@ -421,6 +425,8 @@ TEST(TraceViewTest, LabelsAndWarnings) {
       {crc, "Ack seq 4 [bad CRC, reserved bits]", true},
       {dllp("Nak", down, 0x10, 4095), "Nak seq 4095", true},
       {dllp("Ack", up, 0x00, 9), "Ack seq 9", false},
+      {wrong_crc, "Ack seq 9 (CRC wrong)", true},
+      {right_crc, "Ack seq 9", false},
   };
   for (const label_case& c : cases) {
     EXPECT_EQ(record_label(c.record), c.label);
