@@ -173,7 +173,7 @@ std::vector<std::size_t> replay_origins(const std::vector<decoded_record>& recor
 
 // Layout of the sequence diagram.
 constexpr int svg_width = 760, card_x = 240, dut_x = 640, middle_x = (card_x + dut_x) / 2;
-constexpr int header_height = 44, row_height = 24, footer_height = 12;
+constexpr int header_height = 44, row_height = 24, footer_height = 12, max_lanes = 6;
 
 }  // namespace
 
@@ -333,6 +333,7 @@ std::string timeline_svg(const std::vector<decoded_record>& records, const count
     if (view[k].kind == view_item::what::left_out) continue;
     for (std::size_t i = 0; i < view[k].count; ++i) row_of[view[k].first + i] = k;
   }
+  std::vector<std::size_t> card_lanes, dut_lanes;  // per lane, the row its last bracket ends on
   const int height = header_height + static_cast<int>(view.size()) * row_height + footer_height;
   const auto row_y = [](std::size_t k) { return header_height + static_cast<int>(k) * row_height + 16; };
   std::ostringstream out;
@@ -379,9 +380,16 @@ std::string timeline_svg(const std::vector<decoded_record>& records, const count
         << "\">" << escape_text(label) << "</text>\n";
     if (origin != npos) {
       if (const auto at = row_of.find(origin); at != row_of.end()) {
-        // A dashed bracket outside the sender's lifeline, from the original to the replay.
+        // A dashed bracket outside the sender's lifeline, from the original to the replay;
+        // brackets whose rows overlap (a chain of replays) take lanes further out.
         const bool up = r.direction == link_direction::upstream;
-        const int side = up ? dut_x : card_x, outer = up ? dut_x + 40 : card_x - 40;
+        std::vector<std::size_t>& ends = up ? dut_lanes : card_lanes;
+        std::size_t lane = 0;
+        while (lane < ends.size() && ends[lane] >= at->second) ++lane;
+        if (lane == ends.size()) ends.push_back(0);
+        ends[lane] = k;
+        const int offset = 40 + 12 * static_cast<int>(lane % max_lanes);
+        const int side = up ? dut_x : card_x, outer = up ? dut_x + offset : card_x - offset;
         out << "<path class=\"replay\" d=\"M" << side << ',' << row_y(at->second) << " H" << outer << " V" << y << " H"
             << side << "\"/>\n";
       }

@@ -248,6 +248,19 @@ TEST(TraceViewTest, ReplaysAreTiedByCardMarkOrByANakInBetween) {
       {"the latest original", {cpld, dllp("Nak", down, 0x10, 0), cpld, dllp("Nak", down, 0x10, 0), cpld},
        "(replay of #2)"},
   };
+  // A chain of replays: each bracket starts where the one before ends, so they alternate
+  // between two lanes rather than drawing over each other.
+  const std::vector<decoded_record> chain = numbered(
+      {cpld, dllp("Nak", down, 0x10, 0), cpld, dllp("Nak", down, 0x10, 0), cpld, dllp("Nak", down, 0x10, 0), cpld});
+  const std::string chained = timeline_svg(chain, {}, trace_view(chain, {}));
+  expect_contains(chained, "<path class=\"replay\" d=\"M640,60 H680 V108 H640\"/>");
+  expect_contains(chained, "<path class=\"replay\" d=\"M640,108 H692 V156 H640\"/>");
+  expect_contains(chained, "<path class=\"replay\" d=\"M640,156 H680 V204 H640\"/>");
+  // Downstream replays are bracketed outside the card's lifeline.
+  const decoded_record read = tlp("CfgRd0", down, {0x04, 0, 0, 1});
+  const std::vector<decoded_record> down_replay = numbered({read, dllp("Nak", up, 0x10, 0), read});
+  expect_contains(timeline_svg(down_replay, {}, trace_view(down_replay, {})),
+                  "<path class=\"replay\" d=\"M240,60 H200 V108 H240\"/>");
   for (const replay_case& c : cases) {
     const std::vector<decoded_record> records = numbered(c.records);
     const std::string svg = timeline_svg(records, {}, trace_view(records, {}));
