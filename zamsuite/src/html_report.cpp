@@ -65,8 +65,23 @@ void write_trace(std::ostringstream& out, const case_result& c, trace_decoder de
   if (decode != nullptr) {
     out << ".</p>\n";
     if (c.trace_words.empty()) return;
-    const std::vector<zamtrace::decoded_record> records = decode(trace_bytes(c.trace_words));
-    out << trace_section_html(records, count_searches(records, program_searches(c.name)));
+    // Each dump is a whole trace of its own, decoded and searched apart from the others.
+    std::vector<std::size_t> starts = c.trace_dump_starts;
+    if (starts.empty() || starts.front() != 0) starts.insert(starts.begin(), 0);
+    const std::vector<trace_search> searches = program_searches(c.name);
+    for (std::size_t d = 0; d < starts.size(); ++d) {
+      const std::size_t end = d + 1 < starts.size() ? starts[d + 1] : c.trace_words.size();
+      if (starts[d] > end || end > c.trace_words.size()) break;
+      const std::vector<uint32_t> words(c.trace_words.begin() + static_cast<std::ptrdiff_t>(starts[d]),
+                                        c.trace_words.begin() + static_cast<std::ptrdiff_t>(end));
+      if (starts.size() > 1) {
+        out << "<p class=\"dump\">Trace dump " << d + 1 << " of " << starts.size() << ": " << words.size()
+            << (words.size() == 1 ? " word" : " words") << ".</p>\n";
+      }
+      const std::vector<zamtrace::decoded_record> records =
+          words.empty() ? std::vector<zamtrace::decoded_record>{} : decode(trace_bytes(words));
+      out << trace_section_html(records, count_searches(records, searches));
+    }
     return;
   }
   if (c.trace_words.size() > trace_excerpt_words) out << ", the first " << trace_excerpt_words << " shown";
