@@ -43,9 +43,11 @@ TEST(ProgramLogTest, CompleteLogGivesEntriesInOrderTraceAndMarkupKeptAsText) {
 }
 
 TEST(ProgramLogTest, EachTraceDumpsWordsBeginWhereItsDataBegins) {
-  const std::string dump = "\n<INFO> <ActionCount> 1\n</ActionCount>\n</INFO>\n <INFO> <TBContents>\n<NumBytes> 4 </NumBytes> \n"
-                           "<TBData>\n0x000000f1\n</TBData>\n</TBContents></INFO>\n";
-  const std::string empty_dump = "\n<INFO> <TBContents>\n<NumBytes> 0 </NumBytes> \n<TBData>\n</TBData>\n</TBContents></INFO>\n";
+  const std::string dump =
+      "\n<INFO> <ActionCount> 1\n</ActionCount>\n</INFO>\n <INFO> <TBContents>\n<NumBytes> 4 </NumBytes> \n"
+      "<TBData>\n0x000000f1\n</TBData>\n</TBContents></INFO>\n";
+  const std::string empty_dump =
+      "\n<INFO> <TBContents>\n<NumBytes> 0 </NumBytes> \n<TBData>\n</TBData>\n</TBContents></INFO>\n";
   const program_log log = parse_program_log(header + body + dump + empty_dump + dump + "</VEXOTest>\n</VEXOXMLLog>\n");
   EXPECT_EQ(log.trace_words, (std::vector<uint32_t>{0x12345678u, 0xdeadbeefu, 0xf1u, 0xf1u}));
   EXPECT_EQ(log.trace_dump_starts, (std::vector<std::size_t>{0, 2, 3, 3}));
