@@ -423,7 +423,14 @@ std::string records_table_html(const std::vector<decoded_record>& records, const
                        : r.message_code                 ? r.type + " " + message_name(*r.message_code)
                                                         : r.type)
         << "</td>";
-    if (r.kind == record_kind::invalid) {
+    if (item.kind == view_item::what::run && flow_control(r.type)) {
+      // The credits move along the run: its first and last record's.
+      const decoded_record& last = records[item.first + item.count - 1];
+      const auto credits = [](const decoded_record& x) {
+        return format("hdr %llu data %llu", x.header_credits.value_or(0), x.data_credits.value_or(0));
+      };
+      out << "<td colspan=\"5\">" << escape_text("credits " + credits(r) + " to " + credits(last)) << "</td>";
+    } else if (r.kind == record_kind::invalid) {
       out << "<td colspan=\"5\" class=\"bytes\">" << escape_text(r.problem.empty() ? "" : r.problem + ": ")
           << hex_bytes(r.bytes) << "</td>";
     } else {

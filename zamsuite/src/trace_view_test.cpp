@@ -275,7 +275,12 @@ TEST(TraceViewTest, ReplaysAreTiedByCardMarkOrByANakInBetween) {
 }
 
 TEST(TraceViewTest, RepeatsCollapseIntoOneLine) {
-  const auto fc = [](uint16_t credits) { return dllp("UpdateFC-P", up, 0x60, credits); };
+  const auto fc = [](uint16_t credits) {
+    decoded_record r = dllp("UpdateFC-P", up, 0x60, credits);
+    r.header_credits = static_cast<uint8_t>(credits & 0xFF);
+    r.data_credits = static_cast<uint16_t>(credits * 4);
+    return r;
+  };
   const auto ack = [](uint16_t seq) { return dllp("Ack", down, 0x00, seq); };
   using w = view_item::what;
   struct run_case {
@@ -320,7 +325,9 @@ TEST(TraceViewTest, RepeatsCollapseIntoOneLine) {
   // Drawn: one arrow labelled with the count, the table's row spans the records.
   const std::string html = trace_section_html(fcs, {});
   expect_contains(html, ">UpdateFC-P x 212</text>");
-  expect_contains(html, "<tr class=\"run\"><td class=\"num\">#0\xE2\x80\x93#211</td>");
+  expect_contains(html, "<tr class=\"run\"><td class=\"num\">#0\xE2\x80\x93#211</td><td class=\"num\"></td>"
+                        "<td>DUT \xE2\x86\x92 card</td><td>UpdateFC-P x 212</td>"
+                        "<td colspan=\"5\">credits hdr 0 data 0 to hdr 211 data 844</td><td></td><td></td></tr>\n");
   expect_contains(html, "<p class=\"view\">212 records in 1 line; 1 run of repeats drawn as one.</p>");
 }
 
