@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <vector>
 
 #include "lab_fixture.h"
@@ -206,6 +207,19 @@ TEST_F(PellorOnLab, CardCommandsRoundTripAndTheTraceRecordsTraffic) {
       << shown;
   EXPECT_NE(shown.find(" up   Ack                        seq "), std::string::npos) << shown;
   EXPECT_NE(shown.find(" down Ack                        seq "), std::string::npos) << shown;
+  // zamtrace reads the same trace through the card driver: a heading and the four records,
+  // the lines zamsim show gives (there indented by two spaces).
+  int code = -1;
+  const std::string listed = capture("ZAMSIM_SOCKET=" + socket_ + " " + ZAMTRACE_EXE + " --card", &code);
+  EXPECT_EQ(code, 0) << listed;
+  std::istringstream lines(listed);
+  std::string line;
+  int listed_lines = 0;
+  while (std::getline(lines, line)) {
+    EXPECT_NE(shown.find("  " + line + "\n"), std::string::npos) << line;
+    ++listed_lines;
+  }
+  EXPECT_EQ(listed_lines, 5) << listed;
   EXPECT_NE(shown.find("device under test: 03:00.0"), std::string::npos) << shown;
 }
 

@@ -307,11 +307,28 @@ bool record_walker::next(decoded_record& r) {
   return true;
 }
 
+std::size_t record_count(const uint8_t* bytes, std::size_t size) {
+  std::size_t at = 0, count = 0;
+  while (at < size) {
+    ++count;
+    if (bytes[at] != record_marker || size - at < 8) break;  // the rest is one invalid record
+    const unsigned kind = bytes[at + 1] & 7;
+    const std::size_t payload = kind >= 4 ? 0 : kind == 3 ? 8 : std::size_t{4} * (bytes[at + 2] | bytes[at + 3] << 8);
+    if (payload > size - at - 8) break;
+    at += 8 + payload;
+  }
+  return count;
+}
+
 std::vector<decoded_record> decode(const uint8_t* bytes, std::size_t size) {
   std::vector<decoded_record> records;
+  records.reserve(record_count(bytes, size) + 1);
   record_walker walker(bytes, size);
-  decoded_record record;
-  while (walker.next(record)) records.push_back(record);
+  // Each record is decoded in its place: nothing is copied.
+  do {
+    records.emplace_back();
+  } while (walker.next(records.back()));
+  records.pop_back();
   return records;
 }
 

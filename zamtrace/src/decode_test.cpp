@@ -252,6 +252,7 @@ TEST(TraceDecodeTest, RecordsThatCannotBeDecodedAreKeptWithTheirBytesAndReason) 
     SCOPED_TRACE(c.what);
     const auto records = decode(c.trace);
     ASSERT_EQ(records.size(), c.records);
+    EXPECT_EQ(record_count(c.trace.data(), c.trace.size()), c.records);
     const decoded_record& bad = records[c.invalid_at];
     EXPECT_EQ(bad.kind, record_kind::invalid);
     EXPECT_EQ(bad.type, "invalid");

@@ -106,7 +106,11 @@ std::string fields_text(const decoded_record& r) {
   if (r.data_credits) add("data " + std::to_string(*r.data_credits));
   if (r.crc_good && !*r.crc_good) add("CRC wrong");
   if (!r.problem.empty()) add("(" + r.problem + ")");
-  if (r.kind == record_kind::dllp && r.type.rfind("DLLP ", 0) == 0) add(hex_bytes(r.bytes));
+  // An undefined or vendor-specific DLLP: its six bytes (the record's payload bytes 1-6).
+  if (r.kind == record_kind::dllp && (r.type.rfind("DLLP ", 0) == 0 || r.type == "Vendor-specific")) {
+    add(r.bytes.size() == 8 ? hex_bytes(std::vector<uint8_t>(r.bytes.begin() + 1, r.bytes.end() - 1))
+                            : hex_bytes(r.bytes));
+  }
   return text;
 }
 

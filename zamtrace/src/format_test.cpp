@@ -48,7 +48,9 @@ TEST(TraceFormatTest, ListingFieldsOfCompletionsMessagesMemoryAndUndefinedDllps)
       {{0x00, 0, 0, 1, 0x03, 0x00, 1, 0x0F, 0x10, 0, 0, 0}, false,
        "requester 03:00.0 tag 1 address 0x10000000 length 1 be F/0"},
       {{0x81, 0x08, 0x00, 0x80, 0, 0}, true, "vc 1 hdr 32 data 128 CRC wrong"},
-      {{0x31, 0x01, 0x02, 0x03, 0, 0}, true, "CRC wrong 00 31 01 02 03 00 00 00"},
+      {{0x31, 0x01, 0x02, 0x03, 0, 0}, true, "CRC wrong 31 01 02 03 00 00"},
+      {{0x30, 0xAB, 0xCD, 0xEF, 0, 0}, true, "CRC wrong 30 ab cd ef 00 00"},
+      {{0x20, 0, 0, 0, 0, 0}, true, "CRC wrong"},  // PM types carry nothing more
   };
   for (const auto& c : cases) {
     decoded_record r;

@@ -27,6 +27,17 @@ out=$("$zamtrace" "$work/program.xml" 2>"$work/err"); code=$?
 [ $code -eq 0 ] && [ ! -s "$work/err" ] || fail "XML log: exit $code, $(cat "$work/err")"
 [ "$out" = "$expected" ] || fail "XML log listing: $out"
 
+# Two dumps in one log: the last by default, --dump 1 the first (here its first record alone).
+{
+  cat "$work/program.xml"
+  printf '<INFO> <TBContents>\n<NumBytes> 20 </NumBytes> \n<TBData>\n'
+  printf '0x000318f1\n0x000005dc\n0x01000004\n0x0f070000\n0x00000003\n</TBData>\n</TBContents></INFO>\n'
+} > "$work/two.xml"
+out=$("$zamtrace" "$work/two.xml"); code=$?
+[ $code -eq 0 ] && [ "$out" = "$(printf '%s\n' "$expected" | head -n 2)" ] || fail "last dump: $code $out"
+out=$("$zamtrace" --dump 1 "$work/two.xml"); code=$?
+[ $code -eq 0 ] && [ "$out" = "$expected" ] || fail "--dump 1: $code $out"
+
 out=$("$zamtrace" --json "$work/good.trace"); code=$?
 [ $code -eq 0 ] || fail "--json exit $code"
 [[ "$out" == '['*'"type": "CfgRd0"'*'"type": "Ack"'*']' ]] || fail "--json: $out"

@@ -112,3 +112,31 @@ TEST(CardTest, ProgramArmAndReadTrace) {
 
 }  // namespace
 }  // namespace zamsim
+
+namespace zamsim {
+namespace {
+
+// What show prints of the trace: zamtrace's listing, indented, cut after 256 records.
+TEST(CardTest, DescribeListsTheTraceDecodedAndCutsALongOne) {
+  zam_card card(0, 0);
+  card.trace().add_tlp(config_request_tlp(false, false, bdf{3, 0, 0}, 0x10, 0xF, 0, 0, 9),
+                       trace_note{true, true, trace_action::bad_lcrc, 2500});
+  card.trace().add_dllp(ack_nak_dllp(dllp_nak, 0x123), trace_note{true, false, trace_action::none, 2600});
+  std::string text = card.describe();
+  EXPECT_NE(text.find("\n   index      time ns dir  type                       fields [marks]\n"
+                      "       0         2500 down CfgRd0                     requester 00:00.0 completer 03:00.0 "
+                      "tag 9 register 0x010 length 1 be F/0 [bad-LCRC]\n"
+                      "       1         2600 up   Nak                        seq 291\n"),
+            std::string::npos)
+      << text;
+  for (int i = 0; i < 300; ++i) card.trace().add_dllp(ack_nak_dllp(dllp_ack, static_cast<uint16_t>(i)));
+  text = card.describe();
+  EXPECT_NE(text.find("\n     255            - -    Ack                        seq 253\n"
+                      "  ... 46 more records (zamtrace --card lists them all)\n"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("     256 "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zamsim

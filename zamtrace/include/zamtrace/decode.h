@@ -53,6 +53,8 @@ class record_walker {
 };
 
 std::vector<decoded_record> decode(const uint8_t* bytes, std::size_t size);
+// How many records decode() gives for these bytes (a walk without decoding).
+std::size_t record_count(const uint8_t* bytes, std::size_t size);
 inline std::vector<decoded_record> decode(const std::vector<uint8_t>& bytes) {
   return decode(bytes.data(), bytes.size());
 }
