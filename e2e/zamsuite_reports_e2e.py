@@ -2,8 +2,9 @@
 """zamsuite on the lab: the default station with the compliant DUT (every program passes,
 exit 0) and with DUT faults (exactly the programs that catch them fail, exit 1). Both reports
 are parsed: the JUnit file against the structure of its schema, the HTML page with an HTML
-parser (every program present with its verdict). Then stand-in programs that crash, hang,
-write no log, cut their log off and write markup into it, run by --programs.
+parser (every program present with its verdict, ReXmitOnNak_EP_USW's timeline with the Nak
+and the replayed completion). Then stand-in programs that crash, hang, write no log, cut
+their log off and write markup into it, run by --programs.
 
 The link width program judges a DUT plugged straight into a root port: on the default
 station it runs on the station's placement stations (one root port slot each, the DUT's
@@ -131,6 +132,30 @@ def check_html(path, expected, programs=PROGRAMS, exits=None):
         check(re.fullmatch(r"\d+\.\d s", row[2]) is not None, row[0] + " time")
     check(reader.sections == ["case-%d" % (i + 1) for i in range(len(programs))], "a section per program")
     return reader
+
+
+def timeline_labels(path, program):
+    """The arrow labels (class, text) of the timeline in a program's section of the page."""
+    with open(path, encoding="utf-8") as f:
+        page = f.read()
+    start = page.find("<h2>%s <" % program)
+    end = page.find("</section>", start)
+    if start < 0:
+        return []
+    return [(c, html.unescape(t)) for c, t in
+            re.findall(r'<text class="(label[^"]*)"[^>]*>([^<]*)</text>', page[start:end])]
+
+
+def check_nak_timeline(path, with_fault):
+    """ReXmitOnNak_EP_USW's timeline: the card's Nak in the warning colour and the DUT's
+    replayed completion tied to the one it repeats; only the faulty DUT's (no replay on the
+    Nak, so its replay timer runs out) shows an ERR_COR message, in the warning colour."""
+    labels = timeline_labels(path, "ReXmitOnNak_EP_USW")
+    check(any(c == "label warn" and t.startswith("Nak seq ") for c, t in labels), "the Nak drawn: %s" % labels)
+    check(any(t.startswith("CplD ") and "(replay of #" in t for c, t in labels),
+          "the replayed completion tied to its original: %s" % labels)
+    err_cor = [c for c, t in labels if "ERR_COR" in t]
+    check(err_cor == (["label warn"] if with_fault else []), "ERR_COR drawn only for the faulty DUT: %s" % labels)
 
 
 def run_suite(zamsuite, dat, out, *extra, file_faults=None):
@@ -279,6 +304,7 @@ def main():
         all_pass = {p: "passed" for p in PROGRAMS}
         check_junit(os.path.join(tmp, "good", "junit.xml"), all_pass)
         check_html(os.path.join(tmp, "good", "report.html"), all_pass)
+        check_nak_timeline(os.path.join(tmp, "good", "report.html"), False)
 
         link_width(zamsuite, dat, tmp, stations, os.path.join(tmp, "good"))
 
@@ -287,6 +313,7 @@ def main():
         with_fault = {p: ("failed" if p in FAULT_FAILS else "passed") for p in PROGRAMS}
         check_junit(os.path.join(tmp, "bad", "junit.xml"), with_fault)
         check_html(os.path.join(tmp, "bad", "report.html"), with_fault)
+        check_nak_timeline(os.path.join(tmp, "bad", "report.html"), True)
         for program in PROGRAMS:
             check(os.path.exists(os.path.join(tmp, "bad", program, program + ".xml")), program + " log in its folder")
         stand_ins(zamsuite, dat, tmp)

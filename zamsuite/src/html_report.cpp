@@ -4,6 +4,7 @@
 
 #include "markup.h"
 #include "report.h"
+#include "trace_view.h"
 
 namespace zamsuite {
 namespace {
@@ -19,6 +20,14 @@ th{background:#eee}td.num{text-align:right}
 .lvl-FAILED,.lvl-FAIL{color:#a00;font-weight:bold}.lvl-ABORT,.lvl-ERROR{color:#a60;font-weight:bold}
 .lvl-SUCCESS{color:#070}pre{margin:0;white-space:pre-wrap;font-family:monospace}
 pre.trace{background:#f4f4f4;padding:.5em;columns:4 9em}
+table.records td{font-family:monospace;padding:.1em .4em;white-space:nowrap}tr.counted{background:#fff3b0}tr.warn td{color:#b00}
+tr.run{font-style:italic}tr.left-out td{color:#666;font-style:italic;text-align:center}
+svg.timeline{font-family:monospace;font-size:12px;background:#fcfcfc;border:1px solid #ddd}
+svg .lifeline{stroke:#888;stroke-width:2}svg .lifeline-name{font-family:sans-serif;font-weight:bold;text-anchor:middle}
+svg line.packet{stroke:#246;stroke-width:1.5}svg polygon.packet{fill:#246}svg .label{text-anchor:middle;fill:#123}
+svg line.warn{stroke:#c00}svg polygon.warn{fill:#c00}svg .label.warn{fill:#c00;font-weight:bold}
+svg line.unknown{stroke:#777;stroke-dasharray:4 3}svg .when{fill:#555}svg rect.counted{fill:#fff3b0}
+svg .gap{text-anchor:middle;fill:#666;font-style:italic}svg .replay{fill:none;stroke:#a0a;stroke-width:1.5;stroke-dasharray:5 3}
 )";
 
 std::string css_class(verdict v) { return v == verdict::not_run ? "not-run" : verdict_name(v); }
@@ -48,11 +57,33 @@ void write_summary(std::ostringstream& out, const suite_report& report) {
   out << "</tbody>\n</table>\n";
 }
 
-void write_trace(std::ostringstream& out, const case_result& c) {
+void write_trace(std::ostringstream& out, const case_result& c, trace_decoder decode) {
   if (c.trace_action_count < 0 && c.trace_words.empty()) return;
   out << "<h3>Trace buffer</h3>\n<p>";
   if (c.trace_action_count >= 0) out << "Action count " << c.trace_action_count << "; ";
   out << c.trace_words.size() << " words logged";
+  if (decode != nullptr) {
+    out << ".</p>\n";
+    if (c.trace_words.empty()) return;
+    // Each dump is a whole trace of its own, decoded and searched apart from the others.
+    std::vector<std::size_t> starts = c.trace_dump_starts;
+    if (starts.empty() || starts.front() != 0) starts.insert(starts.begin(), 0);
+    const std::vector<trace_search> searches = program_searches(c.name);
+    for (std::size_t d = 0; d < starts.size(); ++d) {
+      const std::size_t end = d + 1 < starts.size() ? starts[d + 1] : c.trace_words.size();
+      if (starts[d] > end || end > c.trace_words.size()) break;
+      const std::vector<uint32_t> words(c.trace_words.begin() + static_cast<std::ptrdiff_t>(starts[d]),
+                                        c.trace_words.begin() + static_cast<std::ptrdiff_t>(end));
+      if (starts.size() > 1) {
+        out << "<p class=\"dump\">Trace dump " << d + 1 << " of " << starts.size() << ": " << words.size()
+            << (words.size() == 1 ? " word" : " words") << ".</p>\n";
+      }
+      const std::vector<zamtrace::decoded_record> records =
+          words.empty() ? std::vector<zamtrace::decoded_record>{} : decode(trace_bytes(words));
+      out << trace_section_html(records, count_searches(records, searches));
+    }
+    return;
+  }
   if (c.trace_words.size() > trace_excerpt_words) out << ", the first " << trace_excerpt_words << " shown";
   out << ".</p>\n";
   if (c.trace_words.empty()) return;
@@ -65,7 +96,7 @@ void write_trace(std::ostringstream& out, const case_result& c) {
   out << "</pre>\n";
 }
 
-void write_case(std::ostringstream& out, const case_result& c, std::size_t index) {
+void write_case(std::ostringstream& out, const case_result& c, std::size_t index, trace_decoder decode) {
   out << "<section class=\"case\" id=\"" << anchor(index) << "\">\n<h2>" << escape_text(c.name) << " <span class=\""
       << css_class(c.outcome) << "\">" << verdict_name(c.outcome) << "</span></h2>\n";
   if (!c.reason.empty()) out << "<p class=\"reason\">" << escape_text(c.reason) << "</p>\n";
@@ -82,21 +113,30 @@ void write_case(std::ostringstream& out, const case_result& c, std::size_t index
     }
     out << "</tbody>\n</table>\n";
   }
-  write_trace(out, c);
+  write_trace(out, c, decode);
   if (!c.output.empty()) out << "<h3>Console output</h3>\n<pre class=\"output\">" << escape_text(c.output) << "</pre>\n";
   out << "</section>\n";
 }
 
 }  // namespace
 
-std::string html_page(const suite_report& report) {
+std::vector<uint8_t> trace_bytes(const std::vector<uint32_t>& words) {
+  std::vector<uint8_t> bytes;
+  bytes.reserve(words.size() * 4);
+  for (const uint32_t w : words) {
+    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<uint8_t>(w >> shift));
+  }
+  return bytes;
+}
+
+std::string html_page(const suite_report& report, trace_decoder decode) {
   std::ostringstream out;
   out << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\"/>\n<title>"
       << escape_text(report.name) << " report</title>\n<style>\n" << style << "</style>\n</head>\n<body>\n";
   out << "<h1>" << escape_text(report.name) << " report</h1>\n<p>" << escape_text(report.subject) << "<br/>Started "
       << escape_text(report.timestamp) << "</p>\n";
   write_summary(out, report);
-  for (std::size_t i = 0; i < report.cases.size(); ++i) write_case(out, report.cases[i], i);
+  for (std::size_t i = 0; i < report.cases.size(); ++i) write_case(out, report.cases[i], i, decode);
   out << "</body>\n</html>\n";
   return out.str();
 }

@@ -27,6 +27,7 @@ struct case_result {
   std::string exit_status;  // as a person reads it: "0", "6", "signal 11", "timed out"
   std::vector<log_entry> entries;
   std::vector<uint32_t> trace_words;  // the trace buffer words the program logged
+  std::vector<std::size_t> trace_dump_starts;  // where each trace dump begins, when it logged several
   int trace_action_count = -1;        // -1: none logged
   std::string output;                 // the program's console output (tail)
 };

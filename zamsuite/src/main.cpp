@@ -16,6 +16,7 @@
 #include "report.h"
 #include "suite_options.h"
 #include "suite_run.h"
+#include "zamtrace/decode.h"
 
 namespace {
 
@@ -137,7 +138,7 @@ int main(int argc, char** argv) {
   const std::string junit = options.junit_path.empty() ? platform::join_path(out, "junit.xml") : options.junit_path;
   const std::string html = options.html_path.empty() ? platform::join_path(out, "report.html") : options.html_path;
   if (!platform::create_folders(out) || !zamsuite::write_report(junit, zamsuite::junit_xml(report), &error) ||
-      !zamsuite::write_report(html, zamsuite::html_page(report), &error)) {
+      !zamsuite::write_report(html, zamsuite::html_page(report, static_cast<zamsuite::trace_decoder>(&zamtrace::decode)), &error)) {
     std::cerr << "zamsuite: " << (error.empty() ? "cannot create " + out : error) << "\n";
     return exit_trouble;
   }

@@ -41,6 +41,7 @@ std::size_t read_trace_part(const std::string& text, std::size_t pos, program_lo
     log->action_count = std::atoi(body.c_str() + count + 13);
   }
   if (const std::size_t data = body.find("<TBData>"); data != std::string::npos) {
+    log->trace_dump_starts.push_back(log->trace_words.size());
     std::istringstream words(body.substr(data + 8, body.find("</TBData>") - data - 8));
     std::string word;
     while (words >> word) {

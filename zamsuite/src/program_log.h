@@ -13,6 +13,7 @@ struct program_log {
   bool test_started = false;
   std::vector<log_entry> entries;
   std::vector<uint32_t> trace_words;
+  std::vector<std::size_t> trace_dump_starts;  // where each trace dump's words begin
   int action_count = -1;
 };
 

@@ -39,6 +39,21 @@ TEST(ProgramLogTest, CompleteLogGivesEntriesInOrderTraceAndMarkupKeptAsText) {
   EXPECT_EQ(log.entries[3].text, "NAK count 0 <expected 1>\n");
   EXPECT_EQ(log.action_count, 3);
   EXPECT_EQ(log.trace_words, (std::vector<uint32_t>{0x12345678u, 0xdeadbeefu}));
+  EXPECT_EQ(log.trace_dump_starts, std::vector<std::size_t>{0});
+}
+
+TEST(ProgramLogTest, EachTraceDumpsWordsBeginWhereItsDataBegins) {
+  const std::string dump =
+      "\n<INFO> <ActionCount> 1\n</ActionCount>\n</INFO>\n <INFO> <TBContents>\n<NumBytes> 4 </NumBytes> \n"
+      "<TBData>\n0x000000f1\n</TBData>\n</TBContents></INFO>\n";
+  const std::string empty_dump =
+      "\n<INFO> <TBContents>\n<NumBytes> 0 </NumBytes> \n<TBData>\n</TBData>\n</TBContents></INFO>\n";
+  const program_log log = parse_program_log(header + body + dump + empty_dump + dump + "</VEXOTest>\n</VEXOXMLLog>\n");
+  EXPECT_EQ(log.trace_words, (std::vector<uint32_t>{0x12345678u, 0xdeadbeefu, 0xf1u, 0xf1u}));
+  EXPECT_EQ(log.trace_dump_starts, (std::vector<std::size_t>{0, 2, 3, 3}));
+  EXPECT_EQ(log.action_count, 1);  // the last dump's
+  const program_log none = parse_program_log(header + "</VEXOTest>\n</VEXOXMLLog>\n");
+  EXPECT_TRUE(none.trace_dump_starts.empty());
 }
 
 TEST(ProgramLogTest, CutOffLogsKeepWhatWasWritten) {

@@ -74,6 +74,7 @@ case_result judge_program(const std::string& name, const process_end& end, const
   c.seconds = end.seconds;
   c.entries = log.entries;
   c.trace_words = log.trace_words;
+  c.trace_dump_starts = log.trace_dump_starts;
   c.trace_action_count = log.action_count;
   c.outcome = verdict::error;
   if (!end.started) {

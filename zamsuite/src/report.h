@@ -1,10 +1,12 @@
 // The two reports of a run: JUnit XML for CI systems, a self-contained HTML page for people.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "log_entry.h"
+#include "zamtrace/record.h"
 
 namespace zamsuite {
 
@@ -25,8 +27,16 @@ report_counts count_cases(const suite_report& report);
 // assertion (an error per aborted step) with its log text.
 std::string junit_xml(const suite_report& report);
 
-// The HTML page: summary table, then per case its entries in order and its trace excerpt.
-std::string html_page(const suite_report& report);
+// Decodes the bytes of a trace (the records as the framework reads them) into records.
+using trace_decoder = std::vector<zamtrace::decoded_record> (*)(const std::vector<uint8_t>& bytes);
+
+// The HTML page: summary table, then per case its entries in order and its trace: decoded,
+// with a timeline and the records its searches counted marked, when a decoder is given;
+// else an excerpt of its words.
+std::string html_page(const suite_report& report, trace_decoder decode = nullptr);
+
+// The trace words as the bytes they hold (each word little-endian).
+std::vector<uint8_t> trace_bytes(const std::vector<uint32_t>& words);
 
 // Writes text to a file; false with a reason on failure.
 bool write_report(const std::string& path, const std::string& text, std::string* reason);

@@ -171,6 +171,83 @@ TEST(ReportTest, HtmlSummaryTableSectionsEntriesAndTraceExcerpt) {
   EXPECT_NE(sections[2]->all_text().find("Segmentation <fault>"), std::string::npos);
 }
 
+// The decoder the page is given: keeps the bytes it was handed, answers with a completion
+// and an invalid record.
+std::vector<std::vector<uint8_t>> decoded_calls;
+std::vector<zamtrace::decoded_record> stand_in_decode(const std::vector<uint8_t>& bytes) {
+  decoded_calls.push_back(bytes);
+  zamtrace::decoded_record completion;
+  completion.kind = zamtrace::record_kind::tlp;
+  completion.type = "CplD";
+  completion.direction = zamtrace::link_direction::upstream;
+  completion.bytes = {0x4A, 0, 0, 1};
+  zamtrace::decoded_record odd;
+  odd.index = 1;
+  odd.bytes = {bytes.begin(), bytes.begin() + 3};
+  return {completion, odd};
+}
+
+TEST(ReportTest, HtmlWithADecoderShowsEachProgramsTraceDecodedAndMarked) {
+  suite_report r = sample_report();
+  r.cases[0].trace_words = {0x04030201, 0xF1000000};
+  r.cases[1].trace_words = {0x00000AF1};
+  decoded_calls.clear();
+  const std::string page = html_page(r, stand_in_decode);
+  std::string error;
+  const auto doc = parse_xml(page, &error);
+  ASSERT_TRUE(doc) << error;
+  // The words go to the decoder as the bytes they hold, little-endian.
+  ASSERT_EQ(decoded_calls.size(), 2u);
+  EXPECT_EQ(decoded_calls[0], (std::vector<uint8_t>{0x01, 0x02, 0x03, 0x04, 0, 0, 0, 0xF1}));
+  EXPECT_EQ(decoded_calls[1], (std::vector<uint8_t>{0xF1, 0x0A, 0, 0}));
+  const auto sections = doc->first("body")->all("section");
+  ASSERT_EQ(sections.size(), 4u);
+  const std::string first = sections[0]->all_text();
+  EXPECT_NE(first.find("Action count 2; 2 words logged."), std::string::npos) << first;
+  EXPECT_NE(first.find("Counted by the program's searches: CplD (Fmt, Type) 1."), std::string::npos);
+  EXPECT_EQ(first.find("shown"), std::string::npos);  // no raw excerpt beside the decoded records
+  for (const element* pre : sections[0]->find_all("pre")) EXPECT_NE(pre->attr("class"), "trace");
+  ASSERT_EQ(sections[0]->find_all("svg").size(), 1u);
+  const auto tables = sections[0]->find_all("table");
+  ASSERT_EQ(tables.size(), 2u);  // the entries, the decoded records
+  const auto rows = tables[1]->first("tbody")->all("tr");
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0]->attr("class"), "counted");
+  EXPECT_EQ(rows[1]->all("td")[4]->all_text(), "01 02 03");
+  // The second program has its own searches: its completion counted by them too.
+  EXPECT_NE(sections[1]->all_text().find("CplD (Fmt, Type) 1, Nak (first) 0, ERR_COR 0."), std::string::npos);
+  // A program without a trace shows no trace part.
+  EXPECT_TRUE(sections[2]->find_all("svg").empty());
+  EXPECT_EQ(sections[2]->all_text().find("Trace buffer"), std::string::npos);
+}
+
+TEST(ReportTest, HtmlDecodesEachTraceDumpOfAProgramApart) {
+  suite_report r = sample_report();
+  r.cases.resize(1);
+  r.cases[0].trace_words = {0x000000F1, 0x00000000, 0x00000BF1, 0x00000CF1, 0x00000DF1};
+  r.cases[0].trace_dump_starts = {0, 2, 2};  // three dumps, the second empty
+  decoded_calls.clear();
+  std::string error;
+  const auto doc = parse_xml(html_page(r, stand_in_decode), &error);
+  ASSERT_TRUE(doc) << error;
+  // Each dump decoded by itself; the empty one has no records to decode.
+  ASSERT_EQ(decoded_calls.size(), 2u);
+  EXPECT_EQ(decoded_calls[0], (std::vector<uint8_t>{0xF1, 0, 0, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(decoded_calls[1], (std::vector<uint8_t>{0xF1, 0x0B, 0, 0, 0xF1, 0x0C, 0, 0, 0xF1, 0x0D, 0, 0}));
+  const element& section = *doc->first("body")->first("section");
+  const std::string text = section.all_text();
+  EXPECT_NE(text.find("Action count 2; 5 words logged.Trace dump 1 of 3: 2 words."), std::string::npos) << text;
+  EXPECT_NE(text.find("Trace dump 2 of 3: 0 words.No records in the trace."), std::string::npos);
+  EXPECT_NE(text.find("Trace dump 3 of 3: 3 words."), std::string::npos);
+  EXPECT_EQ(section.find_all("svg").size(), 2u);
+  // Without a boundary the words are one dump, with no dump line.
+  r.cases[0].trace_dump_starts.clear();
+  decoded_calls.clear();
+  const std::string single = html_page(r, stand_in_decode);
+  EXPECT_EQ(decoded_calls.size(), 1u);
+  EXPECT_EQ(single.find("Trace dump"), std::string::npos);
+}
+
 TEST(ReportTest, CountsAndWritingAFile) {
   const report_counts counts = count_cases(sample_report());
   EXPECT_EQ(counts.passed, 1);
