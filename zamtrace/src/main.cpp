@@ -1,5 +1,6 @@
 // zamtrace: decodes a card trace (a raw trace file, a program's XML log, or the card's
 // current trace through the card driver) into a listing, CSV or JSON.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -7,6 +8,7 @@
 
 #include "platform/devio.h"
 #include "platform/input_file.h"
+#include "platform/process.h"
 #include "platform/standard_options.h"
 #include "zamtrace/decode.h"
 #include "zamtrace/format.h"
@@ -153,6 +155,7 @@ int main(int argc, char** argv) {
   }
 
   bool all_valid = note.empty();
+  if (format == csv) platform::binary_standard_output();  // its CR LF line ends as written
   std::string out = format == text ? zamtrace::listing_heading() : format == csv ? zamtrace::csv_heading() : "[";
   bool first = true;
   zamtrace::for_each_record(bytes.data(), bytes.size(), [&](const zamtrace::decoded_record& r) {
@@ -168,7 +171,9 @@ int main(int argc, char** argv) {
   });
   if (format == json) out += first ? "]\n" : "\n]\n";
   std::fwrite(out.data(), 1, out.size(), stdout);
-  if (std::fflush(stdout) != 0) return fail("cannot write the listing");
+  if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+    return fail(std::string("cannot write the listing: ") + std::strerror(errno));
+  }
   if (!note.empty()) std::fprintf(stderr, "zamtrace: %s: %s\n", file.c_str(), note.c_str());
   return all_valid ? 0 : 1;
 }

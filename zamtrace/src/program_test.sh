@@ -87,6 +87,13 @@ check_error 2 "zamtrace: one trace at a time" "$work/good.trace" "$work/good.tra
 check_error 2 "zamtrace: --dump wants a dump number from 1" --dump 0 "$work/program.xml"
 check_error 2 "zamtrace: --card or a FILE, not both" --card "$work/good.trace"
 
+# A listing that cannot be written is an error, not a listing.
+if [ -w /dev/full ]; then
+  "$zamtrace" "$work/good.trace" > /dev/full 2>"$work/err"; code=$?
+  [ $code -eq 2 ] && [ "$(cat "$work/err")" = "zamtrace: cannot write the listing: No space left on device" ] ||
+    fail "/dev/full: exit $code, $(cat "$work/err")"
+fi
+
 out=$("$zamtrace" --help 2>"$work/err"); code=$?
 [ $code -eq 0 ] && [ ! -s "$work/err" ] && [[ "$out" == usage:* ]] || fail "--help: $code $out"
 [ "$("$zamtrace" --version)" = "zamtrace (ZAM PCI Express test suite) 0.1" ] || fail "--version"

@@ -47,6 +47,10 @@ bool stop_requested();
 // reads as 2, Ctrl+Break as 15, the console's closing as 1); 0 while none did.
 int stop_signal();
 
+// Standard output takes bytes as they are written: on Windows no "\n" becomes "\r\n", for
+// output whose line ends are part of its format (CSV's CR LF). Nothing to do elsewhere.
+void binary_standard_output();
+
 std::string get_environment(const std::string& name);
 void set_environment(const std::string& name, const std::string& value);
 void unset_environment(const std::string& name);

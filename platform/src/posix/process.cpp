@@ -186,6 +186,8 @@ void set_environment(const std::string& name, const std::string& value) {
 
 void unset_environment(const std::string& name) { ::unsetenv(name.c_str()); }
 
+void binary_standard_output() {}
+
 std::string temp_directory() {
   const std::string tmp = get_environment("TMPDIR");
   return tmp.empty() ? "/tmp" : tmp;

@@ -1,7 +1,11 @@
 // Processes on Windows: CreateProcessA, console control events, the environment, temp folders.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 
 #include "command_line.h"
@@ -127,6 +131,11 @@ void set_environment(const std::string& name, const std::string& value) {
 }
 
 void unset_environment(const std::string& name) { _putenv_s(name.c_str(), ""); }
+
+void binary_standard_output() {
+  std::fflush(stdout);
+  _setmode(_fileno(stdout), _O_BINARY);
+}
 
 std::string temp_directory() {
   char path[MAX_PATH + 1] = {};
