@@ -24,6 +24,11 @@ struct decoded_case {
   const char* fault;  // nullptr: the compliant DUT
 };
 
+// How a case shows in test listings: the program and its DUT, not the structure's bytes.
+void PrintTo(const decoded_case& c, std::ostream* out) {
+  *out << c.program << " on " << (c.fault ? c.fault : "the compliant DUT");
+}
+
 class DecodedTrace : public LabTest, public ::testing::WithParamInterface<decoded_case> {};
 
 TEST_P(DecodedTrace, ListingOfTheProgramsTraceDump) {
