@@ -2,13 +2,17 @@
 # The lab's card as a USB device in a guest: zamsim serves the card's USB controller over
 # usbredir, QEMU's usb-redir device on a qemu-xhci controller connects to it, and the guest's
 # own USB stack (usbcore, xhci-hcd) must enumerate a high-speed 04b4:8613 with one
-# vendor-specific interface and its two bulk endpoints, as sysfs shows them.
+# vendor-specific interface and its two bulk endpoints, as sysfs shows them. In the same
+# boot zamdiag runs in the guest through libusb (the usb provider: the guest has no
+# ZAMSIM_SOCKET): its status dump must be the one zamdiag prints through the lab protocol on
+# the host, byte for byte but the date, and what it writes (xdata, the next-boot mode) must be
+# what the lab protocol reads back afterwards: one controller, one state.
 #
-# Usage: usb_card_test.sh VM_BED ZAMSIM STATION
+# Usage: usb_card_test.sh VM_BED ZAMSIM STATION ZAMDIAG
 # Exits 77 (skipped) when the bed has no QEMU or kernel.
 set -uo pipefail
-bed=$1 zamsim=$2 station=$3
-work=$(mktemp -d)
+bed=$1 zamsim=$2 station=$3 zamdiag=$(realpath "$4")  # the same path in the guest
+work=$(mktemp -d); chmod 700 "$work"
 lab=$work/lab.sock card=$work/card.sock
 cleanup() {
   "$zamsim" stop --socket "$lab" >/dev/null 2>&1
@@ -39,6 +43,11 @@ done
 for ep in "$intf"/ep_*; do
   echo "$(basename "$ep") $(cat "$ep/type") $(cat "$ep/direction") $(cat "$ep/wMaxPacketSize")"
 done
+# The suite's own tools through libusb, as on a bench with a real card.
+"$ZAMDIAG" -s >status.txt 2>status.err; echo "status exit $?" >>status.txt
+"$ZAMDIAG" -w 0x1000 0x5a 0xa5 >write.txt 2>&1; echo "write exit $?" >>write.txt
+"$ZAMDIAG" -r 0x1000 2 >read.txt 2>&1; echo "read exit $?" >>read.txt
+"$ZAMDIAG" -M TOP >mode.txt 2>&1; echo "mode exit $?" >>mode.txt
 GUEST
 
 expected="idVendor=04b4
@@ -66,7 +75,11 @@ ep_86 Bulk in 0200"
 if ! "$zamsim" start "$station" --socket "$lab" --usbredir "$card" >"$work/zamsim.log" 2>&1; then
   echo "FAIL: zamsim did not start:"; cat "$work/zamsim.log"; exit 1
 fi
+# The lab protocol's status dump of the fresh card, before the guest changes it.
+ZAMSIM_SOCKET=$lab "$zamdiag" -s >"$work/host-status.txt" 2>&1
+echo "status exit $?" >>"$work/host-status.txt"
 bash "$bed" --script "$work/guest.sh" --out "$work/out" --timeout 180 \
+  --program "$zamdiag" --env "ZAMDIAG=$zamdiag" \
   --module usb-common --module usbcore --module xhci-hcd --module xhci-pci \
   --device qemu-xhci,id=xhci --chardev "socket,id=card,path=$card" --device usb-redir,chardev=card,bus=xhci.0 \
   >"$work/guest.out" 2>"$work/guest.err"
@@ -80,4 +93,27 @@ if [ "$code" -ne 0 ] || [ "$got" != "$expected" ]; then
   tail -20 "$work/out/console.log" 2>/dev/null
   exit 1
 fi
-echo "ok: the guest enumerated the card's USB controller over usbredir"
+# The dumps' second heading line carries the date (24 characters) of the side that printed it.
+undated() { sed -E 's/^(ZAM status dump +).{24}$/\1<date>/' "$1"; }
+failed=0
+if [ "$(undated "$work/out/files/status.txt")" != "$(undated "$work/host-status.txt")" ]; then
+  echo "FAIL: zamdiag -s through libusb in the guest differs from the lab protocol's:"
+  diff <(undated "$work/host-status.txt") <(undated "$work/out/files/status.txt")
+  cat "$work/out/files/status.err"
+  failed=1
+fi
+grep -q "^Mode after power cycle         add-in card mode$" "$work/host-status.txt" ||
+  { echo "FAIL: the host's status dump is not the fresh card's:"; cat "$work/host-status.txt"; failed=1; }
+for step in "write|write exit 0" "read|1000 5A A5 
+read exit 0" "mode|mode exit 0"; do
+  name=${step%%|*} want=${step#*|}
+  [ "$(cat "$work/out/files/$name.txt")" = "$want" ] ||
+    { echo "FAIL: zamdiag $name in the guest:"; cat "$work/out/files/$name.txt"; failed=1; }
+done
+back=$(ZAMSIM_SOCKET=$lab "$zamdiag" -r 0x1000 2 2>&1)
+[ "$back" = "1000 5A A5 " ] || { echo "FAIL: the lab protocol reads back '$back' where the guest wrote 5A A5"; failed=1; }
+mode=$(ZAMSIM_SOCKET=$lab "$zamdiag" -s 2>&1 | grep "^Mode after power cycle")
+[ "$mode" = "Mode after power cycle         topology mode" ] ||
+  { echo "FAIL: the next-boot mode the guest chose is not the lab's: '$mode'"; failed=1; }
+[ "$failed" -eq 0 ] || exit 1
+echo "ok: the guest enumerated the card over usbredir, and zamdiag through libusb shares the lab's state"
