@@ -190,7 +190,35 @@ void usbredir_device::announce() {
   device.product_id = usb_device::product_id;
   device.device_version_bcd = usb_device::device_release;
   usbredirparser_send_device_connect(parser_, &device);
+  power_cycles_ = usb_.power_cycles();
+  configuration_ = 0;
   announced_ = true;
+}
+
+void usbredir_device::follow_power_cycles() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!announced_ || broken_ || usb_.power_cycles() == power_cycles_) return;
+  }
+  // The old device's transfers end before it leaves: the queued ones are cancelled here, the
+  // one waiting in the controller by the reader (without the connection's lock held here).
+  std::deque<bulk_in> queued;
+  {
+    std::unique_lock reads(reads_mutex_);
+    queued.swap(reads_);
+    if (reading_) current_cancelled_ = true;
+    reads_changed_.wait(reads, [&] { return !reading_ || stopping_; });
+  }
+  std::lock_guard lock(mutex_);
+  for (const bulk_in& read : queued) {
+    usb_redir_bulk_packet_header header{};
+    header.endpoint = read.endpoint;
+    header.status = usb_redir_cancelled;
+    usbredirparser_send_bulk_packet(parser_, read.id, &header, nullptr, 0);
+  }
+  usbredirparser_send_device_disconnect(parser_);
+  announce();
+  flush();
 }
 
 void usbredir_device::reset_callback(void* priv) {
@@ -379,23 +407,29 @@ void usbredir_device::reader_loop() {
                      std::lock_guard lock(reads_mutex_);
                      return stopping_ || current_cancelled_;
                    });
-    std::lock_guard lock(mutex_);
-    bool stop = false;
+    {
+      std::lock_guard lock(mutex_);
+      bool stop = false;
+      {
+        std::lock_guard reads_lock(reads_mutex_);
+        stop = stopping_;
+      }
+      if (stop) return;
+      usb_redir_bulk_packet_header header{};
+      header.endpoint = read.endpoint;
+      header.status = status_of(code);
+      if (code != platform::error::success) returned = 0;
+      header.length = static_cast<uint16_t>(returned);
+      header.length_high = static_cast<uint16_t>(returned >> 16);
+      usbredirparser_send_bulk_packet(parser_, read.id, &header, returned == 0 ? nullptr : buffer.data(),
+                                      static_cast<int>(returned));
+      flush();
+    }
     {
       std::lock_guard reads_lock(reads_mutex_);
       reading_ = false;
-      stop = stopping_;
     }
-    if (stop) return;
-    usb_redir_bulk_packet_header header{};
-    header.endpoint = read.endpoint;
-    header.status = status_of(code);
-    if (code != platform::error::success) returned = 0;
-    header.length = static_cast<uint16_t>(returned);
-    header.length_high = static_cast<uint16_t>(returned >> 16);
-    usbredirparser_send_bulk_packet(parser_, read.id, &header, returned == 0 ? nullptr : buffer.data(),
-                                    static_cast<int>(returned));
-    flush();
+    reads_changed_.notify_all();
   }
 }
 
@@ -426,6 +460,7 @@ void usbredir_server::run() {
     while (!stop_) {
       std::size_t got = 0;
       const platform::io_status status = peer.read_some(buffer, sizeof buffer, got, 100);
+      device.follow_power_cycles();
       if (status == platform::io_status::timed_out) continue;
       if (status != platform::io_status::ok || !device.receive(buffer, got)) break;
     }

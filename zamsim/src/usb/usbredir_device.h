@@ -54,6 +54,10 @@ class usbredir_device {
   bool receive(const uint8_t* data, std::size_t size);
   // Whether the peer's hello came and the device was announced.
   bool connected() const { return announced_.load(); }
+  // A power cycle of the card takes it off the bus and brings it back, as a real card's
+  // controller does: once the card has been power-cycled since the device was announced,
+  // the peer is told of a disconnect and then of a new device. Called now and then.
+  void follow_power_cycles();
 
  private:
   struct bulk_in {
@@ -90,6 +94,7 @@ class usbredir_device {
   bool broken_ = false;
   std::atomic<bool> announced_{false};
   uint8_t configuration_ = 0;
+  uint32_t power_cycles_ = 0;  // the card's count when the device was announced
 
   // Bulk IN transfers wait in order on the reader thread.
   std::mutex reads_mutex_;

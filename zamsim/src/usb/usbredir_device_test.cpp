@@ -49,6 +49,11 @@ class UsbredirDeviceTest : public ::testing::Test {
     };
     guest->device_connect_func = [](void* priv, usb_redir_device_connect_header* h) {
       static_cast<UsbredirDeviceTest*>(priv)->connect.push_back(*h);
+      static_cast<UsbredirDeviceTest*>(priv)->events.push_back("connect");
+    };
+    guest->device_disconnect_func = [](void* priv) {
+      auto* self = static_cast<UsbredirDeviceTest*>(priv);
+      self->events.push_back("disconnect");
     };
     guest->interface_info_func = [](void* priv, usb_redir_interface_info_header* h) {
       static_cast<UsbredirDeviceTest*>(priv)->interfaces.push_back(*h);
@@ -154,6 +159,7 @@ class UsbredirDeviceTest : public ::testing::Test {
   std::size_t read_at = 0;
   uint64_t next_id = 1;
   std::vector<usb_redir_device_connect_header> connect;
+  std::vector<std::string> events;
   std::vector<usb_redir_interface_info_header> interfaces;
   std::vector<usb_redir_ep_info_header> endpoints;
   std::map<uint64_t, usb_redir_configuration_status_header> configurations;
@@ -368,6 +374,40 @@ TEST_F(UsbredirDeviceTest, StandardStatusAndClearHaltAreAnsweredOtherStandardReq
   EXPECT_EQ(reply.data, (std::vector<uint8_t>{0, 0}));
   EXPECT_EQ(control(0x02, 0x01, 0, usb_device::endpoint_requests, 0).header.status, usb_redir_success);
   EXPECT_EQ(control(0x00, 0x03, 1, 0, 0).header.status, usb_redir_stall);  // remote wake-up: not offered
+}
+
+TEST_F(UsbredirDeviceTest, APowerCycleIsADisconnectAndANewConnectAndEndsTheWaitingRead) {
+  device->follow_power_cycles();  // nothing has happened yet
+  pump();
+  EXPECT_EQ(events, (std::vector<std::string>{"connect"}));
+  usb_redir_set_configuration_header set{1};
+  usbredirparser_send_set_configuration(guest, next_id++, &set);
+  pump();
+  const uint64_t waiting = send_bulk(usb_device::endpoint_requests, 512);
+
+  const uint64_t queued = send_bulk(usb_device::endpoint_requests, 512);
+
+  usb.power_cycle();
+  device->follow_power_cycles();
+  pump();
+  ASSERT_TRUE(wait_bulk(waiting));
+  ASSERT_TRUE(wait_bulk(queued));
+  EXPECT_EQ(bulks[waiting].header.status, usb_redir_cancelled);
+  EXPECT_EQ(bulks[queued].header.status, usb_redir_cancelled);
+  EXPECT_EQ(events, (std::vector<std::string>{"connect", "disconnect", "connect"}));
+  ASSERT_EQ(connect.size(), 2u);
+  EXPECT_EQ(connect[1].vendor_id, 0x04B4);
+  EXPECT_EQ(connect[1].product_id, 0x8613);
+  EXPECT_EQ(endpoints.size(), 2u);
+  EXPECT_EQ(interfaces.size(), 2u);
+  // The new device starts unconfigured; a second look finds nothing new.
+  const uint64_t get = next_id++;
+  usbredirparser_send_get_configuration(guest, get);
+  pump();
+  EXPECT_EQ(configurations[get].configuration, 0);
+  device->follow_power_cycles();
+  pump();
+  EXPECT_EQ(events.size(), 3u);
 }
 
 }  // namespace
