@@ -6,7 +6,9 @@
 # boot zamdiag runs in the guest through libusb (the usb provider: the guest has no
 # ZAMSIM_SOCKET): its status dump must be the one zamdiag prints through the lab protocol on
 # the host, byte for byte but the date, and what it writes (xdata, the next-boot mode) must be
-# what the lab protocol reads back afterwards: one controller, one state.
+# what the lab protocol reads back afterwards: one controller, one state. Then the host
+# power-cycles the card: the guest must see it leave and come back under a new address, in
+# the topology mode it chose.
 #
 # Usage: usb_card_test.sh VM_BED ZAMSIM STATION ZAMDIAG
 # Exits 77 (skipped) when the bed has no QEMU or kernel.
@@ -48,6 +50,16 @@ done
 "$ZAMDIAG" -w 0x1000 0x5a 0xa5 >write.txt 2>&1; echo "write exit $?" >>write.txt
 "$ZAMDIAG" -r 0x1000 2 >read.txt 2>&1; echo "read exit $?" >>read.txt
 "$ZAMDIAG" -M TOP >mode.txt 2>&1; echo "mode exit $?" >>mode.txt
+# The host power-cycles the card once it reads this marker: the device must leave the bus
+# and come back under a new address, in the mode chosen for the next boot.
+number=$(cat "$dev/devnum")
+"$ZAMDIAG" -w 0x1100 0x01 >/dev/null 2>&1
+for i in $(seq 1 600); do
+  [ -f "$dev/devnum" ] && [ "$(cat "$dev/devnum")" != "$number" ] && [ -d "$intf" ] && break
+  sleep 0.1
+done
+echo "$(cat "$dev/idVendor" 2>&1):$(cat "$dev/idProduct" 2>&1) address $number -> $(cat "$dev/devnum" 2>&1)" >cycle.txt
+"$ZAMDIAG" -s >status-after.txt 2>&1; echo "status exit $?" >>status-after.txt
 GUEST
 
 expected="idVendor=04b4
@@ -78,12 +90,25 @@ fi
 # The lab protocol's status dump of the fresh card, before the guest changes it.
 ZAMSIM_SOCKET=$lab "$zamdiag" -s >"$work/host-status.txt" 2>&1
 echo "status exit $?" >>"$work/host-status.txt"
+# The power cycle the guest waits for, once it has set its marker (one xdata read a poll,
+# so the host's requests never interleave with the guest's I2C sequences).
+(
+  for i in $(seq 1 600); do
+    if [ "$(ZAMSIM_SOCKET=$lab "$zamdiag" -r 0x1100 1 2>/dev/null)" = "1100 01 " ]; then
+      "$zamsim" power-cycle-card --socket "$lab" >"$work/cycle.log" 2>&1
+      exit 0
+    fi
+    sleep 0.2
+  done
+) &
+cycler=$!
 bash "$bed" --script "$work/guest.sh" --out "$work/out" --timeout 180 \
   --program "$zamdiag" --env "ZAMDIAG=$zamdiag" \
   --module usb-common --module usbcore --module xhci-hcd --module xhci-pci \
   --device qemu-xhci,id=xhci --chardev "socket,id=card,path=$card" --device usb-redir,chardev=card,bus=xhci.0 \
   >"$work/guest.out" 2>"$work/guest.err"
 code=$?
+kill "$cycler" 2>/dev/null; wait "$cycler" 2>/dev/null
 [ "$code" -eq 77 ] && { echo "skipped: $(cat "$work/guest.err")"; exit 77; }
 got=$(cat "$work/guest.out")
 if [ "$code" -ne 0 ] || [ "$got" != "$expected" ]; then
@@ -115,5 +140,14 @@ back=$(ZAMSIM_SOCKET=$lab "$zamdiag" -r 0x1000 2 2>&1)
 mode=$(ZAMSIM_SOCKET=$lab "$zamdiag" -s 2>&1 | grep "^Mode after power cycle")
 [ "$mode" = "Mode after power cycle         topology mode" ] ||
   { echo "FAIL: the next-boot mode the guest chose is not the lab's: '$mode'"; failed=1; }
+# After the power cycle: the same card under a new address, in topology mode.
+cycle=$(cat "$work/out/files/cycle.txt")
+[[ "$cycle" =~ ^04b4:8613\ address\ ([0-9]+)\ -\>\ ([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" != "${BASH_REMATCH[2]}" ] ||
+  { echo "FAIL: the card did not come back under a new address after its power cycle: '$cycle'"; cat "$work/cycle.log"; failed=1; }
+for line in "Current mode                   topology mode" "Mode after power cycle         topology mode" "status exit 0"; do
+  grep -qxF "$line" "$work/out/files/status-after.txt" ||
+    { echo "FAIL: zamdiag -s after the power cycle lacks '$line':"; cat "$work/out/files/status-after.txt"; failed=1; }
+done
 [ "$failed" -eq 0 ] || exit 1
-echo "ok: the guest enumerated the card over usbredir, and zamdiag through libusb shares the lab's state"
+echo "ok: the guest enumerated the card over usbredir, zamdiag through libusb shares the lab's state," \
+  "and a power cycle re-enumerates the card ($cycle)"
