@@ -8,7 +8,7 @@
 # the host, byte for byte but the date, and what it writes (xdata, the next-boot mode) must be
 # what the lab protocol reads back afterwards: one controller, one state. Then the host
 # power-cycles the card: the guest must see it leave and come back under a new address, in
-# the topology mode it chose.
+# the topology mode it chose, where its bulk pipes are tried through libusb.
 #
 # Usage: usb_card_test.sh VM_BED ZAMSIM STATION ZAMDIAG
 # Exits 77 (skipped) when the bed has no QEMU or kernel.
@@ -60,6 +60,12 @@ for i in $(seq 1 600); do
 done
 echo "$(cat "$dev/idVendor" 2>&1):$(cat "$dev/idProduct" 2>&1) address $number -> $(cat "$dev/devnum" 2>&1)" >cycle.txt
 "$ZAMDIAG" -s >status-after.txt 2>&1; echo "status exit $?" >>status-after.txt
+# The bulk pipes through libusb in topology mode: a read on pipe 1 that nothing answers ends
+# at zamdiag's time-out (the guest cancels the transfer) and the card still answers after
+# it; a write on pipe 0 is taken; pipe 0 read (an OUT endpoint) and pipe 2 (none) fail.
+{ "$ZAMDIAG" -b 1 12; echo "read pipe 1 exit $?"; "$ZAMDIAG" -v; echo "version exit $?"
+  "$ZAMDIAG" -B 0 1 2 3 4; echo "write pipe 0 exit $?"; "$ZAMDIAG" -b 0 4; echo "read pipe 0 exit $?"
+  "$ZAMDIAG" -b 2 4; echo "read pipe 2 exit $?"; } >pipes.txt 2>&1
 GUEST
 
 expected="idVendor=04b4
@@ -148,6 +154,18 @@ for line in "Current mode                   topology mode" "Mode after power cyc
   grep -qxF "$line" "$work/out/files/status-after.txt" ||
     { echo "FAIL: zamdiag -s after the power cycle lacks '$line':"; cat "$work/out/files/status-after.txt"; failed=1; }
 done
+pipes_expected="ioctl failed
+nothing arrived on pipe 1 within 5000 ms
+read pipe 1 exit 255
+1.2
+version exit 0
+write pipe 0 exit 0
+ioctl failed
+read pipe 0 exit 255
+ioctl failed
+read pipe 2 exit 255"
+[ "$(cat "$work/out/files/pipes.txt")" = "$pipes_expected" ] ||
+  { echo "FAIL: the bulk pipes through libusb:"; diff <(echo "$pipes_expected") "$work/out/files/pipes.txt"; failed=1; }
 [ "$failed" -eq 0 ] || exit 1
 echo "ok: the guest enumerated the card over usbredir, zamdiag through libusb shares the lab's state," \
   "and a power cycle re-enumerates the card ($cycle)"
