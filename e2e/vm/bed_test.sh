@@ -71,6 +71,11 @@ done <<'EOF'
 --root-port a --endpoint e1000e:a --root-port b --endpoint nvme:b|pcie-root-port,id=a,bus=pcie.0,chassis=1,slot=1 e1000e,bus=a,romfile= pcie-root-port,id=b,bus=pcie.0,chassis=2,slot=1 nvme,bus=b,serial=zam3 
 --endpoint virtio-rng-pci:rp --device pci-testdev,bus=pcie.0|virtio-rng-pci,bus=rp pci-testdev,bus=pcie.0 
 EOF
+# A character device (a usb-redir device's socket) comes before the devices, as given.
+got=$(qemu_line --device qemu-xhci,id=xhci --chardev socket,id=card,path=/tmp/c.sock \
+  --device usb-redir,chardev=card,bus=xhci.0 | awk 'prev ~ /^-(chardev|device)$/ { printf "%s %s|", prev, $0 } { prev = $0 }')
+[ "$got" = "-chardev socket,id=card,path=/tmp/c.sock|-device qemu-xhci,id=xhci|-device usb-redir,chardev=card,bus=xhci.0|" ] ||
+  fail "chardev and devices: '$got'"
 
 # --- refused arguments: exit 2 and the message; a module that does not exist ---------------
 while IFS='|' read -r options message; do

@@ -152,6 +152,36 @@ TEST_F(IpcTest, BytesCrossBothWaysAndAClosedPeerIsSeen) {
   EXPECT_EQ(client.read_exact(four, 1, 10), platform::io_status::failed);
 }
 
+TEST_F(IpcTest, ReadSomeTakesWhatHasArrivedWaitsOnlyForTheFirstByteAndSeesTheClose) {
+  platform::stream_listener listener;
+  ASSERT_TRUE(listener.listen(socket_));
+  platform::stream_connection client = platform::connect_local(socket_);
+  platform::stream_connection server = listener.accept(1000);
+  ASSERT_TRUE(server.valid());
+  char buffer[16];
+  std::size_t got = 99;
+
+  // Nothing there: a time-out, and nothing counted.
+  EXPECT_EQ(server.read_some(buffer, sizeof buffer, got, 100), platform::io_status::timed_out);
+  EXPECT_EQ(got, 0u);
+  // Three bytes there, sixteen asked for: the three, at once.
+  ASSERT_EQ(client.write_all("abc", 3, 1000), platform::io_status::ok);
+  EXPECT_EQ(server.read_some(buffer, sizeof buffer, got, 1000), platform::io_status::ok);
+  ASSERT_EQ(got, 3u);
+  EXPECT_EQ(std::string(buffer, got), "abc");
+  // More there than asked for: only what was asked, the rest left for the next read.
+  ASSERT_EQ(client.write_all("0123456789", 10, 1000), platform::io_status::ok);
+  EXPECT_EQ(server.read_some(buffer, 4, got, 1000), platform::io_status::ok);
+  EXPECT_EQ(std::string(buffer, got), "0123");
+  EXPECT_EQ(server.read_some(buffer, sizeof buffer, got, 1000), platform::io_status::ok);
+  EXPECT_EQ(std::string(buffer, got), "456789");
+  // The peer gone: closed, nothing counted; a closed connection fails.
+  client.close();
+  EXPECT_EQ(server.read_some(buffer, sizeof buffer, got, 1000), platform::io_status::closed);
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(client.read_some(buffer, sizeof buffer, got, 10), platform::io_status::failed);
+}
+
 TEST_F(IpcTest, ShutdownWakesABlockedReader) {
   platform::stream_listener listener;
   ASSERT_TRUE(listener.listen(socket_));

@@ -27,6 +27,9 @@ class stream_connection {
   // Reads exactly `size` bytes; `closed` when the peer closed before the first byte or in
   // the middle.
   io_status read_exact(void* data, std::size_t size, uint32_t timeout_ms);
+  // Reads what has arrived, at most `size` bytes, waiting up to timeout_ms for the first
+  // one; `got` says how many (0 unless ok).
+  io_status read_some(void* data, std::size_t size, std::size_t& got, uint32_t timeout_ms);
   // Whether the peer has closed its end (checked without waiting or reading).
   bool peer_closed() const;
   // Ends both directions, waking a thread blocked on this connection.

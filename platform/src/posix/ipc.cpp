@@ -107,6 +107,24 @@ io_status stream_connection::read_exact(void* data, std::size_t size, uint32_t t
   return io_status::ok;
 }
 
+io_status stream_connection::read_some(void* data, std::size_t size, std::size_t& got, uint32_t timeout_ms) {
+  got = 0;
+  if (fd_ < 0) return io_status::failed;
+  const uint32_t started = tick_ms();
+  for (;;) {
+    const io_status ready = wait_ready(fd_, POLLIN, timeout_ms, started);
+    if (ready != io_status::ok) return ready;
+    const ssize_t n = ::recv(fd_, data, size, MSG_DONTWAIT);
+    if (n == 0) return io_status::closed;
+    if (n < 0) {
+      if (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK) continue;
+      return errno == ECONNRESET ? io_status::closed : io_status::failed;
+    }
+    got = static_cast<std::size_t>(n);
+    return io_status::ok;
+  }
+}
+
 void stream_connection::shutdown() {
   if (fd_ >= 0) ::shutdown(fd_, SHUT_RDWR);
 }

@@ -187,6 +187,26 @@ io_status stream_connection::read_exact(void* data, std::size_t size, uint32_t t
   return io_status::ok;
 }
 
+io_status stream_connection::read_some(void* data, std::size_t size, std::size_t& got, uint32_t timeout_ms) {
+  got = 0;
+  if (fd_ < 0) return io_status::failed;
+  const uint32_t started = tick_ms();
+  for (;;) {
+    const io_status ready = wait_ready(fd_, POLLRDNORM, timeout_ms, started);
+    if (ready != io_status::ok) return ready;
+    const int chunk = size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
+    const int n = ::recv(as_socket(fd_), static_cast<char*>(data), chunk, 0);
+    if (n == 0) return io_status::closed;
+    if (n == SOCKET_ERROR) {
+      const int code = WSAGetLastError();
+      if (code == WSAEWOULDBLOCK || code == WSAEINTR) continue;
+      return closed_by_peer(code) ? io_status::closed : io_status::failed;
+    }
+    got = static_cast<std::size_t>(n);
+    return io_status::ok;
+  }
+}
+
 void stream_connection::shutdown() {
   if (fd_ >= 0) ::shutdown(as_socket(fd_), SD_BOTH);
 }

@@ -6,6 +6,9 @@
 #include <memory>
 
 #include "server/lab_server.h"
+#ifdef ZAM_HAVE_USBREDIR
+#include "usb/usbredir_device.h"
+#endif
 #include "base/lattix_hierarchy.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
@@ -40,7 +43,8 @@ std::unique_ptr<lab_station> build_station(const std::string& station_file, std:
 }
 
 // Serves until stopped; `ready` is called once the socket listens.
-int serve(lab_station& station, const std::string& socket, const std::function<void()>& ready) {
+int serve(lab_station& station, const std::string& socket, const std::string& usbredir,
+          const std::function<void()>& ready) {
   platform::catch_stop_signals();
   lab_server server(station);
   std::string error;
@@ -48,6 +52,17 @@ int serve(lab_station& station, const std::string& socket, const std::function<v
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
   }
+#ifdef ZAM_HAVE_USBREDIR
+  // The same USB controller the lab protocol reaches, as a device on a USB bus.
+  usbredir_server usb_device(station.usb());
+  if (!usbredir.empty()) {
+    if (!usb_device.listen(usbredir, error)) {
+      std::fprintf(stderr, "zamsim: %s\n", error.c_str());
+      return 1;
+    }
+    usb_device.start();
+  }
+#endif
   // Names this daemon beside its socket, so that `zamsim stop` finds it even when the
   // socket has been removed.
   const platform::pid_file pid(pid_file_of(socket), &error);
@@ -57,6 +72,7 @@ int serve(lab_station& station, const std::string& socket, const std::function<v
               station.config().name.c_str(), station.boot_report().buses, station.boot_report().functions,
               station.boot_report().bars, socket.c_str());
   for (const auto& warning : station.boot_report().warnings) std::printf("zamsim: firmware: %s\n", warning.c_str());
+  if (!usbredir.empty()) std::printf("zamsim: the card's USB controller on usbredir socket %s\n", usbredir.c_str());
   std::fflush(stdout);
   ready();
   server.serve();
@@ -89,10 +105,10 @@ int start(const command_line& cl, std::FILE* report = stdout) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
   }
-  if (cl.foreground) return serve(*station, cl.socket, [] {});
+  if (cl.foreground) return serve(*station, cl.socket, cl.usbredir, [] {});
   const std::string log = cl.socket + ".log";
   const int pid = platform::start_daemon(
-      [&](const std::function<void()>& ready) { return serve(*station, cl.socket, ready); }, log, 10000, &error);
+      [&](const std::function<void()>& ready) { return serve(*station, cl.socket, cl.usbredir, ready); }, log, 10000, &error);
   if (pid < 0) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
@@ -203,6 +219,17 @@ bool parse_command_line(const std::vector<std::string>& args, command_line& out,
       }
       out.socket = args[++i];
       out.socket_given = true;
+    } else if (a == "--usbredir" && takes_station) {
+      if (i + 1 >= args.size()) {
+        error = "--usbredir needs a path";
+        return false;
+      }
+#ifndef ZAM_HAVE_USBREDIR
+      error = "--usbredir: this zamsim was built without libusbredirparser";
+      return false;
+#endif
+      // Absolute, since the daemon in the background need not stay in this folder.
+      out.usbredir = std::filesystem::absolute(args[++i]).string();
     } else if (a == "--foreground" && out.command == "start") {
       out.foreground = true;
     } else if (takes_station && out.station.empty() && a.rfind("--", 0) != 0) {

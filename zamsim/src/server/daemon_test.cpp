@@ -2,6 +2,8 @@
 #include "server/daemon.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <stdlib.h>
 
 namespace zamsim {
@@ -29,11 +31,28 @@ TEST(CommandLineTest, ParsesEveryCommand) {
 
   const std::vector<std::vector<std::string>> bad = {
       {"launch"}, {"start"}, {"run", "a.station"}, {"run", "a.station", "--"}, {"stop", "--", "x"},
-      {"status", "--socket"}, {"stop", "extra"}, {"show", "--foreground"}};
+      {"status", "--socket"}, {"stop", "extra"}, {"show", "--foreground"},
+      {"start", "a.station", "--usbredir"}, {"status", "--usbredir", "/tmp/u"}, {"power-cycle-card", "--usbredir", "u"}};
   for (const auto& args : bad) {
     EXPECT_FALSE(parse_command_line(args, cl, error)) << args[0];
     EXPECT_FALSE(error.empty());
   }
+}
+
+TEST(CommandLineTest, UsbredirSocketIsTakenByStartAndRunAndMadeAbsolute) {
+  command_line cl;
+  std::string error;
+#ifdef ZAM_HAVE_USBREDIR
+  ASSERT_TRUE(parse_command_line({"start", "a.station", "--usbredir", "/tmp/x/card.sock"}, cl, error)) << error;
+  EXPECT_EQ(cl.usbredir, "/tmp/x/card.sock");
+  ASSERT_TRUE(parse_command_line({"run", "a.station", "--usbredir", "card.sock", "--", "true"}, cl, error)) << error;
+  EXPECT_EQ(cl.usbredir, (std::filesystem::current_path() / "card.sock").string());
+  ASSERT_TRUE(parse_command_line({"start", "a.station"}, cl, error)) << error;
+  EXPECT_TRUE(cl.usbredir.empty());
+#else
+  EXPECT_FALSE(parse_command_line({"start", "a.station", "--usbredir", "/tmp/x/card.sock"}, cl, error));
+  EXPECT_EQ(error, "--usbredir: this zamsim was built without libusbredirparser");
+#endif
 }
 
 }  // namespace

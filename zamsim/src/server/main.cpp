@@ -12,19 +12,21 @@ namespace {
 void usage(std::FILE* to) {
   std::fputs(
       "Usage:\n"
-      "  zamsim start <station file> [--socket PATH] [--foreground]\n"
+      "  zamsim start <station file> [--socket PATH] [--usbredir PATH] [--foreground]\n"
       "  zamsim stop   [--socket PATH]\n"
       "  zamsim status [--socket PATH]\n"
       "  zamsim show   [--socket PATH]\n"
       "  zamsim power-cycle-card [--socket PATH]   # the card loads its next-boot mode\n"
-      "  zamsim run <station file> [--socket PATH] -- <command...>\n"
+      "  zamsim run <station file> [--socket PATH] [--usbredir PATH] -- <command...>\n"
       "  zamsim --help | --version\n"
       "\n"
       "The socket is PATH, else $ZAMSIM_SOCKET, else zamsim-<uid>/zamsim.sock in the runtime\n"
       "folder ($XDG_RUNTIME_DIR, else $TMPDIR, else /tmp).\n"
       "`run` starts a lab in a private folder of its own, runs the command with ZAMSIM_SOCKET\n"
       "set, stops the lab and exits with the command's exit code; zamsim's own lines go to\n"
-      "standard error, so standard output holds only the command's output.\n",
+      "standard error, so standard output holds only the command's output.\n"
+      "--usbredir PATH also serves the card's USB controller as a USB device over the\n"
+      "usbredir protocol on the Unix socket PATH (for QEMU's usb-redir device).\n",
       to);
 }
 

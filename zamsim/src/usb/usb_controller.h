@@ -45,6 +45,8 @@ class usb_controller {
   // Loads the next-boot mode as a power cycle does, configures the FPGA from its image,
   // and aborts a bulk read that is waiting.
   void power_cycle();
+  // How many power cycles the card has had: a USB peer re-attaches the device on a change.
+  uint32_t power_cycles() const { return card_.power_cycles(); }
 
   // Bulk pipe traffic of a system under test: a request (wire bytes) for pipe 1, and the
   // completions the host wrote to pipe 0 so far (taken out).

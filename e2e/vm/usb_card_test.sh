@@ -1,0 +1,175 @@
+#!/usr/bin/env bash
+# The lab's card as a USB device in a guest: zamsim serves the card's USB controller over
+# usbredir, QEMU's usb-redir device on a qemu-xhci controller connects to it, and the guest's
+# own USB stack (usbcore, xhci-hcd) must enumerate a high-speed 04b4:8613 with one
+# vendor-specific interface and its two bulk endpoints, as sysfs shows them. In the same
+# boot zamdiag runs in the guest through libusb (the usb provider: the guest has no
+# ZAMSIM_SOCKET): its status dump must be the one zamdiag prints through the lab protocol on
+# the host, byte for byte but the date, and what it writes (xdata, the next-boot mode) must be
+# what the lab protocol reads back afterwards: one controller, one state. Then the host
+# power-cycles the card: the guest must see it leave and come back under a new address, in
+# the topology mode it chose, where its bulk pipes are tried through libusb.
+#
+# Usage: usb_card_test.sh VM_BED ZAMSIM STATION ZAMDIAG
+# Exits 77 (skipped) when the bed has no QEMU or kernel, or zamsim was built without
+# libusbredirparser.
+set -uo pipefail
+bed=$1 zamsim=$2 station=$3 zamdiag=$(realpath "$4")  # the same path in the guest
+work=$(mktemp -d); chmod 700 "$work"
+lab=$work/lab.sock card=$work/card.sock
+cleanup() {
+  "$zamsim" stop --socket "$lab" >/dev/null 2>&1
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+# The guest waits for the device (enumeration goes on after the modules load), then lists
+# what sysfs says of it, one line each.
+cat >"$work/guest.sh" <<'GUEST'
+dev=
+for i in $(seq 1 300); do
+  for d in /sys/bus/usb/devices/*; do
+    [ -f "$d/idVendor" ] && [ "$(cat "$d/idVendor")" = 04b4 ] && dev=$d
+  done
+  [ -n "$dev" ] && [ -f "$dev/bNumConfigurations" ] && [ -d "$dev/$(basename "$dev"):1.0" ] && break
+  sleep 0.1
+done
+[ -n "$dev" ] || { echo "no 04b4 device"; ls /sys/bus/usb/devices; exit 3; }
+for f in idVendor idProduct bcdDevice version speed bDeviceClass bMaxPacketSize0 bNumConfigurations \
+  bConfigurationValue bNumInterfaces manufacturer product; do
+  echo "$f=$(cat "$dev/$f")"
+done
+intf=$dev/$(basename "$dev"):1.0
+for f in bInterfaceNumber bAlternateSetting bNumEndpoints bInterfaceClass bInterfaceSubClass bInterfaceProtocol; do
+  echo "$f=$(cat "$intf/$f")"
+done
+for ep in "$intf"/ep_*; do
+  echo "$(basename "$ep") $(cat "$ep/type") $(cat "$ep/direction") $(cat "$ep/wMaxPacketSize")"
+done
+# The suite's own tools through libusb, as on a bench with a real card.
+"$ZAMDIAG" -s >status.txt 2>status.err; echo "status exit $?" >>status.txt
+"$ZAMDIAG" -w 0x1000 0x5a 0xa5 >write.txt 2>&1; echo "write exit $?" >>write.txt
+"$ZAMDIAG" -r 0x1000 2 >read.txt 2>&1; echo "read exit $?" >>read.txt
+"$ZAMDIAG" -M TOP >mode.txt 2>&1; echo "mode exit $?" >>mode.txt
+# The host power-cycles the card once it reads this marker: the device must leave the bus
+# and come back under a new address, in the mode chosen for the next boot.
+number=$(cat "$dev/devnum")
+"$ZAMDIAG" -w 0x1100 0x01 >/dev/null 2>&1
+for i in $(seq 1 600); do
+  [ -f "$dev/devnum" ] && [ "$(cat "$dev/devnum")" != "$number" ] && [ -d "$intf" ] && break
+  sleep 0.1
+done
+echo "$(cat "$dev/idVendor" 2>&1):$(cat "$dev/idProduct" 2>&1) address $number -> $(cat "$dev/devnum" 2>&1)" >cycle.txt
+"$ZAMDIAG" -s >status-after.txt 2>&1; echo "status exit $?" >>status-after.txt
+# The bulk pipes through libusb in topology mode: a read on pipe 1 that nothing answers ends
+# at zamdiag's time-out (the guest cancels the transfer) and the card still answers after
+# it; a write on pipe 0 is taken; pipe 0 read (an OUT endpoint) and pipe 2 (none) fail.
+{ "$ZAMDIAG" -b 1 12; echo "read pipe 1 exit $?"; "$ZAMDIAG" -v; echo "version exit $?"
+  "$ZAMDIAG" -B 0 1 2 3 4; echo "write pipe 0 exit $?"; "$ZAMDIAG" -b 0 4; echo "read pipe 0 exit $?"
+  "$ZAMDIAG" -b 2 4; echo "read pipe 2 exit $?"; } >pipes.txt 2>&1
+GUEST
+
+expected="idVendor=04b4
+idProduct=8613
+bcdDevice=a001
+version= 2.00
+speed=480
+bDeviceClass=00
+bMaxPacketSize0=64
+bNumConfigurations=1
+bConfigurationValue=1
+bNumInterfaces= 1
+manufacturer=ZAM
+product=ZAM PCI Express card (lab)
+bInterfaceNumber=00
+bAlternateSetting= 0
+bNumEndpoints=02
+bInterfaceClass=ff
+bInterfaceSubClass=00
+bInterfaceProtocol=00
+ep_02 Bulk out 0200
+ep_86 Bulk in 0200"
+
+# zamsim listens on the card's socket before QEMU starts: QEMU connects once, at its start.
+if ! "$zamsim" start "$station" --socket "$lab" --usbredir "$card" >"$work/zamsim.log" 2>&1; then
+  if grep -q "built without libusbredirparser" "$work/zamsim.log"; then
+    echo "skipped: $(head -1 "$work/zamsim.log")"; exit 77
+  fi
+  echo "FAIL: zamsim did not start:"; cat "$work/zamsim.log"; exit 1
+fi
+# The lab protocol's status dump of the fresh card, before the guest changes it.
+ZAMSIM_SOCKET=$lab "$zamdiag" -s >"$work/host-status.txt" 2>&1
+echo "status exit $?" >>"$work/host-status.txt"
+# The power cycle the guest waits for, once it has set its marker (one xdata read a poll,
+# so the host's requests never interleave with the guest's I2C sequences).
+(
+  for i in $(seq 1 600); do
+    if [ "$(ZAMSIM_SOCKET=$lab "$zamdiag" -r 0x1100 1 2>/dev/null)" = "1100 01 " ]; then
+      "$zamsim" power-cycle-card --socket "$lab" >"$work/cycle.log" 2>&1
+      exit 0
+    fi
+    sleep 0.2
+  done
+) &
+cycler=$!
+bash "$bed" --script "$work/guest.sh" --out "$work/out" --timeout 180 \
+  --program "$zamdiag" --env "ZAMDIAG=$zamdiag" \
+  --module usb-common --module usbcore --module xhci-hcd --module xhci-pci \
+  --device qemu-xhci,id=xhci --chardev "socket,id=card,path=$card" --device usb-redir,chardev=card,bus=xhci.0 \
+  >"$work/guest.out" 2>"$work/guest.err"
+code=$?
+kill "$cycler" 2>/dev/null; wait "$cycler" 2>/dev/null
+[ "$code" -eq 77 ] && { echo "skipped: $(cat "$work/guest.err")"; exit 77; }
+got=$(cat "$work/guest.out")
+if [ "$code" -ne 0 ] || [ "$got" != "$expected" ]; then
+  echo "FAIL: the guest's view of the card (exit $code):"
+  diff <(echo "$expected") <(echo "$got")
+  cat "$work/guest.err"
+  tail -20 "$work/out/console.log" 2>/dev/null
+  exit 1
+fi
+# The dumps' second heading line carries the date (24 characters) of the side that printed it.
+undated() { sed -E 's/^(ZAM status dump +).{24}$/\1<date>/' "$1"; }
+failed=0
+if [ "$(undated "$work/out/files/status.txt")" != "$(undated "$work/host-status.txt")" ]; then
+  echo "FAIL: zamdiag -s through libusb in the guest differs from the lab protocol's:"
+  diff <(undated "$work/host-status.txt") <(undated "$work/out/files/status.txt")
+  cat "$work/out/files/status.err"
+  failed=1
+fi
+grep -q "^Mode after power cycle         add-in card mode$" "$work/host-status.txt" ||
+  { echo "FAIL: the host's status dump is not the fresh card's:"; cat "$work/host-status.txt"; failed=1; }
+for step in "write|write exit 0" "read|1000 5A A5 
+read exit 0" "mode|mode exit 0"; do
+  name=${step%%|*} want=${step#*|}
+  [ "$(cat "$work/out/files/$name.txt")" = "$want" ] ||
+    { echo "FAIL: zamdiag $name in the guest:"; cat "$work/out/files/$name.txt"; failed=1; }
+done
+back=$(ZAMSIM_SOCKET=$lab "$zamdiag" -r 0x1000 2 2>&1)
+[ "$back" = "1000 5A A5 " ] || { echo "FAIL: the lab protocol reads back '$back' where the guest wrote 5A A5"; failed=1; }
+mode=$(ZAMSIM_SOCKET=$lab "$zamdiag" -s 2>&1 | grep "^Mode after power cycle")
+[ "$mode" = "Mode after power cycle         topology mode" ] ||
+  { echo "FAIL: the next-boot mode the guest chose is not the lab's: '$mode'"; failed=1; }
+# After the power cycle: the same card under a new address, in topology mode.
+cycle=$(cat "$work/out/files/cycle.txt")
+[[ "$cycle" =~ ^04b4:8613\ address\ ([0-9]+)\ -\>\ ([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" != "${BASH_REMATCH[2]}" ] ||
+  { echo "FAIL: the card did not come back under a new address after its power cycle: '$cycle'"; cat "$work/cycle.log"; failed=1; }
+for line in "Current mode                   topology mode" "Mode after power cycle         topology mode" "status exit 0"; do
+  grep -qxF "$line" "$work/out/files/status-after.txt" ||
+    { echo "FAIL: zamdiag -s after the power cycle lacks '$line':"; cat "$work/out/files/status-after.txt"; failed=1; }
+done
+pipes_expected="ioctl failed
+nothing arrived on pipe 1 within 5000 ms
+read pipe 1 exit 255
+1.2
+version exit 0
+write pipe 0 exit 0
+ioctl failed
+read pipe 0 exit 255
+ioctl failed
+read pipe 2 exit 255"
+[ "$(cat "$work/out/files/pipes.txt")" = "$pipes_expected" ] ||
+  { echo "FAIL: the bulk pipes through libusb:"; diff <(echo "$pipes_expected") "$work/out/files/pipes.txt"; failed=1; }
+[ "$failed" -eq 0 ] || exit 1
+echo "ok: the guest enumerated the card over usbredir, zamdiag through libusb shares the lab's state," \
+  "and a power cycle re-enumerates the card ($cycle)"
