@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The lab's card as a USB device in a guest: zamsim serves the card's USB controller over
 # usbredir, QEMU's usb-redir device on a qemu-xhci controller connects to it, and the guest's
-# own USB stack (usbcore, xhci-hcd) must enumerate a high-speed 04b4:8613 with one
+# own USB stack (usbcore, xhci-hcd) must enumerate a high-speed 04b4:5a4d with one
 # vendor-specific interface and its two bulk endpoints, as sysfs shows them. In the same
 # boot zamdiag runs in the guest through libusb (the usb provider: the guest has no
 # ZAMSIM_SOCKET): its status dump must be the one zamdiag prints through the lab protocol on
@@ -70,7 +70,7 @@ echo "$(cat "$dev/idVendor" 2>&1):$(cat "$dev/idProduct" 2>&1) address $number -
 GUEST
 
 expected="idVendor=04b4
-idProduct=8613
+idProduct=5a4d
 bcdDevice=a001
 version= 2.00
 speed=480
@@ -152,7 +152,7 @@ mode=$(ZAMSIM_SOCKET=$lab "$zamdiag" -s 2>&1 | grep "^Mode after power cycle")
   { echo "FAIL: the next-boot mode the guest chose is not the lab's: '$mode'"; failed=1; }
 # After the power cycle: the same card under a new address, in topology mode.
 cycle=$(cat "$work/out/files/cycle.txt")
-[[ "$cycle" =~ ^04b4:8613\ address\ ([0-9]+)\ -\>\ ([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" != "${BASH_REMATCH[2]}" ] ||
+[[ "$cycle" =~ ^04b4:5a4d\ address\ ([0-9]+)\ -\>\ ([0-9]+)$ ]] && [ "${BASH_REMATCH[1]}" != "${BASH_REMATCH[2]}" ] ||
   { echo "FAIL: the card did not come back under a new address after its power cycle: '$cycle'"; cat "$work/cycle.log"; failed=1; }
 for line in "Current mode                   topology mode" "Mode after power cycle         topology mode" "status exit 0"; do
   grep -qxF "$line" "$work/out/files/status-after.txt" ||

@@ -107,7 +107,10 @@ uint32_t usb_controller::serve(uint32_t code, const uint8_t* in, uint32_t in_len
         return stall;
       }
       std::lock_guard lock(mutex_);
-      cpu_held_ = (in[9] & 1) != 0;
+      const bool hold = (in[9] & 1) != 0;
+      if (hold && !cpu_held_) code_since_hold_ = false;
+      if (!hold && cpu_held_ && code_since_hold_) ++enumerations_;
+      cpu_held_ = hold;
       return success;
     }
     case ezusb::ioctl_ram_download: {
@@ -117,6 +120,7 @@ uint32_t usb_controller::serve(uint32_t code, const uint8_t* in, uint32_t in_len
       std::lock_guard lock(mutex_);
       std::memcpy(ram_code_.data() + address, data, data_length);
       ram_code_bytes_ += data_length;
+      if (cpu_held_ && data_length > 0) code_since_hold_ = true;
       returned = data_length;
       return success;
     }
@@ -332,9 +336,15 @@ void usb_controller::power_cycle() {
     card_.power_cycle();
     fpga_configured_ = image_valid(image_of_mode(card_.mode()));
     cpu_held_ = false;
+    code_since_hold_ = false;
     requests_.clear();
   }
   pipe_changed_.notify_all();
+}
+
+uint32_t usb_controller::enumerations() const {
+  std::lock_guard lock(mutex_);
+  return enumerations_;
 }
 
 void usb_controller::inject_request(const std::vector<uint8_t>& bytes) {

@@ -47,6 +47,10 @@ class usb_controller {
   void power_cycle();
   // How many power cycles the card has had: a USB peer re-attaches the device on a change.
   uint32_t power_cycles() const { return card_.power_cycles(); }
+  // How many times new code has taken over the controller: the CPU released from reset
+  // after code was downloaded while it was held. Its firmware then leaves the bus and comes
+  // back (a new enumeration), as an EZ-USB's does; a USB peer re-attaches on a change.
+  uint32_t enumerations() const;
 
   // Bulk pipe traffic of a system under test: a request (wire bytes) for pipe 1, and the
   // completions the host wrote to pipe 0 so far (taken out).
@@ -88,6 +92,8 @@ class usb_controller {
   std::vector<uint8_t> ram_code_;
   uint32_t ram_code_bytes_ = 0;
   bool cpu_held_ = false;
+  bool code_since_hold_ = false;  // code was downloaded while the CPU was held
+  uint32_t enumerations_ = 0;
   bool fpga_configured_ = false;
   std::vector<uint8_t> fpga_download_;
   std::deque<std::vector<uint8_t>> requests_;

@@ -191,6 +191,7 @@ void usbredir_device::announce() {
   device.device_version_bcd = usb_device::device_release;
   usbredirparser_send_device_connect(parser_, &device);
   power_cycles_ = usb_.power_cycles();
+  enumerations_ = usb_.enumerations();
   configuration_ = 0;
   announced_ = true;
 }
@@ -198,7 +199,10 @@ void usbredir_device::announce() {
 void usbredir_device::follow_power_cycles() {
   {
     std::lock_guard lock(mutex_);
-    if (!announced_ || broken_ || usb_.power_cycles() == power_cycles_) return;
+    if (!announced_ || broken_ ||
+        (usb_.power_cycles() == power_cycles_ && usb_.enumerations() == enumerations_)) {
+      return;
+    }
   }
   // The old device's transfers end before it leaves: the queued ones are cancelled here, the
   // one waiting in the controller by the reader (without the connection's lock held here).

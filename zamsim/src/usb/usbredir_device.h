@@ -1,6 +1,6 @@
 // The card's USB controller as a device on a USB bus: the usbredir protocol (libusbredirparser,
 // this side the one with the device) in front of the same usb_controller the lab protocol
-// reaches. A high-speed device 04b4:8613 with one vendor-specific interface whose endpoints,
+// reaches. A high-speed device 04b4:5a4d (the card's firmware running) with one vendor-specific interface whose endpoints,
 // in descriptor order, are the driver's pipes: EP2 OUT (pipe 0, completions) and EP6 IN
 // (pipe 1, requests).
 #pragma once
@@ -25,7 +25,7 @@ namespace zamsim {
 
 namespace usb_device {
 inline constexpr uint16_t vendor_id = 0x04B4;
-inline constexpr uint16_t product_id = 0x8613;
+inline constexpr uint16_t product_id = 0x5A4D;
 inline constexpr uint16_t device_release = 0xA001;
 inline constexpr uint8_t endpoint_completions = 0x02;  // pipe 0, bulk OUT
 inline constexpr uint8_t endpoint_requests = 0x86;     // pipe 1, bulk IN
@@ -55,8 +55,9 @@ class usbredir_device {
   // Whether the peer's hello came and the device was announced.
   bool connected() const { return announced_.load(); }
   // A power cycle of the card takes it off the bus and brings it back, as a real card's
-  // controller does: once the card has been power-cycled since the device was announced,
-  // the peer is told of a disconnect and then of a new device. Called now and then.
+  // controller does, and so does new code taking over the controller (the CPU released
+  // after a download): once either has happened since the device was announced, the peer
+  // is told of a disconnect and then of a new device. Called now and then.
   void follow_power_cycles();
 
  private:
@@ -95,6 +96,7 @@ class usbredir_device {
   std::atomic<bool> announced_{false};
   uint8_t configuration_ = 0;
   uint32_t power_cycles_ = 0;  // the card's count when the device was announced
+  uint32_t enumerations_ = 0;  // the controller's count then
 
   // Bulk IN transfers wait in order on the reader thread.
   std::mutex reads_mutex_;
