@@ -342,6 +342,13 @@ void usb_controller::power_cycle() {
   pipe_changed_.notify_all();
 }
 
+bool usb_controller::flip_flash_byte(uint32_t offset, uint8_t& before, uint8_t& after) {
+  std::lock_guard lock(mutex_);
+  if (!flash_.read(offset, &before, 1) || !flash_.flip(offset)) return false;
+  flash_.read(offset, &after, 1);
+  return true;
+}
+
 uint32_t usb_controller::enumerations() const {
   std::lock_guard lock(mutex_);
   return enumerations_;

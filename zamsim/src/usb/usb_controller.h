@@ -63,6 +63,10 @@ class usb_controller {
   // under test has reset.
   void reset_pipes();
 
+  // A FLASH fault for a test: every bit of the byte at `offset` inverted; false (nothing
+  // changed) outside the FLASH. `before` and `after` are the byte's values.
+  bool flip_flash_byte(uint32_t offset, uint8_t& before, uint8_t& after);
+
   std::string describe() const;
 
  private:
