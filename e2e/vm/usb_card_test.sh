@@ -98,14 +98,15 @@ echo "$(cat "$dev/idVendor" 2>&1):$(cat "$dev/idProduct" 2>&1) address $number -
   "$ZAMDIAG" -B 0 1 2 3 4; echo "write pipe 0 exit $?"; "$ZAMDIAG" -b 0 4; echo "read pipe 0 exit $?"
   "$ZAMDIAG" -b 2 4; echo "read pipe 2 exit $?"; } >pipes.txt 2>&1
 "$PROBE" ezusb-0 r1:16:1500 w0:512 >probe-topology.txt 2>&1; echo "probe exit $?" >>probe-topology.txt
-# A read waits on pipe 1 while a second program tries the card: busy. Then the host
-# power-cycles the card under the waiting read.
+# A read waits on pipe 1 while a second program tries the card: busy. The host power-cycles
+# the card under the waiting read 8 s after the marker (nothing else can reach the card
+# while the read holds it).
 number=$(cat "$dev/devnum")
+"$ZAMDIAG" -w 0x1100 0x03 >/dev/null 2>&1
 "$PROBE" ezusb-0 r1:16:60000 >probe-inflight.txt 2>probe-inflight.err &
 waiting=$!
-sleep 3
+sleep 2
 "$ZAMDIAG" -v >busy.txt 2>&1; echo "version exit $?" >>busy.txt
-"$ZAMDIAG" -w 0x1100 0x03 >/dev/null 2>&1
 wait "$waiting"; echo "probe exit $?" >>probe-inflight.txt
 for i in $(seq 1 600); do
   [ -f "$dev/devnum" ] && [ "$(cat "$dev/devnum")" != "$number" ] && [ -d "$intf" ] && break
@@ -156,7 +157,7 @@ echo "status exit $?" >>"$work/host-status.txt"
 # What the guest asks of the host by a marker in xdata 0x1100 (one xdata read a poll, so the
 # host's requests never interleave with the guest's I2C sequences), in this order: 02 flip
 # the FLASH byte (answered with 02 in 0x1101), 01 power-cycle the card, 03 power-cycle it
-# again.
+# again 8 s later.
 (
   for marker in 02 01 03; do
     for i in $(seq 1 1500); do
@@ -166,7 +167,8 @@ echo "status exit $?" >>"$work/host-status.txt"
     case $marker in
       02) "$zamsim" flip-flash-byte $((0x100000 + 256 + 0x12345)) --socket "$lab" >"$work/flip.log" 2>&1
           ZAMSIM_SOCKET=$lab "$zamdiag" -w 0x1101 0x02 >/dev/null 2>&1 ;;
-      *) "$zamsim" power-cycle-card --socket "$lab" >>"$work/cycle.log" 2>&1 ;;
+      01) "$zamsim" power-cycle-card --socket "$lab" >>"$work/cycle.log" 2>&1 ;;
+      03) sleep 8; "$zamsim" power-cycle-card --socket "$lab" >>"$work/cycle.log" 2>&1 ;;
     esac
   done
 ) &
@@ -236,13 +238,13 @@ check_file() {  # name, expected text
     { echo "FAIL: $1 in the guest:"; diff <(echo "$2") "$work/out/files/$1"; failed=1; }
 }
 check_file flash-program.txt "erasing...
-programming....done
+programming.......done
 program exit 0"
-check_file flash-verify.txt "verifying....done
+check_file flash-verify.txt "verifying.......done
 verify exit 0"
 [ "$(cat "$work/flip.log")" = "FLASH byte 0x$(printf '%06X' $((0x100000 + 256 + 0x12345))) flipped: 0x${flipped_file^^} -> 0x${flipped_flash^^}" ] ||
   { echo "FAIL: zamsim flip-flash-byte: $(cat "$work/flip.log")"; failed=1; }
-check_file flash-flipped.txt "verifying.
+check_file flash-flipped.txt "verifying....
 *** image compare error at offset 0x00012345 [file: $flipped_file - flash: $flipped_flash] ...
 verify failed: 1 error
 verify exit 255"
