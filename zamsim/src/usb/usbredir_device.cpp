@@ -376,7 +376,10 @@ void usbredir_device::bulk(uint64_t id, struct usb_redir_bulk_packet_header& hea
   }
   uint32_t returned = 0;
   uint32_t code = platform::error::gen_failure;
-  if (header.endpoint == usb_device::endpoint_completions) {
+  if (header.endpoint == usb_device::endpoint_completions && length <= 0) {
+    // A zero-length packet ends a completion that filled whole packets; it is none itself.
+    code = platform::error::success;
+  } else if (header.endpoint == usb_device::endpoint_completions) {
     const uint8_t pipe[4] = {ezusb::pipe_completions, 0, 0, 0};
     std::vector<uint8_t> out(data, data + std::max(length, 0));
     code = usb_.serve(ezusb::ioctl_bulk_write, pipe, 4, out.data(), static_cast<uint32_t>(out.size()), returned, 0);

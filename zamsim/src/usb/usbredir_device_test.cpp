@@ -334,9 +334,21 @@ TEST_F(UsbredirDeviceTest, BulkPipesCarryTheSystemUnderTestsRequestsAndTheHostsC
   ASSERT_EQ(bulks.count(write), 1u);
   EXPECT_EQ(bulks[write].header.status, usb_redir_success);
   EXPECT_EQ(bulks[write].header.length, 16);
-  const auto taken = usb.take_completions();
+  auto taken = usb.take_completions();
   ASSERT_EQ(taken.size(), 1u);
   EXPECT_EQ(taken[0], completion);
+
+  // A completion of a whole packet and the zero-length packet that ends it: one completion.
+  const std::vector<uint8_t> whole(512, 0x5A);
+  const uint64_t whole_write = send_bulk(usb_device::endpoint_completions, 512, whole);
+  const uint64_t end_write = send_bulk(usb_device::endpoint_completions, 0);
+  ASSERT_EQ(bulks.count(whole_write), 1u);
+  ASSERT_EQ(bulks.count(end_write), 1u);
+  EXPECT_EQ(bulks[end_write].header.status, usb_redir_success);
+  EXPECT_EQ(bulks[end_write].header.length, 0);
+  taken = usb.take_completions();
+  ASSERT_EQ(taken.size(), 1u);
+  EXPECT_EQ(taken[0], whole);
 
   // A read shorter than the packet waiting: babble, no data.
   usb.inject_request(request);
