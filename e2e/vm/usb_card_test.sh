@@ -17,7 +17,11 @@
 # whole packet is taken; a second program on the claimed card is told it is busy, and the
 # read it waits on ends with 1167 when the card is power-cycled; a code download (zamdiag
 # -H) makes the card leave the bus and come back (new firmware taking over), and the next
-# open finds it.
+# open finds it. A second lab card, booted without firmware (BootFirmware = 0), on a second
+# usb-redir device of the same guest: a blank 04b4:8613 that the kernel's usbtest binds; the
+# provider detaches usbtest and gives the card back to it, refuses a code download into the
+# blank controller unless ZAM_USB_ALLOW_BLANK=1, and with it the download makes the card
+# re-enumerate with its own IDs.
 #
 # Usage: usb_card_test.sh VM_BED ZAMSIM STATION ZAMDIAG USB_PIPE_PROBE
 # Exits 77 (skipped) when the bed has no QEMU or kernel, or zamsim was built without
@@ -25,9 +29,10 @@
 set -uo pipefail
 bed=$1 zamsim=$2 station=$3 zamdiag=$(realpath "$4") probe=$(realpath "$5")  # the same paths in the guest
 work=$(mktemp -d); chmod 700 "$work"
-lab=$work/lab.sock card=$work/card.sock
+lab=$work/lab.sock card=$work/card.sock blank_lab=$work/blank.sock blank_card=$work/blank-card.sock
 cleanup() {
   "$zamsim" stop --socket "$lab" >/dev/null 2>&1
+  "$zamsim" stop --socket "$blank_lab" >/dev/null 2>&1
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -45,7 +50,7 @@ cat >"$work/guest.sh" <<'GUEST'
 dev=
 for i in $(seq 1 300); do
   for d in /sys/bus/usb/devices/*; do
-    [ -f "$d/idVendor" ] && [ "$(cat "$d/idVendor")" = 04b4 ] && dev=$d
+    [ -f "$d/idVendor" ] && [ "$(cat "$d/idVendor"):$(cat "$d/idProduct")" = 04b4:5a4d ] && dev=$d
   done
   [ -n "$dev" ] && [ -f "$dev/bNumConfigurations" ] && [ -d "$dev/$(basename "$dev"):1.0" ] && break
   sleep 0.1
@@ -121,6 +126,28 @@ for i in $(seq 1 600); do
 done
 echo "$(cat "$dev/idVendor" 2>&1):$(cat "$dev/idProduct" 2>&1) address $number -> $(cat "$dev/devnum" 2>&1)" >reenumerated.txt
 "$ZAMDIAG" -v >>reenumerated.txt 2>&1; echo "version exit $?" >>reenumerated.txt
+# The blank controller: usbtest holds it; a refused download, then an allowed one.
+blank=
+for i in $(seq 1 300); do
+  for d in /sys/bus/usb/devices/*; do
+    [ -f "$d/idProduct" ] && [ "$(cat "$d/idVendor"):$(cat "$d/idProduct")" = 04b4:8613 ] && blank=$d
+  done
+  [ -n "$blank" ] && [ -e "$blank/$(basename "$blank"):1.0/driver" ] && break
+  sleep 0.1
+done
+bintf=$blank/$(basename "$blank"):1.0
+driver() { if [ -e "$bintf/driver" ]; then basename "$(readlink "$bintf/driver")"; else echo none; fi; }
+{ echo "driver $(driver)"
+  ZAM_USB_ID=04b4:8613 "$ZAMDIAG" -H /code.hex 2>&1; echo "refused exit $?"
+  echo "driver $(driver)"
+  number=$(cat "$blank/devnum")
+  ZAM_USB_ID=04b4:8613 ZAM_USB_ALLOW_BLANK=1 "$ZAMDIAG" -H /code.hex 2>&1; echo "allowed exit $?"
+  for i in $(seq 1 600); do
+    [ "$(cat "$blank/idProduct" 2>/dev/null)" = 5a4d ] && [ "$(cat "$blank/devnum")" != "$number" ] && [ -d "$bintf" ] && break
+    sleep 0.1
+  done
+  echo "$(cat "$blank/idVendor" 2>&1):$(cat "$blank/idProduct" 2>&1) driver $(driver)"
+} >blank.txt
 GUEST
 
 expected="idVendor=04b4
@@ -151,6 +178,12 @@ if ! "$zamsim" start "$station" --socket "$lab" --usbredir "$card" >"$work/zamsi
   fi
   echo "FAIL: zamsim did not start:"; cat "$work/zamsim.log"; exit 1
 fi
+# The second card, booted blank.
+sed -e '/^\[Card\]/a BootFirmware = 0' -e "s|^Topology = |Topology = $(cd "$(dirname "$station")" && pwd)/|" "$station" \
+  >"$work/blank.station"
+if ! "$zamsim" start "$work/blank.station" --socket "$blank_lab" --usbredir "$blank_card" >"$work/zamsim-blank.log" 2>&1; then
+  echo "FAIL: the blank card's zamsim did not start:"; cat "$work/zamsim-blank.log"; exit 1
+fi
 # The lab protocol's status dump of the fresh card, before the guest changes it.
 ZAMSIM_SOCKET=$lab "$zamdiag" -s >"$work/host-status.txt" 2>&1
 echo "status exit $?" >>"$work/host-status.txt"
@@ -176,8 +209,9 @@ cycler=$!
 bash "$bed" --script "$work/guest.sh" --out "$work/out" --timeout 300 \
   --program "$zamdiag" --env "ZAMDIAG=$zamdiag" --program "$probe" --env "PROBE=$probe" \
   --file "$work/image.bin:/image.bin" --file "$work/code.hex:/code.hex" \
-  --module usb-common --module usbcore --module xhci-hcd --module xhci-pci \
+  --module usb-common --module usbcore --module xhci-hcd --module xhci-pci --module usbtest \
   --device qemu-xhci,id=xhci --chardev "socket,id=card,path=$card" --device usb-redir,chardev=card,bus=xhci.0 \
+  --chardev "socket,id=blank,path=$blank_card" --device usb-redir,chardev=blank,bus=xhci.0 \
   >"$work/guest.out" 2>"$work/guest.err"
 code=$?
 kill "$cycler" 2>/dev/null; wait "$cycler" 2>/dev/null
@@ -268,6 +302,13 @@ reenumerated=$(head -1 "$work/out/files/reenumerated.txt")
 version exit 0" ] ||
   { echo "FAIL: the code download did not re-enumerate the card, or the next open did not find it:"
     cat "$work/out/files/reenumerated.txt"; failed=1; }
+check_file blank.txt "driver usbtest
+usb: ezusb-0 is a blank EZ-USB controller (04b4:8613), which may be any FX2 device on this machine, not the card: no code is downloaded into it; set ZAM_USB_ALLOW_BLANK=1 to do so
+Reset Failed
+refused exit 255
+driver usbtest
+allowed exit 0
+04b4:5a4d driver none"
 [ "$failed" -eq 0 ] || exit 1
 echo "ok: the guest enumerated the card over usbredir, zamdiag through libusb shares the lab's state," \
   "a power cycle re-enumerates the card ($cycle), so does a code download ($reenumerated);" \

@@ -28,6 +28,9 @@ struct usb_card_contents {
   uint8_t link_state_b = 0x11;  // xdata 0xC728 bits 5:0
   bool scan_finds_window = true;  // the delay scan's samples are good around the centre
   bool factory_images = true;   // the three mode images in FLASH
+  // The firmware boots from the EEPROM at power-on; without, the controller is a blank FX2
+  // until code is downloaded and started.
+  bool boot_firmware = true;
 };
 
 class usb_controller {
@@ -51,6 +54,9 @@ class usb_controller {
   // after code was downloaded while it was held. Its firmware then leaves the bus and comes
   // back (a new enumeration), as an EZ-USB's does; a USB peer re-attaches on a change.
   uint32_t enumerations() const;
+  // Whether the card's firmware runs (booted, or downloaded and started since the last
+  // power cycle): on a USB bus the card then shows its own IDs, else the blank FX2's.
+  bool firmware_running() const;
 
   // Bulk pipe traffic of a system under test: a request (wire bytes) for pipe 1, and the
   // completions the host wrote to pipe 0 so far (taken out).
@@ -98,6 +104,7 @@ class usb_controller {
   bool cpu_held_ = false;
   bool code_since_hold_ = false;  // code was downloaded while the CPU was held
   uint32_t enumerations_ = 0;
+  bool firmware_running_ = true;
   bool fpga_configured_ = false;
   std::vector<uint8_t> fpga_download_;
   std::deque<std::vector<uint8_t>> requests_;

@@ -144,8 +144,9 @@ class UsbredirDeviceTest : public ::testing::Test {
     return bulks.count(id) == 1;
   }
 
+  static inline bool boot_firmware = true;  // a suite of blank cards clears it
   zam_card card{mode_topology, mode_topology};
-  usb_card_contents contents{1, 2, 3, 0x1, 0x10, 0x11, true};
+  usb_card_contents contents{1, 2, 3, 0x1, 0x10, 0x11, true, true, boot_firmware};
   usb_controller usb{card, contents};
   std::mutex from_device_mutex;
   std::vector<uint8_t> from_device;
@@ -447,6 +448,39 @@ TEST_F(UsbredirDeviceTest, NewCodeTakingOverTheControllerIsANewEnumeration) {
   }
   EXPECT_EQ(events, (std::vector<std::string>{"connect", "disconnect", "connect"}));
   EXPECT_EQ(connect[1].product_id, 0x5A4D);
+}
+
+// A card whose controller boots blank: the FX2's IDs until code downloaded and started
+// takes over, the card's own after; a power cycle makes it blank again.
+class BlankUsbredirDeviceTest : public UsbredirDeviceTest {
+ protected:
+  static void SetUpTestSuite() { boot_firmware = false; }
+  static void TearDownTestSuite() { boot_firmware = true; }
+  uint16_t product_in_descriptor() {
+    const control_reply reply = control(0x80, 0x06, 0x0100, 0, 18);
+    return reply.data.size() == 18 ? static_cast<uint16_t>(reply.data[10] | reply.data[11] << 8) : 0;
+  }
+};
+
+TEST_F(BlankUsbredirDeviceTest, ShowsTheBlankControllerUntilNewCodeRunsAndAgainAfterAPowerCycle) {
+  ASSERT_EQ(connect.size(), 1u);
+  EXPECT_EQ(connect[0].product_id, 0x8613);
+  EXPECT_EQ(product_in_descriptor(), 0x8613);
+  EXPECT_EQ(control(0x40, 0xA0, 0xE600, 0, 0, {1}).header.status, usb_redir_success);
+  EXPECT_EQ(control(0x40, 0xA0, 0x0000, 0, 0, {0x02, 0x00, 0x10}).header.status, usb_redir_success);
+  EXPECT_EQ(control(0x40, 0xA0, 0xE600, 0, 0, {0}).header.status, usb_redir_success);
+  device->follow_power_cycles();
+  pump();
+  ASSERT_EQ(connect.size(), 2u);
+  EXPECT_EQ(connect[1].product_id, 0x5A4D);
+  EXPECT_EQ(product_in_descriptor(), 0x5A4D);
+  usb.power_cycle();
+  device->follow_power_cycles();
+  pump();
+  ASSERT_EQ(connect.size(), 3u);
+  EXPECT_EQ(connect[2].product_id, 0x8613);
+  EXPECT_EQ(product_in_descriptor(), 0x8613);
+  EXPECT_EQ(events, (std::vector<std::string>{"connect", "disconnect", "connect", "disconnect", "connect"}));
 }
 
 }  // namespace
