@@ -64,6 +64,18 @@ install(CODE "
        FILES \"${CMAKE_SOURCE_DIR}/tests/settings/KALIXapp.ini\")
 " COMPONENT runtime)
 
+# The udev rule that lets the seat's user reach a real card over USB (docs/zamdiag.1.md),
+# in the udev rules folder of the prefix (/lib/udev/rules.d for the package).
+install(CODE "
+  include(\"${CMAKE_SOURCE_DIR}/cmake/settings_folder.cmake\")
+  zam_udev_rules_folder_of_prefix(\"\${CMAKE_INSTALL_PREFIX}\" zam_udev_rules_folder)
+  file(INSTALL DESTINATION \"\${zam_udev_rules_folder}\" TYPE FILE
+       FILES \"${CMAKE_SOURCE_DIR}/cmake/install/60-zam-card.rules\")
+" COMPONENT runtime)
+
+# The hardware that rule is for, announced as AppStream metadata.
+install(FILES cmake/install/org.zam.suite.metainfo.xml DESTINATION share/metainfo COMPONENT runtime)
+
 # find_package(vexo) and pkg-config vexo, both relative to where they are installed.
 include(CMakePackageConfigHelpers)
 set(zam_cmake_config_dir ${ZAM_INSTALL_LIBDIR}/cmake/vexo)

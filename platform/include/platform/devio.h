@@ -45,6 +45,7 @@ inline constexpr uint32_t access_denied = 5;
 inline constexpr uint32_t invalid_handle = 6;
 inline constexpr uint32_t gen_failure = 31;
 inline constexpr uint32_t not_supported = 50;
+inline constexpr uint32_t busy = 170;
 inline constexpr uint32_t invalid_parameter = 87;
 inline constexpr uint32_t sem_timeout = 121;
 inline constexpr uint32_t insufficient_buffer = 122;
@@ -203,8 +204,9 @@ std::shared_ptr<device_provider> make_lab_provider(std::string socket_path);
 // writes fail with error::access_denied, said once on standard error; a file that cannot be
 // used is said on standard error when the provider is made, and then lists no interface.
 std::shared_ptr<device_provider> make_dump_provider(std::string path);
-// The `ezusb-N` names on a real card through libusb (IDs from ZAM_USB_ID, default
-// 04b4:8613); nullptr in a build without libusb.
+// The `ezusb-N` names on a real card through libusb (IDs from ZAM_USB_ID, default the
+// card's own 04b4:5a4d; code downloads into a blank 04b4:8613 only with
+// ZAM_USB_ALLOW_BLANK=1); nullptr in a build without libusb.
 std::shared_ptr<device_provider> make_usb_provider();
 
 namespace detail {

@@ -37,6 +37,9 @@ enum class operation : uint32_t {
                           // 32-bit little-endian length and its bytes
   open_shared_channel = 13,  // the answer carries a shared channel (see shared_channel.h);
                              // later requests of this connection go through it
+  flip_flash_byte = 14,      // input: a 32-bit FLASH offset; every bit of that byte of the
+                             // card's FLASH is inverted (a fault for a verify to find);
+                             // output: what it held and holds, as text
 };
 
 // Control codes whose data buffer goes to the driver (METHOD_IN_DIRECT, the low two bits
@@ -75,7 +78,7 @@ inline uint32_t get_le32(const uint8_t* at) {
 inline bool well_formed(const request_header& h) {
   return h.magic == magic && h.input_length <= max_input && h.output_capacity <= max_output &&
          h.operation >= static_cast<uint32_t>(operation::list_interfaces) &&
-         h.operation <= static_cast<uint32_t>(operation::open_shared_channel);
+         h.operation <= static_cast<uint32_t>(operation::flip_flash_byte);
 }
 
 inline std::array<uint8_t, request_header_size> encode(const request_header& h) {

@@ -1,7 +1,9 @@
 // zamsim's commands: start (in the background or the foreground), stop, status, show, run.
 #include "server/daemon.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -11,6 +13,7 @@
 #endif
 #include "base/lattix_hierarchy.h"
 #include "platform/clock.h"
+#include "platform/devio.h"
 #include "platform/fs.h"
 #include "platform/ipc.h"
 #include "platform/lab_client.h"
@@ -129,6 +132,25 @@ int simple_request(const command_line& cl, lab::operation op, std::FILE* report 
   return 0;
 }
 
+// A FLASH fault for a test to find: the lab inverts one byte of the card's FLASH.
+int flip_flash_byte(const command_line& cl) {
+  platform::lab_client client(cl.socket);
+  std::string input(4, '\0');
+  lab::put_le32(reinterpret_cast<uint8_t*>(input.data()), cl.flash_offset);
+  std::string text;
+  const uint32_t status = client.call_text(lab::operation::flip_flash_byte, input, text);
+  if (status == platform::error::invalid_parameter) {
+    std::fprintf(stderr, "zamsim: the card's FLASH (8 MiB) has no byte at 0x%X\n", cl.flash_offset);
+    return 1;
+  }
+  if (status != 0) {
+    std::fprintf(stderr, "zamsim: no lab answers on %s\n", cl.socket.c_str());
+    return 1;
+  }
+  std::fputs(text.c_str(), stdout);
+  return 0;
+}
+
 // A daemon that no longer answers on its socket (the socket file was removed) is asked to
 // stop through the process id of its pid file.
 int stop_without_socket(const command_line& cl, std::FILE* report) {
@@ -197,8 +219,9 @@ bool parse_command_line(const std::vector<std::string>& args, command_line& out,
   out = command_line{};
   out.command = args.at(0);
   const bool takes_station = out.command == "start" || out.command == "run";
+  bool offset_given = false;
   if (!takes_station && out.command != "stop" && out.command != "status" && out.command != "show" &&
-      out.command != "power-cycle-card") {
+      out.command != "power-cycle-card" && out.command != "flip-flash-byte") {
     error = "unknown command \"" + out.command + "\"";
     return false;
   }
@@ -234,10 +257,25 @@ bool parse_command_line(const std::vector<std::string>& args, command_line& out,
       out.foreground = true;
     } else if (takes_station && out.station.empty() && a.rfind("--", 0) != 0) {
       out.station = a;
+    } else if (out.command == "flip-flash-byte" && !offset_given && a.rfind("--", 0) != 0) {
+      // Decimal or 0x hexadecimal, as the card's tools take addresses.
+      char* end = nullptr;
+      errno = 0;
+      const unsigned long long value = std::strtoull(a.c_str(), &end, 0);
+      if (a.empty() || a[0] == '-' || *end != '\0' || errno != 0 || value > 0xFFFFFFFFull) {
+        error = "flip-flash-byte: \"" + a + "\" is not a FLASH offset (decimal or 0x hexadecimal)";
+        return false;
+      }
+      out.flash_offset = static_cast<uint32_t>(value);
+      offset_given = true;
     } else {
       error = "unexpected argument \"" + a + "\"";
       return false;
     }
+  }
+  if (out.command == "flip-flash-byte" && !offset_given) {
+    error = "zamsim flip-flash-byte needs a FLASH offset";
+    return false;
   }
   if (takes_station && out.station.empty()) {
     error = "zamsim " + out.command + " needs a station file";
@@ -258,6 +296,7 @@ int run_command(const command_line& cl) {
   if (cl.command == "status") return simple_request(cl, lab::operation::status);
   if (cl.command == "show") return simple_request(cl, lab::operation::show);
   if (cl.command == "power-cycle-card") return simple_request(cl, lab::operation::power_cycle_card);
+  if (cl.command == "flip-flash-byte") return flip_flash_byte(cl);
   return run(cl);
 }
 

@@ -7,12 +7,13 @@
 namespace zamsim {
 
 struct command_line {
-  std::string command;  // start, stop, status, show, run
+  std::string command;  // start, stop, status, show, power-cycle-card, flip-flash-byte, run
   std::string station;  // start and run
   std::string socket;   // --socket, else $ZAMSIM_SOCKET, else the default
   bool socket_given = false;  // --socket was on the command line
   bool foreground = false;
   std::string usbredir;  // start and run: the card's USB controller over usbredir on this socket
+  uint32_t flash_offset = 0;  // flip-flash-byte: the byte of the card's FLASH
   std::vector<std::string> program;  // run: the command after "--"
 };
 

@@ -24,6 +24,15 @@ TEST(CommandLineTest, ParsesEveryCommand) {
   EXPECT_FALSE(cl.socket_given);
   EXPECT_EQ(cl.socket, default_socket_path());
 
+  // A FLASH offset, decimal or hexadecimal, before or after the socket.
+  for (const auto& [args, offset] : {std::pair{std::vector<std::string>{"flip-flash-byte", "0x410123"}, 0x410123u},
+                                     std::pair{std::vector<std::string>{"flip-flash-byte", "--socket", "/s", "4096"}, 4096u},
+                                     std::pair{std::vector<std::string>{"flip-flash-byte", "0xFFFFFFFF"}, 0xFFFFFFFFu}}) {
+    ASSERT_TRUE(parse_command_line(args, cl, error)) << error;
+    EXPECT_EQ(cl.flash_offset, offset) << args.back();
+  }
+  EXPECT_EQ(cl.socket, default_socket_path());
+
   ::setenv("ZAMSIM_SOCKET", "/tmp/env/s", 1);
   ASSERT_TRUE(parse_command_line({"status"}, cl, error));
   EXPECT_EQ(cl.socket, "/tmp/env/s");
@@ -32,7 +41,9 @@ TEST(CommandLineTest, ParsesEveryCommand) {
   const std::vector<std::vector<std::string>> bad = {
       {"launch"}, {"start"}, {"run", "a.station"}, {"run", "a.station", "--"}, {"stop", "--", "x"},
       {"status", "--socket"}, {"stop", "extra"}, {"show", "--foreground"},
-      {"start", "a.station", "--usbredir"}, {"status", "--usbredir", "/tmp/u"}, {"power-cycle-card", "--usbredir", "u"}};
+      {"start", "a.station", "--usbredir"}, {"status", "--usbredir", "/tmp/u"}, {"power-cycle-card", "--usbredir", "u"},
+      {"flip-flash-byte"}, {"flip-flash-byte", "0x"}, {"flip-flash-byte", "12k"}, {"flip-flash-byte", "-1"},
+      {"flip-flash-byte", "0x100000000"}, {"flip-flash-byte", "1", "2"}, {"power-cycle-card", "5"}};
   for (const auto& args : bad) {
     EXPECT_FALSE(parse_command_line(args, cl, error)) << args[0];
     EXPECT_FALSE(error.empty());

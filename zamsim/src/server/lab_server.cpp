@@ -143,6 +143,18 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
     case lab::operation::inject_request:
       station_.usb().inject_request(input);
       break;
+    case lab::operation::flip_flash_byte: {
+      uint8_t before = 0, after = 0;
+      if (input.size() != 4 || !station_.usb().flip_flash_byte(lab::get_le32(input.data()), before, after)) {
+        status = platform::error::invalid_parameter;
+        break;
+      }
+      char line[96];
+      std::snprintf(line, sizeof line, "FLASH byte 0x%06X flipped: 0x%02X -> 0x%02X\n", lab::get_le32(input.data()),
+                    before, after);
+      status = text_answer(line);
+      break;
+    }
     case lab::operation::take_completions: {
       std::string text;
       for (const auto& completion : station_.usb().take_completions()) {

@@ -107,6 +107,19 @@ TEST_F(LabServerTest, CardUsbDeviceThroughTheDispatch) {
   EXPECT_EQ(std::string(out.begin(), out.end()), std::string("\x0C\x00\x00\x00", 4) + "completion12");
   EXPECT_NE(station_->describe().find("usb: mode 1 (FPGA mode register 0x04, next-boot value 2)"), std::string::npos)
       << station_->describe();
+
+  // A FLASH fault: the factory topology image's header byte 'Z' at 0x410000 inverted, seen
+  // by a FLASH read through the driver; an offset past the 8 MiB or a short input refused.
+  std::string offset(4, '\0');
+  lab::put_le32(reinterpret_cast<uint8_t*>(offset.data()), 0x410000);
+  ASSERT_EQ(call(lab::operation::flip_flash_byte, 0, 0, offset, 256, out), 0u);
+  EXPECT_EQ(std::string(out.begin(), out.end()), "FLASH byte 0x410000 flipped: 0x5A -> 0xA5\n");
+  const std::string flash_read("\x01\x02\x00\x00\xAB\x00\x00\x00\x41\x00", 10);
+  ASSERT_EQ(call(lab::operation::control, handle, 0x222059, flash_read + "xx", 2, out), 0u);
+  EXPECT_EQ(out, (std::vector<uint8_t>{0xA5, 'A'}));
+  lab::put_le32(reinterpret_cast<uint8_t*>(offset.data()), 8u << 20);
+  EXPECT_EQ(call(lab::operation::flip_flash_byte, 0, 0, offset, 256, out), platform::error::invalid_parameter);
+  EXPECT_EQ(call(lab::operation::flip_flash_byte, 0, 0, "\x01", 256, out), platform::error::invalid_parameter);
 }
 
 // Over a real socket: a client that leaves while its bulk read waits frees the read, and

@@ -17,6 +17,7 @@ void usage(std::FILE* to) {
       "  zamsim status [--socket PATH]\n"
       "  zamsim show   [--socket PATH]\n"
       "  zamsim power-cycle-card [--socket PATH]   # the card loads its next-boot mode\n"
+      "  zamsim flip-flash-byte OFFSET [--socket PATH]   # a FLASH fault: that byte inverted\n"
       "  zamsim run <station file> [--socket PATH] [--usbredir PATH] -- <command...>\n"
       "  zamsim --help | --version\n"
       "\n"

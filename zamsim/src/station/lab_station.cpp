@@ -85,6 +85,7 @@ lab_station::lab_station(station_config config, std::unique_ptr<hierarchy> tree)
   contents.link_state_a = static_cast<uint8_t>(config_.card_link_state_a);
   contents.link_state_b = static_cast<uint8_t>(config_.card_link_state_b);
   contents.scan_finds_window = config_.card_delay_scan_window != 0;
+  contents.boot_firmware = config_.card_boot_firmware != 0;
   usb_ = std::make_unique<usb_controller>(card_, contents);
   if (config_.card_power_cycle_at_start) usb_->power_cycle();
   if (!config_.sut_root_complex.empty()) {

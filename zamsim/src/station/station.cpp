@@ -87,7 +87,7 @@ const std::map<std::string, std::set<std::string>>& known_keys() {
       {"rootport", {"device", "slot", "maxwidth", "negotiatedwidth"}},
       {"card",
        {"device", "port", "mode", "nextbootmode", "maxwidth", "firmwareversion", "dipswitches", "linkstatea",
-        "linkstateb", "delayscanwindow", "powercycleatstart"}},
+        "linkstateb", "delayscanwindow", "powercycleatstart", "bootfirmware"}},
       {"dut", {"device", "maxwidth", "negotiatedwidth", "fault"}},
       {"knownendpoint", {"device"}},
       {"operator", {"answers"}},
@@ -256,6 +256,7 @@ std::optional<station_config> load_station(const std::string& path, std::string&
       !r.number("Card", "LinkStateB", s.card_link_state_b, 0x3F) ||
       !r.number("Card", "DelayScanWindow", s.card_delay_scan_window, 1) ||
       !r.number("Card", "PowerCycleAtStart", s.card_power_cycle_at_start, 1) ||
+      !r.number("Card", "BootFirmware", s.card_boot_firmware, 1) ||
       !r.width("Card", "MaxWidth", s.card_max_width, false) ||
       !r.width("DUT", "MaxWidth", s.dut_max_width, false) ||
       !r.width("DUT", "NegotiatedWidth", s.dut_negotiated_width, true)) {

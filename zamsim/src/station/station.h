@@ -64,6 +64,7 @@ struct station_config {
   uint32_t card_link_state_b = 0x11;
   uint32_t card_delay_scan_window = 1;  // 0: the delay scan finds nothing
   uint32_t card_power_cycle_at_start = 0;
+  uint32_t card_boot_firmware = 1;  // 0: the USB controller boots blank (no firmware in EEPROM)
   uint32_t card_max_width = 16;
   int dut_device = -1;
   uint32_t dut_max_width = 1;

@@ -115,11 +115,12 @@ TEST_F(StationFileTest, EveryKeyTheLabReadsLoadsWithoutWarnings) {
   std::string error;
   const auto s = load_station(
       write("[Station]\nTopology=t\n[Card]\nMode=1\nNextBootMode=1\nFirmwareVersion=0x010203\nDipSwitches=1\n"
-            "LinkStateA=1\nLinkStateB=2\nDelayScanWindow=1\nPowerCycleAtStart=0\n[SUT]\nRootComplex=t\n"
+            "LinkStateA=1\nLinkStateB=2\nDelayScanWindow=1\nPowerCycleAtStart=0\nBootFirmware=0\n[SUT]\nRootComplex=t\n"
             "MemoryBase=0x80000000\nMemoryLimit=0xFEBFFFFF\nIOBase=0x1000\nIOLimit=0xFFFF\n[Firmware]\nFault=\n"),
       error);
   ASSERT_TRUE(s) << error;
   EXPECT_TRUE(s->warnings.empty()) << s->warnings.front();
+  EXPECT_EQ(s->card_boot_firmware, 0u);
 }
 
 TEST_F(StationFileTest, RefusesWidthsNoLinkHasEmptyNumbersAndKeysOrSectionsGivenTwice) {
@@ -139,6 +140,7 @@ TEST_F(StationFileTest, RefusesWidthsNoLinkHasEmptyNumbersAndKeysOrSectionsGiven
       // An empty value was read as the key's default.
       {"[DUT]\nDevice=20\nMaxWidth=\n", ": [DUT] MaxWidth = \"\" is not a number up to 32"},
       {"[DUT]\nDevice=\n", ": [DUT] Device = \"\" is not a number up to 65535"},
+      {"[Card]\nBootFirmware=2\n", ": [Card] BootFirmware = \"2\" is not a number up to 1"},
       // A second line of a key was dropped without a word.
       {"[DUT]\nDevice=20\nFault = early-rollover\nfault = no-replay-on-nak\n",
        ":6: [DUT] fault is given again (first at line 5): give each key once"},

@@ -33,6 +33,12 @@ bool flash_memory::program_at(uint32_t offset, const uint8_t* data, uint32_t len
   return true;
 }
 
+bool flash_memory::flip(uint32_t offset) {
+  if (offset >= cells_.size()) return false;
+  cells_[offset] = static_cast<uint8_t>(~cells_[offset]);
+  return true;
+}
+
 bool flash_memory::read(uint32_t offset, uint8_t* out, uint32_t length) const {
   if (offset > cells_.size() || length > cells_.size() - offset) return false;
   std::memcpy(out, cells_.data() + offset, length);

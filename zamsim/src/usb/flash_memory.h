@@ -18,6 +18,8 @@ class flash_memory {
   // Programs at an address (the station's factory contents).
   bool program_at(uint32_t offset, const uint8_t* data, uint32_t length);
   bool read(uint32_t offset, uint8_t* out, uint32_t length) const;
+  // Inverts every bit of one cell, as a fault no programming makes; false outside.
+  bool flip(uint32_t offset);
   uint32_t programming_position() const { return position_; }
 
  private:

@@ -63,6 +63,7 @@ usb_controller::usb_controller(zam_card& card, const usb_card_contents& contents
     }
   }
   fpga_configured_ = image_valid(image_of_mode(card_.mode()));
+  firmware_running_ = contents.boot_firmware;
 }
 
 bool usb_controller::image_valid(uint32_t offset) const {
@@ -107,7 +108,13 @@ uint32_t usb_controller::serve(uint32_t code, const uint8_t* in, uint32_t in_len
         return stall;
       }
       std::lock_guard lock(mutex_);
-      cpu_held_ = (in[9] & 1) != 0;
+      const bool hold = (in[9] & 1) != 0;
+      if (hold && !cpu_held_) code_since_hold_ = false;
+      if (!hold && cpu_held_ && code_since_hold_) {
+        ++enumerations_;
+        firmware_running_ = true;
+      }
+      cpu_held_ = hold;
       return success;
     }
     case ezusb::ioctl_ram_download: {
@@ -117,6 +124,7 @@ uint32_t usb_controller::serve(uint32_t code, const uint8_t* in, uint32_t in_len
       std::lock_guard lock(mutex_);
       std::memcpy(ram_code_.data() + address, data, data_length);
       ram_code_bytes_ += data_length;
+      if (cpu_held_ && data_length > 0) code_since_hold_ = true;
       returned = data_length;
       return success;
     }
@@ -332,9 +340,28 @@ void usb_controller::power_cycle() {
     card_.power_cycle();
     fpga_configured_ = image_valid(image_of_mode(card_.mode()));
     cpu_held_ = false;
+    code_since_hold_ = false;
+    firmware_running_ = contents_.boot_firmware;
     requests_.clear();
   }
   pipe_changed_.notify_all();
+}
+
+bool usb_controller::flip_flash_byte(uint32_t offset, uint8_t& before, uint8_t& after) {
+  std::lock_guard lock(mutex_);
+  if (!flash_.read(offset, &before, 1) || !flash_.flip(offset)) return false;
+  flash_.read(offset, &after, 1);
+  return true;
+}
+
+bool usb_controller::firmware_running() const {
+  std::lock_guard lock(mutex_);
+  return firmware_running_;
+}
+
+uint32_t usb_controller::enumerations() const {
+  std::lock_guard lock(mutex_);
+  return enumerations_;
 }
 
 void usb_controller::inject_request(const std::vector<uint8_t>& bytes) {

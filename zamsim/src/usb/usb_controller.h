@@ -28,6 +28,9 @@ struct usb_card_contents {
   uint8_t link_state_b = 0x11;  // xdata 0xC728 bits 5:0
   bool scan_finds_window = true;  // the delay scan's samples are good around the centre
   bool factory_images = true;   // the three mode images in FLASH
+  // The firmware boots from the EEPROM at power-on; without, the controller is a blank FX2
+  // until code is downloaded and started.
+  bool boot_firmware = true;
 };
 
 class usb_controller {
@@ -47,6 +50,13 @@ class usb_controller {
   void power_cycle();
   // How many power cycles the card has had: a USB peer re-attaches the device on a change.
   uint32_t power_cycles() const { return card_.power_cycles(); }
+  // How many times new code has taken over the controller: the CPU released from reset
+  // after code was downloaded while it was held. Its firmware then leaves the bus and comes
+  // back (a new enumeration), as an EZ-USB's does; a USB peer re-attaches on a change.
+  uint32_t enumerations() const;
+  // Whether the card's firmware runs (booted, or downloaded and started since the last
+  // power cycle): on a USB bus the card then shows its own IDs, else the blank FX2's.
+  bool firmware_running() const;
 
   // Bulk pipe traffic of a system under test: a request (wire bytes) for pipe 1, and the
   // completions the host wrote to pipe 0 so far (taken out).
@@ -58,6 +68,10 @@ class usb_controller {
   // Drops queued requests and completions and aborts a waiting bulk read: the system
   // under test has reset.
   void reset_pipes();
+
+  // A FLASH fault for a test: every bit of the byte at `offset` inverted; false (nothing
+  // changed) outside the FLASH. `before` and `after` are the byte's values.
+  bool flip_flash_byte(uint32_t offset, uint8_t& before, uint8_t& after);
 
   std::string describe() const;
 
@@ -88,6 +102,9 @@ class usb_controller {
   std::vector<uint8_t> ram_code_;
   uint32_t ram_code_bytes_ = 0;
   bool cpu_held_ = false;
+  bool code_since_hold_ = false;  // code was downloaded while the CPU was held
+  uint32_t enumerations_ = 0;
+  bool firmware_running_ = true;
   bool fpga_configured_ = false;
   std::vector<uint8_t> fpga_download_;
   std::deque<std::vector<uint8_t>> requests_;

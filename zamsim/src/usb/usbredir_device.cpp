@@ -44,14 +44,14 @@ uint8_t status_of(uint32_t code) {
 
 }  // namespace
 
-std::vector<uint8_t> usb_device::descriptor(uint8_t type, uint8_t index) {
+std::vector<uint8_t> usb_device::descriptor(uint8_t type, uint8_t index, uint16_t product_number) {
   std::vector<uint8_t> out;
   if (type == type_device && index == 0) {
     out = {18, type_device};
     put16(out, 0x0200);
     out.insert(out.end(), {0, 0, 0, control_packet_size});
     put16(out, vendor_id);
-    put16(out, product_id);
+    put16(out, product_number);
     put16(out, device_release);
     out.insert(out.end(), {1, 2, 0, 1});
   } else if (type == type_configuration && index == 0) {
@@ -186,11 +186,13 @@ void usbredir_device::announce() {
   usbredirparser_send_interface_info(parser_, &interfaces);
   usb_redir_device_connect_header device{};
   device.speed = usb_redir_speed_high;
+  product_ = usb_.firmware_running() ? usb_device::product_id : usb_device::blank_product_id;
   device.vendor_id = usb_device::vendor_id;
-  device.product_id = usb_device::product_id;
+  device.product_id = product_;
   device.device_version_bcd = usb_device::device_release;
   usbredirparser_send_device_connect(parser_, &device);
   power_cycles_ = usb_.power_cycles();
+  enumerations_ = usb_.enumerations();
   configuration_ = 0;
   announced_ = true;
 }
@@ -198,7 +200,10 @@ void usbredir_device::announce() {
 void usbredir_device::follow_power_cycles() {
   {
     std::lock_guard lock(mutex_);
-    if (!announced_ || broken_ || usb_.power_cycles() == power_cycles_) return;
+    if (!announced_ || broken_ ||
+        (usb_.power_cycles() == power_cycles_ && usb_.enumerations() == enumerations_)) {
+      return;
+    }
   }
   // The old device's transfers end before it leaves: the queued ones are cancelled here, the
   // one waiting in the controller by the reader (without the connection's lock held here).
@@ -302,7 +307,8 @@ void usbredir_device::control(uint64_t id, struct usb_redir_control_packet_heade
     // Standard requests the peer passes on (it keeps addresses, configurations and
     // alternate settings to itself).
     if (in && header.request == request_get_descriptor) {
-      reply = usb_device::descriptor(static_cast<uint8_t>(header.value >> 8), static_cast<uint8_t>(header.value));
+      reply = usb_device::descriptor(static_cast<uint8_t>(header.value >> 8), static_cast<uint8_t>(header.value),
+                                     product_);
       if (!reply.empty()) status = usb_redir_success;
     } else if (in && header.request == request_get_status) {
       reply = {0, 0};
@@ -372,7 +378,10 @@ void usbredir_device::bulk(uint64_t id, struct usb_redir_bulk_packet_header& hea
   }
   uint32_t returned = 0;
   uint32_t code = platform::error::gen_failure;
-  if (header.endpoint == usb_device::endpoint_completions) {
+  if (header.endpoint == usb_device::endpoint_completions && length <= 0) {
+    // A zero-length packet ends a completion that filled whole packets; it is none itself.
+    code = platform::error::success;
+  } else if (header.endpoint == usb_device::endpoint_completions) {
     const uint8_t pipe[4] = {ezusb::pipe_completions, 0, 0, 0};
     std::vector<uint8_t> out(data, data + std::max(length, 0));
     code = usb_.serve(ezusb::ioctl_bulk_write, pipe, 4, out.data(), static_cast<uint32_t>(out.size()), returned, 0);

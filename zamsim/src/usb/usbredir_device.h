@@ -1,6 +1,6 @@
 // The card's USB controller as a device on a USB bus: the usbredir protocol (libusbredirparser,
 // this side the one with the device) in front of the same usb_controller the lab protocol
-// reaches. A high-speed device 04b4:8613 with one vendor-specific interface whose endpoints,
+// reaches. A high-speed device 04b4:5a4d (the card's firmware running) with one vendor-specific interface whose endpoints,
 // in descriptor order, are the driver's pipes: EP2 OUT (pipe 0, completions) and EP6 IN
 // (pipe 1, requests).
 #pragma once
@@ -25,7 +25,8 @@ namespace zamsim {
 
 namespace usb_device {
 inline constexpr uint16_t vendor_id = 0x04B4;
-inline constexpr uint16_t product_id = 0x8613;
+inline constexpr uint16_t product_id = 0x5A4D;
+inline constexpr uint16_t blank_product_id = 0x8613;  // an EZ-USB FX2 with no firmware yet
 inline constexpr uint16_t device_release = 0xA001;
 inline constexpr uint8_t endpoint_completions = 0x02;  // pipe 0, bulk OUT
 inline constexpr uint8_t endpoint_requests = 0x86;     // pipe 1, bulk IN
@@ -34,7 +35,8 @@ inline constexpr uint8_t control_packet_size = 64;
 inline constexpr uint8_t interface_class = 0xFF;
 
 // The descriptors a host reads with GET_DESCRIPTOR (type, index); empty when there is none.
-std::vector<uint8_t> descriptor(uint8_t type, uint8_t index);
+// The device descriptor carries `product` (the firmware's or the blank controller's).
+std::vector<uint8_t> descriptor(uint8_t type, uint8_t index, uint16_t product = product_id);
 }  // namespace usb_device
 
 // One usbredir connection. Bytes from the peer go in through receive(); bytes for the peer
@@ -55,8 +57,9 @@ class usbredir_device {
   // Whether the peer's hello came and the device was announced.
   bool connected() const { return announced_.load(); }
   // A power cycle of the card takes it off the bus and brings it back, as a real card's
-  // controller does: once the card has been power-cycled since the device was announced,
-  // the peer is told of a disconnect and then of a new device. Called now and then.
+  // controller does, and so does new code taking over the controller (the CPU released
+  // after a download): once either has happened since the device was announced, the peer
+  // is told of a disconnect and then of a new device. Called now and then.
   void follow_power_cycles();
 
  private:
@@ -95,6 +98,8 @@ class usbredir_device {
   std::atomic<bool> announced_{false};
   uint8_t configuration_ = 0;
   uint32_t power_cycles_ = 0;  // the card's count when the device was announced
+  uint32_t enumerations_ = 0;  // the controller's count then
+  uint16_t product_ = usb_device::product_id;  // the product ID announced
 
   // Bulk IN transfers wait in order on the reader thread.
   std::mutex reads_mutex_;

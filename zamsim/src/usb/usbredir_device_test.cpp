@@ -144,8 +144,9 @@ class UsbredirDeviceTest : public ::testing::Test {
     return bulks.count(id) == 1;
   }
 
+  static inline bool boot_firmware = true;  // a suite of blank cards clears it
   zam_card card{mode_topology, mode_topology};
-  usb_card_contents contents{1, 2, 3, 0x1, 0x10, 0x11, true};
+  usb_card_contents contents{1, 2, 3, 0x1, 0x10, 0x11, true, true, boot_firmware};
   usb_controller usb{card, contents};
   std::mutex from_device_mutex;
   std::vector<uint8_t> from_device;
@@ -173,7 +174,7 @@ TEST_F(UsbredirDeviceTest, AnnouncesAHighSpeedCardWithOneVendorInterfaceAndItsTw
   ASSERT_EQ(connect.size(), 1u);
   EXPECT_EQ(connect[0].speed, usb_redir_speed_high);
   EXPECT_EQ(connect[0].vendor_id, 0x04B4);
-  EXPECT_EQ(connect[0].product_id, 0x8613);
+  EXPECT_EQ(connect[0].product_id, 0x5A4D);
   EXPECT_EQ(connect[0].device_version_bcd, 0xA001);
   EXPECT_EQ(connect[0].device_class, 0);
   ASSERT_EQ(interfaces.size(), 1u);
@@ -194,7 +195,7 @@ TEST_F(UsbredirDeviceTest, AnnouncesAHighSpeedCardWithOneVendorInterfaceAndItsTw
 }
 
 TEST_F(UsbredirDeviceTest, GetDescriptorAnswersExactBytesCutToTheAskedLengthAndStallsUnknownOnes) {
-  const std::vector<uint8_t> device_bytes = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0xB4, 0x04, 0x13, 0x86, 0x01, 0xA0, 1, 2, 0, 1};
+  const std::vector<uint8_t> device_bytes = {18, 1, 0x00, 0x02, 0, 0, 0, 64, 0xB4, 0x04, 0x4D, 0x5A, 0x01, 0xA0, 1, 2, 0, 1};
   const std::vector<uint8_t> configuration = {9, 2, 32, 0, 1, 1, 0, 0x80, 50,  9, 4, 0, 0, 2, 0xFF, 0, 0, 0,
                                               7, 5, 0x02, 2, 0x00, 0x02, 0, 7, 5, 0x86, 2, 0x00, 0x02, 0};
   std::vector<uint8_t> product = {54, 3};
@@ -334,9 +335,21 @@ TEST_F(UsbredirDeviceTest, BulkPipesCarryTheSystemUnderTestsRequestsAndTheHostsC
   ASSERT_EQ(bulks.count(write), 1u);
   EXPECT_EQ(bulks[write].header.status, usb_redir_success);
   EXPECT_EQ(bulks[write].header.length, 16);
-  const auto taken = usb.take_completions();
+  auto taken = usb.take_completions();
   ASSERT_EQ(taken.size(), 1u);
   EXPECT_EQ(taken[0], completion);
+
+  // A completion of a whole packet and the zero-length packet that ends it: one completion.
+  const std::vector<uint8_t> whole(512, 0x5A);
+  const uint64_t whole_write = send_bulk(usb_device::endpoint_completions, 512, whole);
+  const uint64_t end_write = send_bulk(usb_device::endpoint_completions, 0);
+  ASSERT_EQ(bulks.count(whole_write), 1u);
+  ASSERT_EQ(bulks.count(end_write), 1u);
+  EXPECT_EQ(bulks[end_write].header.status, usb_redir_success);
+  EXPECT_EQ(bulks[end_write].header.length, 0);
+  taken = usb.take_completions();
+  ASSERT_EQ(taken.size(), 1u);
+  EXPECT_EQ(taken[0], whole);
 
   // A read shorter than the packet waiting: babble, no data.
   usb.inject_request(request);
@@ -397,7 +410,7 @@ TEST_F(UsbredirDeviceTest, APowerCycleIsADisconnectAndANewConnectAndEndsTheWaiti
   EXPECT_EQ(events, (std::vector<std::string>{"connect", "disconnect", "connect"}));
   ASSERT_EQ(connect.size(), 2u);
   EXPECT_EQ(connect[1].vendor_id, 0x04B4);
-  EXPECT_EQ(connect[1].product_id, 0x8613);
+  EXPECT_EQ(connect[1].product_id, 0x5A4D);
   EXPECT_EQ(endpoints.size(), 2u);
   EXPECT_EQ(interfaces.size(), 2u);
   // The new device starts unconfigured; a second look finds nothing new.
@@ -408,6 +421,66 @@ TEST_F(UsbredirDeviceTest, APowerCycleIsADisconnectAndANewConnectAndEndsTheWaiti
   device->follow_power_cycles();
   pump();
   EXPECT_EQ(events.size(), 3u);
+}
+
+TEST_F(UsbredirDeviceTest, NewCodeTakingOverTheControllerIsANewEnumeration) {
+  // Each step: CPU control (1 hold, 0 release) or a RAM download, then whether the device
+  // left the bus and came back by then.
+  struct step { int cpu; bool download; std::size_t connects; };
+  const step steps[] = {
+      {1, false, 1}, {0, false, 1},  // held and released with nothing downloaded: it stays
+      {-1, true, 1},                 // code into a running CPU: nothing on the bus yet
+      {0, false, 1},                 // a release of a CPU not held
+      {1, false, 1}, {-1, true, 1}, {-1, true, 1},
+      {0, false, 2},                 // the new code runs: disconnect, connect
+      {1, false, 2}, {0, false, 2},  // the last download is spent
+  };
+  for (std::size_t i = 0; i < std::size(steps); ++i) {
+    const step& s = steps[i];
+    if (s.cpu >= 0) {
+      EXPECT_EQ(control(0x40, 0xA0, 0xE600, 0, 0, {static_cast<uint8_t>(s.cpu)}).header.status, usb_redir_success);
+    } else {
+      EXPECT_EQ(control(0x40, 0xA0, 0x0100, 0, 0, {0x02, 0x01, 0x00}).header.status, usb_redir_success);
+    }
+    device->follow_power_cycles();
+    pump();
+    EXPECT_EQ(connect.size(), s.connects) << "step " << i;
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"connect", "disconnect", "connect"}));
+  EXPECT_EQ(connect[1].product_id, 0x5A4D);
+}
+
+// A card whose controller boots blank: the FX2's IDs until code downloaded and started
+// takes over, the card's own after; a power cycle makes it blank again.
+class BlankUsbredirDeviceTest : public UsbredirDeviceTest {
+ protected:
+  static void SetUpTestSuite() { boot_firmware = false; }
+  static void TearDownTestSuite() { boot_firmware = true; }
+  uint16_t product_in_descriptor() {
+    const control_reply reply = control(0x80, 0x06, 0x0100, 0, 18);
+    return reply.data.size() == 18 ? static_cast<uint16_t>(reply.data[10] | reply.data[11] << 8) : 0;
+  }
+};
+
+TEST_F(BlankUsbredirDeviceTest, ShowsTheBlankControllerUntilNewCodeRunsAndAgainAfterAPowerCycle) {
+  ASSERT_EQ(connect.size(), 1u);
+  EXPECT_EQ(connect[0].product_id, 0x8613);
+  EXPECT_EQ(product_in_descriptor(), 0x8613);
+  EXPECT_EQ(control(0x40, 0xA0, 0xE600, 0, 0, {1}).header.status, usb_redir_success);
+  EXPECT_EQ(control(0x40, 0xA0, 0x0000, 0, 0, {0x02, 0x00, 0x10}).header.status, usb_redir_success);
+  EXPECT_EQ(control(0x40, 0xA0, 0xE600, 0, 0, {0}).header.status, usb_redir_success);
+  device->follow_power_cycles();
+  pump();
+  ASSERT_EQ(connect.size(), 2u);
+  EXPECT_EQ(connect[1].product_id, 0x5A4D);
+  EXPECT_EQ(product_in_descriptor(), 0x5A4D);
+  usb.power_cycle();
+  device->follow_power_cycles();
+  pump();
+  ASSERT_EQ(connect.size(), 3u);
+  EXPECT_EQ(connect[2].product_id, 0x8613);
+  EXPECT_EQ(product_in_descriptor(), 0x8613);
+  EXPECT_EQ(events, (std::vector<std::string>{"connect", "disconnect", "connect", "disconnect", "connect"}));
 }
 
 }  // namespace
