@@ -17,6 +17,8 @@
 #include "platform/lab_secret.h"
 #include "platform/process.h"
 #ifdef _WIN32
+#include <windows.h>
+
 #include "wine_sockets.h"
 #endif
 
@@ -33,6 +35,20 @@ class IpcTest : public ::testing::Test {
     }
 #endif
     folder_ = platform::make_temp_folder("ipc_test_");
+    ASSERT_FALSE(folder_.empty());
+    socket_ = folder_ + "/lab.sock";
+  }
+  void TearDown() override {
+    if (!folder_.empty()) fs::remove_all(folder_);
+  }
+  std::string folder_, socket_;
+};
+
+// For what needs no local socket (TCP, files): runs under every wine.
+class TcpIpcTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = platform::make_temp_folder("ipc_tcp_test_");
     ASSERT_FALSE(folder_.empty());
     socket_ = folder_ + "/lab.sock";
   }
@@ -358,7 +374,7 @@ TEST(TcpAddressTest, OnlyTcpHostPortWithAPortInRangeIsATcpAddress) {
   EXPECT_FALSE(platform::is_tcp_address("tcp"));
 }
 
-TEST_F(IpcTest, TcpListenerTakesAFreePortRefusesABusyOneAndLetsItGo) {
+TEST_F(TcpIpcTest, TcpListenerTakesAFreePortRefusesABusyOneAndLetsItGo) {
   std::string error;
   platform::stream_listener listener;
   ASSERT_TRUE(listener.listen("tcp:localhost:0", &error)) << error;
@@ -481,7 +497,7 @@ TEST(LabSecretTest, UnixPathsAreFoundOnDriveZUnderWine) {
 #endif
 }
 
-TEST_F(IpcTest, SecretFilesAreReadWithReasonsForWhatIsWrong) {
+TEST_F(TcpIpcTest, SecretFilesAreReadWithReasonsForWhatIsWrong) {
   platform::lab::secret secret{};
   ASSERT_TRUE(platform::lab::make_secret(secret));
   const std::string file = folder_ + "/lab.secret";
@@ -513,9 +529,54 @@ TEST_F(IpcTest, SecretFilesAreReadWithReasonsForWhatIsWrong) {
       << fallback;
 }
 
+#ifdef _WIN32
+// Under wine the Linux `zamsim run` names the secret by its Unix path: the Windows client
+// finds it on drive Z:, and proves it.
+TEST_F(TcpIpcTest, UnderWineTheSecretNamedByItsUnixPathIsReadAndProved) {
+  using unix_name_function = char* (*)(const WCHAR*);
+  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  const auto unix_name = kernel ? reinterpret_cast<unix_name_function>(
+                                      reinterpret_cast<void*>(GetProcAddress(kernel, "wine_get_unix_file_name")))
+                                : nullptr;
+  if (unix_name == nullptr) GTEST_SKIP() << "not under wine";
+  platform::lab::secret secret{};
+  ASSERT_TRUE(platform::lab::make_secret(secret));
+  const std::string file = folder_ + "\\lab.secret";
+  ASSERT_TRUE(platform::write_private_file(file, platform::lab::secret_text(secret)));
+  const std::wstring wide(file.begin(), file.end());
+  char* converted = unix_name(wide.c_str());
+  ASSERT_NE(converted, nullptr);
+  const std::string unix_path = converted;
+  HeapFree(GetProcessHeap(), 0, converted);
+  ASSERT_EQ(unix_path.rfind('/', 0), 0u) << unix_path;
+
+  platform::lab::secret read{};
+  std::string error;
+  ASSERT_TRUE(platform::lab::read_secret_file(unix_path, read, &error)) << error;
+  EXPECT_EQ(read, secret);
+
+  platform::stream_listener listener;
+  ASSERT_TRUE(listener.listen("tcp:127.0.0.1:0", &error)) << error;
+  std::thread daemon([&] {
+    auto client = listener.accept(5000);
+    ASSERT_TRUE(client.valid());
+    uint8_t hello[platform::lab::hello_size];
+    ASSERT_EQ(client.read_exact(hello, sizeof hello, 5000), platform::io_status::ok);
+    EXPECT_TRUE(std::equal(hello, hello + sizeof hello, platform::lab::encode_hello(secret).begin()));
+    const auto accepted = platform::lab::encode(platform::lab::answer_header{0, 0});
+    client.write_all(accepted.data(), accepted.size(), 5000);
+  });
+  platform::set_environment("ZAMSIM_SECRET", unix_path);
+  const auto connection = platform::connect_lab(listener.path(), "", &error, 3000);
+  platform::unset_environment("ZAMSIM_SECRET");
+  daemon.join();
+  EXPECT_TRUE(connection.valid()) << error;
+}
+#endif
+
 // What a TCP lab client is told when it cannot prove the secret, and that it proves it
 // before anything else.
-TEST_F(IpcTest, LabClientProvesTheSecretFirstAndSaysWhyItCannot) {
+TEST_F(TcpIpcTest, LabClientProvesTheSecretFirstAndSaysWhyItCannot) {
   platform::stream_listener listener;
   ASSERT_TRUE(listener.listen("tcp:127.0.0.1:0"));
   const std::string address = listener.path();
