@@ -443,7 +443,9 @@ TEST(LabSecretTest, SecretTextHelloFrameAndComparison) {
                              text_case{"", false}}) {
     platform::lab::secret parsed{};
     EXPECT_EQ(platform::lab::parse_secret(c.text, parsed), c.accepted) << c.text;
-    if (c.accepted) EXPECT_EQ(parsed, secret) << c.text;
+    if (c.accepted) {
+      EXPECT_EQ(parsed, secret) << c.text;
+    }
   }
 
   // The hello: "ZHEL", the secret's length 32, the secret's bytes.
