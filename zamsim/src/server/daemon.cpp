@@ -127,7 +127,8 @@ int serve(lab_station& station, const command_line& cl, const lab_files& request
       });
 #ifdef ZAM_HAVE_USBREDIR
   // The same USB controller the lab protocol reaches, as a device on a USB bus.
-  usbredir_server usb_device(station.usb());
+  usbredir_server usb_device(station.usb(), usb_host_hooks{[&station] { station.usb_host_waits(); },
+                                                            [&station] { station.usb_host_left(); }});
   if (!usbredir.empty()) {
     if (!usb_device.listen(usbredir, error)) {
       std::fprintf(stderr, "zamsim: %s\n", error.c_str());

@@ -111,12 +111,33 @@ lab_station::~lab_station() {
 
 void lab_station::sut_power(bool on) {
   if (!sut_) return;
+  std::lock_guard lock(power_mutex_);
   if (!on) {
     sut_->power_off();
     return;
   }
   std::string error;
   if (!sut_->power_on(error)) std::fprintf(stderr, "zamsim: the system under test cannot power on: %s\n", error.c_str());
+}
+
+void lab_station::usb_host_waits() {
+  if (!sut_ || card_.mode() != mode_topology) return;
+  {
+    std::lock_guard lock(power_mutex_);
+    if (sut_->powered()) return;
+    usb_powered_sut_ = true;
+  }
+  sut_power(true);
+}
+
+void lab_station::usb_host_left() {
+  if (!sut_) return;
+  {
+    std::lock_guard lock(power_mutex_);
+    if (!usb_powered_sut_) return;
+    usb_powered_sut_ = false;
+  }
+  sut_power(false);
 }
 
 void lab_station::apply_straps() {

@@ -64,6 +64,12 @@ class lab_station {
   // or the operator is asked to, off when it is closed or the operator powers it down.
   system_under_test* sut() { return sut_.get(); }
   void sut_power(bool on);
+  // The card on a USB bus (usbredir), where no open of the card reaches the lab: the
+  // operator powers the system on when a host first waits on the card's pipe 1 in topology
+  // mode with the system off (the tool has armed the card and waits for the firmware's
+  // first request), and powers off what he powered on when the card leaves the bus.
+  void usb_host_waits();
+  void usb_host_left();
 
   std::string describe();
 
@@ -77,6 +83,8 @@ class lab_station {
   std::unique_ptr<hierarchy> tree_;
   std::unique_ptr<recording_access> host_;
   std::mutex mutex_;  // one configuration request at a time, as on a real bus
+  std::mutex power_mutex_;        // one power switch of the system under test at a time
+  bool usb_powered_sut_ = false;  // the USB host's first wait powered the system on
   station_roles roles_;
   firmware_report report_;
   zam_card card_;

@@ -74,7 +74,8 @@ std::vector<uint8_t> usb_device::descriptor(uint8_t type, uint8_t index, uint16_
   return out;
 }
 
-usbredir_device::usbredir_device(usb_controller& usb, write_function write) : usb_(usb), write_(std::move(write)) {
+usbredir_device::usbredir_device(usb_controller& usb, write_function write, usb_host_hooks hooks)
+    : usb_(usb), write_(std::move(write)), hooks_(std::move(hooks)) {
   parser_ = usbredirparser_create();
   parser_->priv = this;
   parser_->read_func = read_callback;
@@ -214,16 +215,19 @@ void usbredir_device::follow_power_cycles() {
     if (reading_) current_cancelled_ = true;
     reads_changed_.wait(reads, [&] { return !reading_ || stopping_; });
   }
-  std::lock_guard lock(mutex_);
-  for (const bulk_in& read : queued) {
-    usb_redir_bulk_packet_header header{};
-    header.endpoint = read.endpoint;
-    header.status = usb_redir_cancelled;
-    usbredirparser_send_bulk_packet(parser_, read.id, &header, nullptr, 0);
+  {
+    std::lock_guard lock(mutex_);
+    for (const bulk_in& read : queued) {
+      usb_redir_bulk_packet_header header{};
+      header.endpoint = read.endpoint;
+      header.status = usb_redir_cancelled;
+      usbredirparser_send_bulk_packet(parser_, read.id, &header, nullptr, 0);
+    }
+    usbredirparser_send_device_disconnect(parser_);
+    announce();
+    flush();
   }
-  usbredirparser_send_device_disconnect(parser_);
-  announce();
-  flush();
+  if (hooks_.left_bus) hooks_.left_bus();
 }
 
 void usbredir_device::reset_callback(void* priv) {
@@ -407,6 +411,7 @@ void usbredir_device::reader_loop() {
       current_cancelled_ = false;
       reading_ = true;
     }
+    if (hooks_.waits_for_requests) hooks_.waits_for_requests();
     std::vector<uint8_t> buffer(read.length);
     uint32_t returned = 0;
     const uint8_t pipe[4] = {ezusb::pipe_requests, 0, 0, 0};
@@ -462,9 +467,9 @@ void usbredir_server::run() {
   while (!stop_) {
     platform::stream_connection peer = listener_.accept(100);
     if (!peer.valid()) continue;
-    usbredir_device device(usb_, [&peer](const uint8_t* data, std::size_t size) {
-      return peer.write_all(data, size, 5000) == platform::io_status::ok;
-    });
+    usbredir_device device(
+        usb_, [&peer](const uint8_t* data, std::size_t size) { return peer.write_all(data, size, 5000) == platform::io_status::ok; },
+        hooks_);
     uint8_t buffer[64 * 1024];
     while (!stop_) {
       std::size_t got = 0;

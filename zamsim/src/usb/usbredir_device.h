@@ -39,6 +39,13 @@ inline constexpr uint8_t interface_class = 0xFF;
 std::vector<uint8_t> descriptor(uint8_t type, uint8_t index, uint16_t product = product_id);
 }  // namespace usb_device
 
+// What a device tells its owner of the host's use of it; either may be empty. Both are
+// called without the connection's locks held.
+struct usb_host_hooks {
+  std::function<void()> waits_for_requests;  // a bulk IN transfer on pipe 1 is about to wait
+  std::function<void()> left_bus;            // the device was taken off the bus (a disconnect)
+};
+
 // One usbredir connection. Bytes from the peer go in through receive(); bytes for the peer
 // leave through `write` (called with the connection's lock held, from the caller's thread or
 // the bulk reader's). A bulk IN transfer waits on its own thread, so control transfers go on
@@ -46,7 +53,7 @@ std::vector<uint8_t> descriptor(uint8_t type, uint8_t index, uint16_t product = 
 class usbredir_device {
  public:
   using write_function = std::function<bool(const uint8_t* data, std::size_t size)>;
-  usbredir_device(usb_controller& usb, write_function write);
+  usbredir_device(usb_controller& usb, write_function write, usb_host_hooks hooks = {});
   ~usbredir_device();
   usbredir_device(const usbredir_device&) = delete;
   usbredir_device& operator=(const usbredir_device&) = delete;
@@ -90,6 +97,7 @@ class usbredir_device {
 
   usb_controller& usb_;
   write_function write_;
+  usb_host_hooks hooks_;
   std::mutex mutex_;  // the parser, the input and the output
   usbredirparser* parser_ = nullptr;
   const uint8_t* input_ = nullptr;
@@ -116,7 +124,7 @@ class usbredir_device {
 // on a thread of its own.
 class usbredir_server {
  public:
-  explicit usbredir_server(usb_controller& usb) : usb_(usb) {}
+  explicit usbredir_server(usb_controller& usb, usb_host_hooks hooks = {}) : usb_(usb), hooks_(std::move(hooks)) {}
   ~usbredir_server() { stop(); }
   bool listen(const std::string& path, std::string& error);
   void start();
@@ -125,6 +133,7 @@ class usbredir_server {
  private:
   void run();
   usb_controller& usb_;
+  usb_host_hooks hooks_;
   platform::stream_listener listener_;
   std::atomic<bool> stop_{false};
   std::thread thread_;

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <usbredirparser.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <map>
@@ -150,11 +151,16 @@ class UsbredirDeviceTest : public ::testing::Test {
   usb_controller usb{card, contents};
   std::mutex from_device_mutex;
   std::vector<uint8_t> from_device;
-  std::unique_ptr<usbredir_device> device = std::make_unique<usbredir_device>(usb, [this](const uint8_t* d, std::size_t n) {
-    std::lock_guard lock(from_device_mutex);
-    from_device.insert(from_device.end(), d, d + n);
-    return true;
-  });
+  // What the device told its owner: waits on pipe 1 about to begin, and leaving the bus.
+  std::atomic<int> waits{0}, lefts{0};
+  std::unique_ptr<usbredir_device> device = std::make_unique<usbredir_device>(
+      usb,
+      [this](const uint8_t* d, std::size_t n) {
+        std::lock_guard lock(from_device_mutex);
+        from_device.insert(from_device.end(), d, d + n);
+        return true;
+      },
+      usb_host_hooks{[this] { ++waits; }, [this] { ++lefts; }});
   usbredirparser* guest = nullptr;
   std::vector<uint8_t> to_device, reading;
   std::size_t read_at = 0;
@@ -421,6 +427,40 @@ TEST_F(UsbredirDeviceTest, APowerCycleIsADisconnectAndANewConnectAndEndsTheWaiti
   device->follow_power_cycles();
   pump();
   EXPECT_EQ(events.size(), 3u);
+}
+
+TEST_F(UsbredirDeviceTest, TellsItsOwnerOfEachWaitOnPipeOneAndOfEachTimeItLeavesTheBus) {
+  // Writes on pipe 0 and control requests are no waits for requests.
+  send_bulk(usb_device::endpoint_completions, 4, {1, 2, 3, 4});
+  control(0x80, 0x00, 0, 0, 2);
+  EXPECT_EQ(waits.load(), 0);
+  // Each read on pipe 1, before it waits: the owner may power the system that answers it.
+  const std::vector<uint8_t> request = {0x04, 0, 0, 1, 0, 0, 0x01, 0x0F, 0, 0x18, 0, 0x10};
+  for (int i = 1; i <= 2; ++i) {
+    const uint64_t read = send_bulk(usb_device::endpoint_requests, 512);
+    for (int tries = 0; tries < 500 && waits.load() < i; ++tries) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(waits.load(), i);
+    usb.inject_request(request);
+    ASSERT_TRUE(wait_bulk(read));
+    EXPECT_EQ(bulks[read].data, request);
+  }
+  // Nothing happened on the bus: no leaving. A power cycle, then new code taking over: one
+  // each.
+  device->follow_power_cycles();
+  EXPECT_EQ(lefts.load(), 0);
+  usb.power_cycle();
+  device->follow_power_cycles();
+  pump();
+  EXPECT_EQ(lefts.load(), 1);
+  device->follow_power_cycles();
+  EXPECT_EQ(lefts.load(), 1);
+  control(0x40, 0xA0, 0xE600, 0, 0, {1});
+  control(0x40, 0xA0, 0x0100, 0, 0, {0x02, 0x01, 0x00});
+  control(0x40, 0xA0, 0xE600, 0, 0, {0});
+  device->follow_power_cycles();
+  pump();
+  EXPECT_EQ(lefts.load(), 2);
+  EXPECT_EQ(events, (std::vector<std::string>{"connect", "disconnect", "connect", "disconnect", "connect"}));
 }
 
 TEST_F(UsbredirDeviceTest, NewCodeTakingOverTheControllerIsANewEnumeration) {
