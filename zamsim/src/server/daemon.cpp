@@ -2,6 +2,7 @@
 #include "server/daemon.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <memory>
 
@@ -105,10 +106,20 @@ int start(const command_line& cl, std::FILE* report = stdout) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
   }
-  if (cl.foreground) return serve(*station, cl.socket, cl.usbredir, [] {});
+  if (cl.foreground) return serve(*station, cl.socket, cl.usbredir, cl.detached_for != 0 ? std::function<void()>(platform::daemon_ready) : [] {});
   const std::string log = cl.socket + ".log";
+#ifdef _WIN32
+  // No fork here: this program again, detached, serves in the foreground and says when it
+  // listens.
+  const int pid = platform::start_detached(
+      platform::join_path(platform::program_folder(), platform::program_file_name("zamsim")),
+      {"start", cl.station, "--socket", cl.socket, "--detached-for",
+       std::to_string(platform::current_process_id())},
+      log, 10000, &error);
+#else
   const int pid = platform::start_daemon(
       [&](const std::function<void()>& ready) { return serve(*station, cl.socket, cl.usbredir, ready); }, log, 10000, &error);
+#endif
   if (pid < 0) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
@@ -232,6 +243,14 @@ bool parse_command_line(const std::vector<std::string>& args, command_line& out,
       out.usbredir = std::filesystem::absolute(args[++i]).string();
     } else if (a == "--foreground" && out.command == "start") {
       out.foreground = true;
+    } else if (a == "--detached-for" && out.command == "start" && i + 1 < args.size()) {
+      // Not for users: the daemon that `start` on Windows runs, its starter's process id.
+      out.detached_for = std::atoi(args[++i].c_str());
+      out.foreground = out.detached_for > 0;
+      if (!out.foreground) {
+        error = "--detached-for needs a process id";
+        return false;
+      }
     } else if (takes_station && out.station.empty() && a.rfind("--", 0) != 0) {
       out.station = a;
     } else {

@@ -12,6 +12,7 @@ struct command_line {
   std::string socket;   // --socket, else $ZAMSIM_SOCKET, else the default
   bool socket_given = false;  // --socket was on the command line
   bool foreground = false;
+  int detached_for = 0;  // start: the process id of the `start` that runs this daemon detached
   std::string usbredir;  // start and run: the card's USB controller over usbredir on this socket
   std::vector<std::string> program;  // run: the command after "--"
 };
