@@ -20,7 +20,7 @@ set_property(TARGET EXPAT::EXPAT APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS X
 # directly (pipes, fork, terminals) and wait for their own port.
 set(ZAM_WINDOWS_TESTS platform_test lattix_tests zamtrace_tests vexo_test vexo_card_test vexo_exports_test
     vexo_device_test vexo_ui_test vexomin_test vexomin_exports_test fwtool_test compliance_skeleton_test
-    pellor_test quillet_test zamlib_test zamsuite_test brumby_test zamdiag_test)
+    pellor_test quillet_test zamlib_test zamsuite_test brumby_test zamdiag_test zamsim_test)
 
 # The build tree's absolute paths as test programs under wine see them (wine's drive Z: is the
 # Linux root): a path the suite turns into a Windows path ("/" made "\\") stays absolute.
