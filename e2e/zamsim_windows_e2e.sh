@@ -74,6 +74,11 @@ if start_lab stations/default.station; then
   [[ $code == 0 ]] || fail "ReXmitOnNak_EP_USW on zamsim.exe: exit $code: $(tail -5 "$bench/rexmit.out")"
   grep -q 'status = "SUCCESS"' "$log" 2>/dev/null || fail "ReXmitOnNak_EP_USW: no passing assertion in $log"
   ! grep -q 'status = "FAILED"' "$log" 2>/dev/null || fail "ReXmitOnNak_EP_USW: a failed assertion in $log"
+  for command in show power-cycle-card; do
+    out=$(zamsim "$command" --socket "$address" 2>&1)
+    code=$?
+    [[ $code == 0 && -n $out ]] || fail "zamsim.exe $command: exit $code: $out"
+  done
   stop_lab
 fi
 
