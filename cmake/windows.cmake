@@ -1,9 +1,10 @@
 # Windows build settings: Windows library names, GoogleTest built from source, the compiler's
 # runtime libraries copied beside the programs.
 
-# The folders the Windows build has. Left out: the lab daemon (zamsim), the lab end-to-end
-# tests, benchmarks and fuzzers, Linux tools.
-set(ZAM_WINDOWS_FOLDERS platform lattix zamtrace pellor vexo quillet vexomin zamlib tests fwtool zamdiag brumby zamsuite)
+# The folders the Windows build has. Left out: the lab end-to-end tests, benchmarks and
+# fuzzers, Linux tools. The lab daemon (zamsim) builds without its usbredir side and the
+# Linux shared-memory channel.
+set(ZAM_WINDOWS_FOLDERS platform lattix zamtrace pellor vexo quillet vexomin zamlib tests fwtool zamdiag brumby zamsim zamsuite)
 
 # expat, built for the target from Debian's sources by scripts/windows-expat (run by
 # scripts/bootstrap --windows) into build/deps/<triplet>, which the toolchain searches. It is
@@ -19,7 +20,7 @@ set_property(TARGET EXPAT::EXPAT APPEND PROPERTY INTERFACE_COMPILE_DEFINITIONS X
 # directly (pipes, fork, terminals) and wait for their own port.
 set(ZAM_WINDOWS_TESTS platform_test lattix_tests zamtrace_tests vexo_test vexo_card_test vexo_exports_test
     vexo_device_test vexo_ui_test vexomin_test vexomin_exports_test fwtool_test compliance_skeleton_test
-    pellor_test quillet_test zamlib_test zamsuite_test brumby_test zamdiag_test)
+    pellor_test quillet_test zamlib_test zamsuite_test brumby_test zamdiag_test zamsim_test)
 
 # The build tree's absolute paths as test programs under wine see them (wine's drive Z: is the
 # Linux root): a path the suite turns into a Windows path ("/" made "\\") stays absolute.
@@ -27,6 +28,8 @@ set(ZAM_HOST_PATH_PREFIX "Z:")
 
 # No libusb for the cross target: the EZ-USB names go to the Windows driver.
 set(ZAM_WITH_LIBUSB OFF CACHE BOOL "" FORCE)
+# No usbredir for the cross target either (the host's pkg-config would find the Linux one).
+set(ZAM_WITH_USBREDIR OFF CACHE BOOL "" FORCE)
 
 # vexo.dll, not libvexo.dll.
 set(CMAKE_SHARED_LIBRARY_PREFIX "")

@@ -134,10 +134,12 @@ class lab_provider : public device_provider {
   }
 
   bool owns_path(const std::string& path) const override {
-    return path.rfind("lab:", 0) == 0 || path.rfind("ezusb-", 0) == 0;
+    return path.rfind("lab:", 0) == 0 || ezusb_device_name(path).has_value();
   }
 
-  std::unique_ptr<device_channel> open(const std::string& path, uint32_t& error_code) override {
+  std::unique_ptr<device_channel> open(const std::string& given, uint32_t& error_code) override {
+    // The lab knows the card's controller by the name in lower case.
+    const std::string path = ezusb_device_name(given).value_or(given);
     const auto session = link_->session();
     auto client = std::make_unique<lab_client>(socket_path_);
     uint8_t handle_bytes[4] = {};

@@ -154,6 +154,19 @@ device_handle open_device(const std::string& path) {
   return invalid_handle;
 }
 
+std::optional<std::string> ezusb_device_name(std::string_view name) {
+  constexpr std::string_view prefix = "ezusb-";
+  if (name.size() <= prefix.size()) return std::nullopt;
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const char c = name[i];
+    if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != prefix[i]) return std::nullopt;
+  }
+  for (std::size_t i = prefix.size(); i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return std::nullopt;
+  }
+  return std::string(prefix) + std::string(name.substr(prefix.size()));
+}
+
 bool device_control(device_handle handle, uint32_t code, const void* in, uint32_t in_length,
                     void* out, uint32_t out_capacity, uint32_t* returned, uint32_t timeout_ms) {
   if (returned != nullptr) *returned = 0;

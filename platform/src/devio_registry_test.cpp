@@ -156,3 +156,28 @@ TEST_F(DevioRegistryTest, NamedDeviceRequestsCarryTheirTimeOutAndEndDistinctly) 
 }
 
 }  // namespace
+
+namespace {
+
+// Device names of the EZ-USB driver: the prefix in any case, then decimal digits only.
+TEST(EzusbDeviceNameTest, PrefixInAnyCaseThenDigits) {
+  struct case_t {
+    const char* given;
+    const char* name;  // nullptr: not such a name
+  };
+  const case_t cases[] = {{"ezusb-0", "ezusb-0"},     {"EZUSB-0", "ezusb-0"},   {"Ezusb-12", "ezusb-12"},
+                          {"eZuSb-007", "ezusb-007"}, {"ezusb-", nullptr},      {"EZUSB", nullptr},
+                          {"EZUSB-0x", nullptr},      {"EZUSB_0", nullptr},     {"xezusb-0", nullptr},
+                          {"ezusb- 1", nullptr},      {"lab:ezusb-0", nullptr}, {"", nullptr}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.given);
+    const auto name = platform::ezusb_device_name(c.given);
+    if (c.name == nullptr) {
+      EXPECT_FALSE(name.has_value()) << *name;
+    } else {
+      EXPECT_EQ(name.value_or("(none)"), c.name);
+    }
+  }
+}
+
+}  // namespace

@@ -233,18 +233,13 @@ class usb_channel : public device_channel {
   bool said_blank_ = false;
 };
 
-// "ezusb-N" with N a decimal card number.
+// "ezusb-N" (in any case) with N a decimal card number of at most three digits.
 std::optional<unsigned> card_number(const std::string& path) {
-  constexpr std::string_view prefix = "ezusb-";
-  if (path.size() <= prefix.size() || path.size() > prefix.size() + 3 ||
-      path.compare(0, prefix.size(), prefix) != 0) {
-    return std::nullopt;
-  }
+  constexpr std::size_t prefix_length = 6;  // "ezusb-"
+  const auto name = ezusb_device_name(path);
+  if (!name || name->size() > prefix_length + 3) return std::nullopt;
   unsigned number = 0;
-  for (std::size_t i = prefix.size(); i < path.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(path[i]))) return std::nullopt;
-    number = number * 10 + static_cast<unsigned>(path[i] - '0');
-  }
+  for (std::size_t i = prefix_length; i < name->size(); ++i) number = number * 10 + static_cast<unsigned>((*name)[i] - '0');
   return number;
 }
 

@@ -110,7 +110,16 @@ TEST_F(UsbProviderTest, OwnsOnlyCardNamesAndOpensTheNumberedController) {
   EXPECT_FALSE(provider_->owns_path("ezusb-"));
   EXPECT_FALSE(provider_->owns_path("ezusb-1x"));
   EXPECT_FALSE(provider_->owns_path("lab:card"));
+  EXPECT_FALSE(provider_->owns_path("ezusb-1234"));
   EXPECT_FALSE(provider_->serves(platform::driver_class::zam_card));
+  // The name in any case, as the tools' usage texts spell it ("EZUSB-0").
+  for (const auto& [name, number] : {std::pair{"EZUSB-0", 0u}, {"EzUsb-7", 7u}, {"ezusb-12", 12u}}) {
+    SCOPED_TRACE(name);
+    const auto opened = platform::open_device(name);
+    ASSERT_NE(opened, platform::invalid_handle);
+    EXPECT_EQ(state_->opened_index, number);
+    platform::close_device(opened);
+  }
 
   const auto handle = platform::open_device("ezusb-2");
   ASSERT_NE(handle, platform::invalid_handle);

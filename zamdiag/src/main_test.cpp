@@ -12,9 +12,13 @@
 
 namespace {
 
-// What the process reports for a status of -1: zamdiag exits with the status's low byte on
-// both systems, so that a Windows caller sees what a POSIX one does.
+// What the process reports for a status of -1: the whole status on Windows, its low byte on
+// POSIX.
+#ifdef _WIN32
+constexpr int exit_minus_one = -1;
+#else
 constexpr int exit_minus_one = 255;
+#endif
 
 struct program_result {
   int exit_code = -1;

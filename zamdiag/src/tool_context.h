@@ -7,7 +7,8 @@
 
 namespace zamdiag {
 
-// Statuses of a run; the process exits with their low byte (-1 exits 255, -2 254).
+// Statuses of a run; the process exits with them whole on Windows, with their low byte on
+// POSIX (-1 exits 255, -2 254).
 namespace status {
 inline constexpr int ok = 0;
 inline constexpr int no_device = 1;

@@ -89,8 +89,12 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 }
 
 int exit_code(int status) {
+#ifdef _WIN32
+  return status;  // Windows keeps the whole status: -1 is seen as -1 (0xFFFFFFFF)
+#else
   const int low = status & 0xFF;
   return status != 0 && low == 0 ? 0x80 : low;
+#endif
 }
 
 }  // namespace zamdiag

@@ -16,8 +16,9 @@ namespace zamdiag {
 int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
         const std::function<platform::local_time()>& now = platform::local_now);
 
-// The process exit code of a status: its low byte, and 0x80 for a failure whose low byte
-// is 0, so that no failure reads as success.
+// The process exit code of a status. Windows: the whole status (-1, -2 as they are).
+// POSIX, where a caller sees only the low byte: that byte, and 0x80 for a failure whose low
+// byte is 0, so that no failure reads as success.
 int exit_code(int status);
 
 }  // namespace zamdiag

@@ -87,14 +87,20 @@ TEST_F(ZamdiagTest, DispatchRunsTheFirstActionInItsOrder) {
   EXPECT_EQ(out_.str(), "0020 77 \n");
 }
 
-TEST(ZamdiagExitCodeTest, LowByteAndNoFailureAsSuccess) {
-  EXPECT_EQ(exit_code(0), 0);
-  EXPECT_EQ(exit_code(1), 1);
-  EXPECT_EQ(exit_code(4), 4);
-  EXPECT_EQ(exit_code(-1), 255);
-  EXPECT_EQ(exit_code(-2), 254);
-  EXPECT_EQ(exit_code(0x100), 0x80);
-  EXPECT_EQ(exit_code(0xFF), 255);
+// POSIX: the low byte, and no failure as success. Windows: the whole status.
+TEST(ZamdiagExitCodeTest, LowByteOnPosixWholeStatusOnWindows) {
+  struct case_t {
+    int status, posix, windows;
+  };
+  const case_t cases[] = {{0, 0, 0},          {1, 1, 1},       {4, 4, 4},          {-1, 255, -1},
+                          {-2, 254, -2},      {0x100, 0x80, 0x100}, {0xFF, 255, 0xFF}};
+  for (const auto& c : cases) {
+#ifdef _WIN32
+    EXPECT_EQ(exit_code(c.status), c.windows) << c.status;
+#else
+    EXPECT_EQ(exit_code(c.status), c.posix) << c.status;
+#endif
+  }
 }
 
 }  // namespace

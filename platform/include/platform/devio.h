@@ -132,6 +132,11 @@ std::vector<std::string> device_interfaces(const guid& interface_class);
 // with last_error() set.
 device_handle open_device(const std::string& path);
 
+// An EZ-USB driver's device name, "ezusb-" and a decimal card number, its letters in any
+// case (Windows device names ignore case; the tools' usage texts spell it "EZUSB-0"): the
+// name with the prefix in lower case, as the providers know it; nullopt for anything else.
+std::optional<std::string> ezusb_device_name(std::string_view name);
+
 // Sends one request. timeout_ms goes to the provider and bounds how long the request may
 // wait for the device (infinite_timeout: no bound of its own); a request that waits longer
 // ends with error::timeout, one the device aborts with error::operation_aborted.

@@ -25,6 +25,21 @@ int run_program(const std::vector<std::string>& argv, const environment_list& ex
 int start_daemon(const std::function<int(const std::function<void()>& ready)>& serve,
                  const std::string& log_path, uint32_t timeout_ms, std::string* error);
 
+// Starts `program` with `args` as a detached background process (its own session on POSIX;
+// on Windows no console and a process group of its own), standard input from the null
+// device, standard output and error appended to `log_path`. The program calls
+// daemon_ready() once it serves; start_detached returns its process id then, or -1 with
+// `error` set when it could not be started, ended first, or was not ready within
+// timeout_ms (it is then stopped). For systems without fork: the daemon is the program
+// started again, not a copy of this process.
+int start_detached(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& log_path, uint32_t timeout_ms, std::string* error);
+
+// In a program started by start_detached: tells the waiting starter that it serves. Once
+// only; the programs it runs afterwards do not see the starter. Does nothing in a program
+// started otherwise.
+void daemon_ready();
+
 // The file name of a program: "name.exe" on Windows, "name" elsewhere.
 std::string program_file_name(const std::string& name);
 

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstring>
 
@@ -84,6 +85,56 @@ int run_program(const std::vector<std::string>& argv, const environment_list& ex
   return decode_status(status);
 }
 
+namespace {
+
+// The variable that tells a program started by start_detached where its ready byte goes.
+constexpr const char* ready_variable = "ZAM_DAEMON_READY";
+
+// In the child: its own session, standard input from /dev/null, output to the log.
+void detach_into(const std::string& log_path) {
+  ::setsid();
+  const int null_in = ::open("/dev/null", O_RDONLY);
+  const int log = ::open(log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+  if (null_in >= 0) ::dup2(null_in, STDIN_FILENO);
+  if (log >= 0) {
+    ::dup2(log, STDOUT_FILENO);
+    ::dup2(log, STDERR_FILENO);
+  }
+}
+
+// In the parent: waits for the child's ready byte, its exit (the pipe closes) or the
+// time-out; a child that was not ready is stopped. Returns the child's id or -1.
+int await_ready(int read_end, pid_t child, const std::string& log_path, uint32_t timeout_ms,
+                std::string* error) {
+  const uint32_t started = tick_ms();
+  char byte = 0;
+  bool ready = false;
+  for (;;) {
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(read_end, &set);
+    const uint32_t spent = tick_ms() - started;
+    if (spent >= timeout_ms) break;
+    timeval wait{static_cast<time_t>((timeout_ms - spent) / 1000),
+                 static_cast<suseconds_t>((timeout_ms - spent) % 1000 * 1000)};
+    const int n = ::select(read_end + 1, &set, nullptr, nullptr, &wait);
+    if (n < 0 && errno == EINTR) continue;
+    if (n > 0) ready = ::read(read_end, &byte, 1) == 1;
+    break;
+  }
+  ::close(read_end);
+  if (!ready) {
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (error) *error = "the daemon did not start (see " + log_path + ")";
+    return -1;
+  }
+  return child;
+}
+
+}  // namespace
+
 int start_daemon(const std::function<int(const std::function<void()>& ready)>& serve,
                  const std::string& log_path, uint32_t timeout_ms, std::string* error) {
   int ready_pipe[2];
@@ -98,14 +149,7 @@ int start_daemon(const std::function<int(const std::function<void()>& ready)>& s
   }
   if (child == 0) {
     ::close(ready_pipe[0]);
-    ::setsid();
-    const int null_in = ::open("/dev/null", O_RDONLY);
-    const int log = ::open(log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    if (null_in >= 0) ::dup2(null_in, STDIN_FILENO);
-    if (log >= 0) {
-      ::dup2(log, STDOUT_FILENO);
-      ::dup2(log, STDERR_FILENO);
-    }
+    detach_into(log_path);
     const int write_end = ready_pipe[1];
     const int code = serve([write_end] {
       const char ok = 1;
@@ -114,32 +158,51 @@ int start_daemon(const std::function<int(const std::function<void()>& ready)>& s
     ::_exit(code);
   }
   ::close(ready_pipe[1]);
-  // Wait for the child's ready byte, its exit (the pipe closes) or the time-out.
-  const uint32_t started = tick_ms();
-  char byte = 0;
-  bool ready = false;
-  for (;;) {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(ready_pipe[0], &set);
-    const uint32_t spent = tick_ms() - started;
-    if (spent >= timeout_ms) break;
-    timeval wait{static_cast<time_t>((timeout_ms - spent) / 1000),
-                 static_cast<suseconds_t>((timeout_ms - spent) % 1000 * 1000)};
-    const int n = ::select(ready_pipe[0] + 1, &set, nullptr, nullptr, &wait);
-    if (n < 0 && errno == EINTR) continue;
-    if (n > 0) ready = ::read(ready_pipe[0], &byte, 1) == 1;
-    break;
-  }
-  ::close(ready_pipe[0]);
-  if (!ready) {
-    ::kill(child, SIGTERM);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (error) *error = "the daemon did not start (see " + log_path + ")";
+  return await_ready(ready_pipe[0], child, log_path, timeout_ms, error);
+}
+
+int start_detached(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& log_path, uint32_t timeout_ms, std::string* error) {
+  int ready_pipe[2];
+  if (::pipe2(ready_pipe, O_CLOEXEC) != 0) {
+    if (error) *error = std::strerror(errno);
     return -1;
   }
-  return child;
+  const pid_t child = ::fork();
+  if (child < 0) {
+    if (error) *error = std::strerror(errno);
+    ::close(ready_pipe[0]);
+    ::close(ready_pipe[1]);
+    return -1;
+  }
+  if (child == 0) {
+    ::close(ready_pipe[0]);
+    detach_into(log_path);
+    ::signal(SIGPIPE, SIG_DFL);  // catch_stop_signals ignores it, which exec would keep
+    // The write end alone survives the exec; the program finds it in the environment.
+    ::fcntl(ready_pipe[1], F_SETFD, 0);
+    ::setenv(ready_variable, std::to_string(ready_pipe[1]).c_str(), 1);
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(program.c_str(), argv.data());
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), std::strerror(errno));
+    ::_exit(127);
+  }
+  ::close(ready_pipe[1]);
+  return await_ready(ready_pipe[0], child, log_path, timeout_ms, error);
+}
+
+void daemon_ready() {
+  const std::string value = get_environment(ready_variable);
+  if (value.empty()) return;
+  unset_environment(ready_variable);
+  char* end = nullptr;
+  const long fd = std::strtol(value.c_str(), &end, 10);
+  if (end == value.c_str() || *end != '\0' || fd < 0 || fd > INT_MAX) return;
+  const char ok = 1;
+  (void)!::write(static_cast<int>(fd), &ok, 1);
+  ::close(static_cast<int>(fd));
 }
 
 std::string program_file_name(const std::string& name) { return name; }

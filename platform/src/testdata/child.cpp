@@ -8,6 +8,7 @@
 //   sleep MS              wait
 //   beat FILE             add a byte to FILE every 20 ms, for ever
 //   spawn ARGS...         run this program again with ARGS and wait for it
+//   ready                 tell a starter waiting in start_detached that it serves
 //   exit N                end with exit code N (read as an unsigned 32-bit number)
 //   args ARGS...          print each remaining argument in brackets, one a line
 #include <chrono>
@@ -97,6 +98,8 @@ int main(int argc, char** argv) {
         }
         sleep_ms(20);
       }
+    } else if (command == "ready") {
+      platform::daemon_ready();
     } else if (command == "spawn") {
       std::vector<std::string> again{
           platform::join_path(platform::program_folder(), platform::program_file_name("platform_test_child"))};

@@ -29,9 +29,10 @@ class system_device_api : public device_api {
   void destroy_list(HDEVINFO list) override { SetupDiDestroyDeviceInfoList(list); }
 
   HANDLE open(const std::string& path, DWORD& error) override {
+    // Read and write, shared read/write, an existing device, overlapped and unbuffered.
     const HANDLE device = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OVERLAPPED, nullptr);
+                                      FILE_FLAG_OVERLAPPED | FILE_FLAG_NO_BUFFERING, nullptr);
     error = device == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
     return device;
   }

@@ -28,11 +28,12 @@ class device_api {
                                  DWORD& required) = 0;
   virtual void destroy_list(HDEVINFO list) = 0;
 
-  // CreateFile for overlapped requests; INVALID_HANDLE_VALUE with `error` set on failure.
+  // CreateFile of an existing device for overlapped, unbuffered requests, reading and
+  // writing, shared read/write; INVALID_HANDLE_VALUE with `error` set on failure.
   virtual HANDLE open(const std::string& path, DWORD& error) = 0;
   virtual void close(HANDLE device) = 0;
-  // DeviceIoControl with an OVERLAPPED: ERROR_SUCCESS (done at once), ERROR_IO_PENDING or
-  // the error.
+  // DeviceIoControl with an OVERLAPPED and its event: ERROR_SUCCESS (done at once; the
+  // count then comes from `result`), ERROR_IO_PENDING or the error.
   virtual DWORD control(HANDLE device, DWORD code, void* in, DWORD in_length, void* out,
                         DWORD out_capacity, DWORD& returned, OVERLAPPED& request) = 0;
   // Waits up to timeout_ms for a pending request; true when it has completed.

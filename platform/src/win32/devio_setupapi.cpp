@@ -12,15 +12,8 @@ bool starts_with(const std::string& text, std::string_view prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-// "ezusb-N": the EZ-USB driver's device names.
-bool is_ezusb_name(const std::string& path) {
-  constexpr std::string_view prefix = "ezusb-";
-  if (path.size() <= prefix.size() || !starts_with(path, prefix)) return false;
-  for (std::size_t i = prefix.size(); i < path.size(); ++i) {
-    if (!std::isdigit(static_cast<unsigned char>(path[i]))) return false;
-  }
-  return true;
-}
+// "ezusb-N" in any case: the EZ-USB driver's device names (the system ignores their case).
+bool is_ezusb_name(const std::string& path) { return ezusb_device_name(path).has_value(); }
 
 class setupapi_channel : public device_channel {
  public:
@@ -44,6 +37,9 @@ class setupapi_channel : public device_channel {
       // Waits for the end even after a cancel, so nothing arrives late into `out`.
       status = api_->result(device_, request, got);
       if (!completed && status == ERROR_OPERATION_ABORTED) status = error::timeout;
+    } else if (status == ERROR_SUCCESS) {
+      // Done at once: on an overlapped handle the count is the request's, not the call's.
+      status = api_->result(device_, request, got);
     }
     CloseHandle(request.hEvent);
     if (status != ERROR_SUCCESS) return status;

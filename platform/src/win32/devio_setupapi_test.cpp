@@ -30,6 +30,7 @@ class fake_device_api : public device_api {
   std::string last_opened;
   DWORD last_code = 0;
   std::vector<DWORD> detail_cb_sizes;
+  int requests_without_event = 0;
 
   HDEVINFO class_devices(const GUID& interface_class) override {
     current_ = &paths_by_class[text_of(interface_class)];
@@ -67,12 +68,14 @@ class fake_device_api : public device_api {
   void close(HANDLE) override { ++closes; }
 
   DWORD control(HANDLE, DWORD code, void*, DWORD, void* out, DWORD out_capacity, DWORD& returned,
-                OVERLAPPED&) override {
+                OVERLAPPED& request) override {
     last_code = code;
     out_ = static_cast<uint8_t*>(out);
     capacity_ = out_capacity;
+    if (request.hEvent == nullptr) ++requests_without_event;
     switch (next_ending) {
-      case ending::at_once: returned = deliver(); return ERROR_SUCCESS;
+      // On an overlapped handle the call's own count means nothing; the request has it.
+      case ending::at_once: delivered_ = deliver(); returned = 0xDEAD; return ERROR_SUCCESS;
       case ending::fails: return ERROR_GEN_FAILURE;
       default: return ERROR_IO_PENDING;
     }
@@ -84,6 +87,10 @@ class fake_device_api : public device_api {
   void cancel(HANDLE, OVERLAPPED&) override { ++cancels; }
   DWORD result(HANDLE, OVERLAPPED&, DWORD& returned) override {
     returned = 0;
+    if (next_ending == ending::at_once) {
+      returned = delivered_;
+      return ERROR_SUCCESS;
+    }
     if (next_ending == ending::pending_completes) {
       returned = deliver();
       return ERROR_SUCCESS;
@@ -110,6 +117,7 @@ class fake_device_api : public device_api {
   std::vector<std::string>* current_ = nullptr;
   uint8_t* out_ = nullptr;
   DWORD capacity_ = 0;
+  DWORD delivered_ = 0;
 };
 
 class SetupApiProviderTest : public ::testing::Test {
@@ -150,6 +158,12 @@ TEST_F(SetupApiProviderTest, OwnsDevicePathsAndEzusbNames) {
   EXPECT_EQ(api_->last_opened, "\\\\.\\ezusb-3");
   channel.reset();
   EXPECT_EQ(api_->closes, 1);
+  // The name in any case, as zamdiag's usage spells it; the system ignores the case.
+  EXPECT_TRUE(provider_->owns_path("EZUSB-0"));
+  EXPECT_TRUE(provider_->owns_path("Ezusb-2"));
+  EXPECT_FALSE(provider_->owns_path("EZUSB-X"));
+  channel = open("EZUSB-0");
+  EXPECT_EQ(api_->last_opened, "\\\\.\\EZUSB-0");
 }
 
 TEST_F(SetupApiProviderTest, OpenFailureCarriesTheWindowsError) {
@@ -177,6 +191,8 @@ TEST_F(SetupApiProviderTest, RequestsCompleteAtOnceOrAfterWaiting) {
 
   channel->control(0x222008, nullptr, 0, out, sizeof out, returned, platform::infinite_timeout);
   EXPECT_EQ(api_->waited_ms, INFINITE);
+  // Every request went with an event of its own to wait on.
+  EXPECT_EQ(api_->requests_without_event, 0);
 }
 
 TEST_F(SetupApiProviderTest, TimedOutRequestIsCancelledAndReportedAsTimeout) {

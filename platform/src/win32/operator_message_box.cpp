@@ -10,7 +10,8 @@
 namespace platform::detail {
 
 UINT message_box_style(buttons choice) {
-  return static_cast<UINT>(choice) | MB_ICONQUESTION | MB_SETFOREGROUND | MB_TOPMOST;
+  // The warning icon: a prompt asks the operator to act on the station before the test goes on.
+  return static_cast<UINT>(choice) | MB_ICONWARNING | MB_SETFOREGROUND | MB_TOPMOST;
 }
 
 answer message_box_answer(int result, buttons choice) {

@@ -23,7 +23,8 @@ TEST(OperatorMessageBoxTest, StyleCarriesTheButtonSetOfMessageBoxA) {
   for (const auto& [choice, windows_set] : sets) {
     const UINT style = message_box_style(choice);
     EXPECT_EQ(style & MB_TYPEMASK, windows_set) << static_cast<int>(choice);
-    EXPECT_EQ(style & MB_ICONMASK, static_cast<UINT>(MB_ICONQUESTION));
+    EXPECT_EQ(style & MB_ICONMASK, static_cast<UINT>(MB_ICONWARNING));  // 0x30, not the question mark
+    EXPECT_NE(style & MB_TOPMOST, 0u);
     EXPECT_NE(style & MB_SETFOREGROUND, 0u);
   }
 }

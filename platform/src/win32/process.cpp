@@ -5,8 +5,11 @@
 #include <io.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "command_line.h"
 #include "error_text.h"
@@ -75,8 +78,125 @@ int run_program(const std::vector<std::string>& argv, const environment_list& ex
 
 int start_daemon(const std::function<int(const std::function<void()>& ready)>&,
                  const std::string&, uint32_t, std::string* error) {
-  if (error) *error = "a background daemon cannot be forked on Windows; run the lab daemon on Linux";
+  if (error) *error = "a background daemon cannot be forked on Windows (start the program detached instead)";
   return -1;
+}
+
+namespace {
+
+// The variable that names, in a program started by start_detached, the inherited event it
+// sets once it serves.
+constexpr const char* ready_variable = "ZAM_DAEMON_READY";
+
+struct owned_handle {
+  HANDLE value = nullptr;
+  owned_handle() = default;
+  explicit owned_handle(HANDLE h) : value(h == INVALID_HANDLE_VALUE ? nullptr : h) {}
+  owned_handle(const owned_handle&) = delete;
+  owned_handle& operator=(const owned_handle&) = delete;
+  ~owned_handle() {
+    if (value != nullptr) CloseHandle(value);
+  }
+};
+
+// Creates the process with only `handles` inherited, so the daemon keeps no pipe of its
+// starter's open (a caller reading the starter's output would wait for the daemon's end).
+// Where the attribute list is not available, every inheritable handle goes along.
+BOOL create_with_handles(const std::string& program, std::string& command_line, DWORD flags, STARTUPINFOA& startup,
+                         std::vector<HANDLE>& handles, PROCESS_INFORMATION& child) {
+  SIZE_T size = 0;
+  InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+  std::vector<unsigned char> storage(size);
+  auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage.data());
+  if (size != 0 && InitializeProcThreadAttributeList(list, 1, 0, &size)) {
+    if (UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles.data(),
+                                  handles.size() * sizeof(HANDLE), nullptr, nullptr)) {
+      STARTUPINFOEXA extended{};
+      extended.StartupInfo = startup;
+      extended.StartupInfo.cb = sizeof extended;
+      extended.lpAttributeList = list;
+      const BOOL created = CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, TRUE,
+                                          flags | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                                          &extended.StartupInfo, &child);
+      DeleteProcThreadAttributeList(list);
+      if (created) return TRUE;
+    } else {
+      DeleteProcThreadAttributeList(list);
+    }
+  }
+  return CreateProcessA(program.c_str(), command_line.data(), nullptr, nullptr, TRUE, flags, nullptr,
+                        nullptr, &startup, &child);
+}
+
+}  // namespace
+
+int start_detached(const std::string& program, const std::vector<std::string>& args,
+                   const std::string& log_path, uint32_t timeout_ms, std::string* error) {
+  SECURITY_ATTRIBUTES inherit{};
+  inherit.nLength = sizeof inherit;
+  inherit.bInheritHandle = TRUE;
+  const owned_handle ready(CreateEventA(&inherit, TRUE, FALSE, nullptr));
+  const owned_handle log(CreateFileA(log_path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inherit,
+                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (log.value == nullptr) {
+    if (error) *error = "cannot open " + log_path + ": " + detail::windows_error_text(GetLastError());
+    return -1;
+  }
+  const owned_handle null_in(CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                         OPEN_EXISTING, 0, nullptr));
+  if (ready.value == nullptr || null_in.value == nullptr) {
+    if (error) *error = detail::windows_error_text(GetLastError());
+    return -1;
+  }
+  std::vector<std::string> argv{program};
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::string command_line = detail::command_line(argv);
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = null_in.value;
+  startup.hStdOutput = log.value;
+  startup.hStdError = log.value;
+  std::vector<HANDLE> handles{ready.value, null_in.value, log.value};
+  // Inherited handles keep their values: the child finds the event by its number.
+  const std::string saved = get_environment(ready_variable);
+  set_environment(ready_variable, std::to_string(reinterpret_cast<uintptr_t>(ready.value)));
+  PROCESS_INFORMATION child{};
+  const BOOL started = create_with_handles(program, command_line, DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP, startup,
+                                           handles, child);
+  const DWORD start_error = started ? 0 : GetLastError();
+  if (saved.empty()) {
+    unset_environment(ready_variable);
+  } else {
+    set_environment(ready_variable, saved);
+  }
+  if (!started) {
+    if (error) *error = program + ": " + detail::windows_error_text(start_error);
+    return -1;
+  }
+  const owned_handle process(child.hProcess);
+  CloseHandle(child.hThread);
+  // Ready, or ended (the event is then never set), or out of time.
+  const HANDLE waits[2] = {ready.value, process.value};
+  const DWORD woke = WaitForMultipleObjects(2, waits, FALSE, timeout_ms);
+  if (woke == WAIT_OBJECT_0) return static_cast<int>(child.dwProcessId);
+  TerminateProcess(process.value, 1);
+  WaitForSingleObject(process.value, INFINITE);
+  if (error) *error = "the daemon did not start (see " + log_path + ")";
+  return -1;
+}
+
+void daemon_ready() {
+  const std::string value = get_environment(ready_variable);
+  if (value.empty()) return;
+  unset_environment(ready_variable);
+  char* end = nullptr;
+  const unsigned long long number = std::strtoull(value.c_str(), &end, 10);
+  if (end == value.c_str() || *end != '\0' || number == 0) return;
+  const HANDLE event = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(number));
+  SetEvent(event);
+  CloseHandle(event);
 }
 
 std::string program_file_name(const std::string& name) { return name + ".exe"; }

@@ -268,7 +268,8 @@ std::unique_ptr<driver_interface> driver_set::open(const std::string& path, uint
   if (path == kep_path && roles.known_endpoint) return std::make_unique<known_endpoint_driver>(station_);
   if (path == card_path && roles.farrow) return std::make_unique<card_driver>(station_, true);
   if (path == kep_zam_path && roles.known_endpoint) return std::make_unique<card_driver>(station_, false);
-  if (path == usb_path) return std::make_unique<usb_driver>(station_);
+  // The card's controller by its name in any case, as the system's device names are.
+  if (platform::ezusb_device_name(path) == usb_path) return std::make_unique<usb_driver>(station_);
   error = platform::error::file_not_found;
   return nullptr;
 }

@@ -52,7 +52,7 @@ lab_files files_of(const command_line& cl, const std::string& address) {
   platform::tcp_endpoint endpoint;
   platform::parse_tcp_address(address, endpoint, true);
   const std::string base = files.folder + "/tcp-" +
-                           (endpoint.port == 0 ? "any-" + std::to_string(platform::current_process_id())
+                           (endpoint.port == 0 ? "any-" + std::to_string(cl.detached_for != 0 ? cl.detached_for : platform::current_process_id())
                                                : std::to_string(endpoint.port));
   files.pid = base + ".pid";
   files.log = base + ".log";
@@ -192,10 +192,24 @@ int start(const command_line& cl, std::FILE* report = stdout, std::string* addre
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
   }
-  if (cl.foreground) return serve(*station, cl, lab_files{}, [] {});
+  // The daemon that `start` runs detached on Windows writes the files its starter waits for.
+  if (cl.foreground) {
+    if (cl.detached_for == 0) return serve(*station, cl, lab_files{}, [] {});
+    return serve(*station, cl, files, platform::daemon_ready);
+  }
   const std::string& log = files.log;
+#ifdef _WIN32
+  // No fork here: this program again, detached, serves in the foreground and says when it
+  // listens.
+  std::vector<std::string> args{"start", cl.station, "--socket", cl.socket, "--detached-for",
+                                std::to_string(platform::current_process_id())};
+  if (!cl.state_folder.empty()) args.insert(args.end(), {"--detached-state", cl.state_folder});
+  const int pid = platform::start_detached(
+      platform::join_path(platform::program_folder(), platform::program_file_name("zamsim")), args, log, 10000, &error);
+#else
   const int pid = platform::start_daemon(
       [&](const std::function<void()>& ready) { return serve(*station, cl, files, ready); }, log, 10000, &error);
+#endif
   if (pid < 0) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
@@ -378,6 +392,16 @@ bool parse_command_line(const std::vector<std::string>& args, command_line& out,
       out.usbredir = std::filesystem::absolute(args[++i]).string();
     } else if (a == "--foreground" && out.command == "start") {
       out.foreground = true;
+    } else if (a == "--detached-for" && out.command == "start" && i + 1 < args.size()) {
+      // Not for users: the daemon that `start` on Windows runs, its starter's process id.
+      out.detached_for = std::atoi(args[++i].c_str());
+      out.foreground = out.detached_for > 0;
+      if (!out.foreground) {
+        error = "--detached-for needs a process id";
+        return false;
+      }
+    } else if (a == "--detached-state" && out.command == "start" && i + 1 < args.size()) {
+      out.state_folder = args[++i];  // the starter's folder for a TCP lab's files
     } else if (takes_station && out.station.empty() && a.rfind("--", 0) != 0) {
       out.station = a;
     } else if (out.command == "flip-flash-byte" && !offset_given && a.rfind("--", 0) != 0) {

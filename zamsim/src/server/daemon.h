@@ -14,6 +14,7 @@ struct command_line {
   std::string secret;         // a TCP lab's secret file for requests: $ZAMSIM_SECRET, else the default
   std::string state_folder;   // a TCP lab's pid, log and secret files: run's own folder, else the default
   bool foreground = false;
+  int detached_for = 0;  // start: the process id of the `start` that runs this daemon detached
   std::string usbredir;  // start and run: the card's USB controller over usbredir on this socket
   uint32_t flash_offset = 0;  // flip-flash-byte: the byte of the card's FLASH
   std::vector<std::string> program;  // run: the command after "--"

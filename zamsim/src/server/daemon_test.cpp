@@ -4,13 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <stdlib.h>
+
+#include "platform/process.h"
 
 namespace zamsim {
 namespace {
 
 TEST(CommandLineTest, ParsesEveryCommand) {
-  ::unsetenv("ZAMSIM_SOCKET");
+  platform::unset_environment("ZAMSIM_SOCKET");
   command_line cl;
   std::string error;
   ASSERT_TRUE(parse_command_line({"start", "a.station", "--socket", "/tmp/x/s", "--foreground"}, cl, error)) << error;
@@ -33,26 +34,52 @@ TEST(CommandLineTest, ParsesEveryCommand) {
   }
   EXPECT_EQ(cl.socket, default_socket_path());
 
-  ::setenv("ZAMSIM_SOCKET", "/tmp/env/s", 1);
+  platform::set_environment("ZAMSIM_SOCKET", "/tmp/env/s");
   ASSERT_TRUE(parse_command_line({"status"}, cl, error));
   EXPECT_EQ(cl.socket, "/tmp/env/s");
-  ::unsetenv("ZAMSIM_SOCKET");
+  platform::unset_environment("ZAMSIM_SOCKET");
 
   const std::vector<std::vector<std::string>> bad = {
       {"launch"}, {"start"}, {"run", "a.station"}, {"run", "a.station", "--"}, {"stop", "--", "x"},
       {"status", "--socket"}, {"stop", "extra"}, {"show", "--foreground"},
       {"start", "a.station", "--usbredir"}, {"status", "--usbredir", "/tmp/u"}, {"power-cycle-card", "--usbredir", "u"},
       {"flip-flash-byte"}, {"flip-flash-byte", "0x"}, {"flip-flash-byte", "12k"}, {"flip-flash-byte", "-1"},
-      {"flip-flash-byte", "0x100000000"}, {"flip-flash-byte", "1", "2"}, {"power-cycle-card", "5"}};
+      {"flip-flash-byte", "0x100000000"}, {"flip-flash-byte", "1", "2"}, {"power-cycle-card", "5"},
+      {"start", "a.station", "--detached-for"}, {"start", "a.station", "--detached-for", "x"},
+      {"start", "a.station", "--detached-for", "0"}, {"run", "a.station", "--detached-for", "1", "--", "true"},
+      {"status", "--detached-for", "1"}};
   for (const auto& args : bad) {
     EXPECT_FALSE(parse_command_line(args, cl, error)) << args[0];
     EXPECT_FALSE(error.empty());
   }
 }
 
+// The daemon that `start` runs detached on Windows serves in the foreground and knows its
+// starter.
+TEST(CommandLineTest, DetachedDaemonServesInTheForeground) {
+  command_line cl;
+  std::string error;
+  ASSERT_TRUE(parse_command_line({"start", "a.station", "--socket", "/tmp/x/s", "--detached-for", "4242"}, cl, error))
+      << error;
+  EXPECT_EQ(cl.station, "a.station");
+  EXPECT_EQ(cl.socket, "/tmp/x/s");
+  EXPECT_TRUE(cl.foreground);
+  EXPECT_EQ(cl.detached_for, 4242);
+  EXPECT_EQ(cl.state_folder, "");
+  ASSERT_TRUE(parse_command_line({"start", "a.station", "--socket", "tcp:127.0.0.1:0", "--detached-for", "7",
+                                  "--detached-state", "/tmp/run-lab"},
+                                 cl, error))
+      << error;
+  EXPECT_EQ(cl.state_folder, "/tmp/run-lab");
+  EXPECT_EQ(cl.detached_for, 7);
+  ASSERT_TRUE(parse_command_line({"start", "a.station", "--foreground"}, cl, error)) << error;
+  EXPECT_EQ(cl.detached_for, 0);
+  EXPECT_FALSE(parse_command_line({"status", "--detached-state", "/tmp/run-lab"}, cl, error));
+}
+
 TEST(CommandLineTest, TcpAddressesAreCheckedAndOnlyALabBeingStartedMayAskForAnyPort) {
-  ::unsetenv("ZAMSIM_SOCKET");
-  ::unsetenv("ZAMSIM_SECRET");
+  platform::unset_environment("ZAMSIM_SOCKET");
+  platform::unset_environment("ZAMSIM_SECRET");
   struct socket_case {
     std::vector<std::string> args;
     const char* error;  // nullptr: accepted
@@ -78,16 +105,16 @@ TEST(CommandLineTest, TcpAddressesAreCheckedAndOnlyALabBeingStartedMayAskForAnyP
   // The environment's address is checked the same way, and named in the error.
   command_line cl;
   std::string error;
-  ::setenv("ZAMSIM_SOCKET", "tcp:127.0.0.1:x", 1);
+  platform::set_environment("ZAMSIM_SOCKET", "tcp:127.0.0.1:x");
   EXPECT_FALSE(parse_command_line({"status"}, cl, error));
   EXPECT_EQ(error, "ZAMSIM_SOCKET: \"tcp:127.0.0.1:x\" is not a TCP address tcp:HOST:PORT (the port is a number from 1 to 65535)");
-  ::setenv("ZAMSIM_SOCKET", "tcp:127.0.0.1:4711", 1);
-  ::setenv("ZAMSIM_SECRET", "/tmp/lab/tcp-4711.secret", 1);
+  platform::set_environment("ZAMSIM_SOCKET", "tcp:127.0.0.1:4711");
+  platform::set_environment("ZAMSIM_SECRET", "/tmp/lab/tcp-4711.secret");
   ASSERT_TRUE(parse_command_line({"status"}, cl, error)) << error;
   EXPECT_EQ(cl.socket, "tcp:127.0.0.1:4711");
   EXPECT_EQ(cl.secret, "/tmp/lab/tcp-4711.secret");
-  ::unsetenv("ZAMSIM_SOCKET");
-  ::unsetenv("ZAMSIM_SECRET");
+  platform::unset_environment("ZAMSIM_SOCKET");
+  platform::unset_environment("ZAMSIM_SECRET");
 }
 
 TEST(CommandLineTest, UsbredirSocketIsTakenByStartAndRunAndMadeAbsolute) {

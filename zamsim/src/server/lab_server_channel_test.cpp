@@ -82,13 +82,13 @@ TEST_F(LabServerChannelTest, ABusyConnectionMovesToTheChannelAndGetsTheSameAnswe
             platform::error::invalid_handle);
 
   // ZAMSIM_CHANNEL=socket keeps a connection on its socket, with the same answers.
-  ::setenv("ZAMSIM_CHANNEL", "socket", 1);
+  platform::set_environment("ZAMSIM_CHANNEL", "socket");
   platform::lab_client on_socket(socket_);
   const uint32_t second = open_config(on_socket);
   EXPECT_EQ(read_dword(on_socket, second, 0), 0x0020ABCDu);
   EXPECT_EQ(read_dword(on_socket, second, 0x04) & 0xFFFFu, 0x0006u);
   EXPECT_FALSE(on_socket.on_shared_channel());
-  ::unsetenv("ZAMSIM_CHANNEL");
+  platform::unset_environment("ZAMSIM_CHANNEL");
 }
 
 // A raw client that takes a channel and then does what it likes with it.

@@ -12,6 +12,22 @@
 #include "platform/process.h"
 #include "server/lab_server.h"
 #include "base/lattix_hierarchy.h"
+#ifdef _WIN32
+#include "wine_sockets.h"
+#endif
+
+// Skips the calling test (or its SetUp) where the system has no local sockets (wine).
+#ifdef _WIN32
+#define ZAMSIM_SKIP_WITHOUT_LOCAL_SOCKETS()                                                   \
+  do {                                                                                        \
+    if (const std::string reason = platform::test::wine_without_local_sockets(); !reason.empty()) \
+      GTEST_SKIP() << reason;                                                                 \
+  } while (false)
+#else
+#define ZAMSIM_SKIP_WITHOUT_LOCAL_SOCKETS() \
+  do {                                      \
+  } while (false)
+#endif
 
 namespace zamsim::lab_testing {
 
@@ -35,6 +51,7 @@ class BootedLabTest : public ::testing::Test {
 class ListeningLabTest : public BootedLabTest {
  protected:
   void SetUp() override {
+    ZAMSIM_SKIP_WITHOUT_LOCAL_SOCKETS();
     BootedLabTest::SetUp();
     if (HasFatalFailure()) return;
     folder_ = platform::make_temp_folder("lab_server_");

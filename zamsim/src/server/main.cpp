@@ -31,7 +31,9 @@ void usage(std::FILE* to) {
       "zamsim's own lines go to standard error, so standard output holds only the command's\n"
       "output.\n"
       "--usbredir PATH also serves the card's USB controller as a USB device over the\n"
-      "usbredir protocol on the Unix socket PATH (for QEMU's usb-redir device).\n",
+      "usbredir protocol on the Unix socket PATH (for QEMU's usb-redir device).\n"
+      "On Windows, start runs zamsim.exe again detached; --usbredir and the shared-memory\n"
+      "channel are left out there.\n",
       to);
 }
 

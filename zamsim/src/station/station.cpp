@@ -208,8 +208,15 @@ std::optional<station_config> load_station(const std::string& path, std::string&
     error = path + ": [Station] needs Topology = <topology script>";
     return std::nullopt;
   }
+  // Relative paths in the file are read from the station's folder.
+#ifdef _WIN32
+  const auto slash = path.find_last_of("/\\");
+  const auto absolute = [](const std::string& name) { return platform::is_absolute_path(platform::native_path(name)); };
+#else
   const auto slash = path.rfind('/');
-  s.topology_path = topology.front() == '/' || slash == std::string::npos
+  const auto absolute = [](const std::string& name) { return name.front() == '/'; };
+#endif
+  s.topology_path = absolute(topology) || slash == std::string::npos
                         ? topology
                         : platform::join_path(path.substr(0, slash), topology);
   std::error_code ignored;
@@ -269,7 +276,7 @@ std::optional<station_config> load_station(const std::string& path, std::string&
   }
   const std::string root_complex = r.text("SUT", "RootComplex");
   if (!root_complex.empty()) {
-    s.sut_root_complex = root_complex.front() == '/' || slash == std::string::npos
+    s.sut_root_complex = absolute(root_complex) || slash == std::string::npos
                              ? root_complex
                              : platform::join_path(path.substr(0, slash), root_complex);
   }

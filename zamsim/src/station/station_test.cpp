@@ -179,11 +179,18 @@ TEST(StationNumberTest, ParsesDecimalAndHex) {
 // reading from it (a device such as /dev/zero would never end).
 TEST_F(StationFileTest, StationsAndTopologiesThatAreNotRegularFilesAreRefused) {
   std::string error;
+  std::vector<std::string> paths{dir_.string()};
+#ifndef _WIN32  // a device behind a symbolic link: POSIX only
   fs::create_symlink("/dev/zero", dir_ / "zero.station");
-  for (const std::string& path : {dir_.string(), (dir_ / "zero.station").string()}) {
+  paths.push_back((dir_ / "zero.station").string());
+#endif
+  for (const std::string& path : paths) {
     EXPECT_FALSE(load_station(path, error)) << path;
     EXPECT_EQ(error, "cannot read station file " + path + ": not a regular file");
   }
+#ifdef _WIN32
+  return;
+#endif
   const auto station = load_station(write("[Station]\nTopology=/dev/zero\n"), error);
   ASSERT_TRUE(station) << error;
   ::testing::internal::CaptureStdout();
