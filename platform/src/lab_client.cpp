@@ -6,11 +6,42 @@
 #include <string>
 
 #include "platform/devio.h"
+#include "platform/lab_secret.h"
 #include "setting_warning.h"
 
 namespace platform {
 
-lab_client::lab_client(std::string socket_path) : socket_path_(std::move(socket_path)) {}
+stream_connection connect_lab(const std::string& address, const std::string& secret_file, std::string* error,
+                              uint32_t wait_ms) {
+  if (!is_tcp_address(address)) return connect_local(address, error);
+  // The secret is read before connecting: without it the daemon would only close on us.
+  const std::string file = secret_file.empty() ? lab::secret_path_for(address) : secret_file;
+  lab::secret secret{};
+  if (!lab::read_secret_file(file, secret, error)) return {};
+  stream_connection connection = connect_tcp(address, error, wait_ms);
+  if (!connection.valid()) return {};
+  const auto hello = lab::encode_hello(secret);
+  uint8_t answer_bytes[lab::answer_header_size];
+  io_status status = connection.write_all(hello.data(), hello.size(), wait_ms);
+  if (status == io_status::ok) status = connection.read_exact(answer_bytes, sizeof answer_bytes, wait_ms);
+  if (status != io_status::ok) {
+    if (error) {
+      *error = address + ": " +
+               (status == io_status::timed_out ? "no answer to the secret's proof within " + std::to_string(wait_ms) + " ms"
+                                               : std::string("the daemon closed the connection at the secret's proof"));
+    }
+    return {};
+  }
+  const lab::answer_header answer = lab::decode_answer(answer_bytes);
+  if (answer.error != error::success || answer.returned != 0) {
+    if (error) *error = address + ": the lab refused the secret in " + file;
+    return {};
+  }
+  return connection;
+}
+
+lab_client::lab_client(std::string socket_path, std::string secret_file)
+    : socket_path_(std::move(socket_path)), secret_file_(std::move(secret_file)) {}
 
 lab_client::~lab_client() {
   // The daemon waits on the channel, not the socket: say goodbye so that it lets go at once.
@@ -122,12 +153,12 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
   if (broken_) return error::device_not_connected;
   if (!connection_.valid()) {
     connect_error_.clear();
-    connection_ = connect_local(socket_path_, &connect_error_);
+    connection_ = connect_lab(socket_path_, secret_file_, &connect_error_, default_wait_ms());
     if (!connection_.valid()) {
       broken_ = true;
       return error::device_not_connected;
     }
-    channel_wanted_ = shared_channel::supported() && !channel_switched_off();
+    channel_wanted_ = shared_channel::supported() && !channel_switched_off() && !is_tcp_address(socket_path_);
   }
   // The daemon bounds the request by its own time-out; we wait a little longer for the
   // answer to travel, and never without limit.

@@ -12,16 +12,26 @@
 
 namespace platform {
 
+// Connects to the lab daemon at `address` (a local socket's path or "tcp:HOST:PORT"). On TCP
+// the connection proves the lab's secret first, read from `secret_file` (when empty, from
+// $ZAMSIM_SECRET or the default place for the port); an invalid connection with `error`
+// set when the connection, the secret or its proof fails.
+stream_connection connect_lab(const std::string& address, const std::string& secret_file, std::string* error,
+                              uint32_t wait_ms);
+
 class lab_client {
  public:
-  explicit lab_client(std::string socket_path);
+  // `socket_path` is the daemon's address (see connect_lab), `secret_file` the secret's file
+  // for a TCP address (empty: $ZAMSIM_SECRET or the default).
+  explicit lab_client(std::string socket_path, std::string secret_file = {});
   ~lab_client();
   lab_client(const lab_client&) = delete;
   lab_client& operator=(const lab_client&) = delete;
 
   // Sends one request and waits for its answer. From the second request of a connection on,
   // requests go through a shared channel where the daemon and the system offer one
-  // (ZAMSIM_CHANNEL=socket keeps them on the socket). Returns the answer's error code, or
+  // (ZAMSIM_CHANNEL=socket keeps them on the socket); a TCP connection always keeps to its
+  // socket, since the daemon may be on another machine. Returns the answer's error code, or
   // error::device_not_connected when the daemon cannot be reached, closed the connection
   // or did not answer in time; after such a failure every later call fails at once.
   uint32_t call(lab::operation op, uint32_t handle, uint32_t code, const void* in,
@@ -51,6 +61,7 @@ class lab_client {
 
  private:
   std::string socket_path_;
+  std::string secret_file_;
   mutable std::mutex mutex_;
   stream_connection connection_;
   bool broken_ = false;

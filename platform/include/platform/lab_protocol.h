@@ -6,6 +6,11 @@
 // input bytes. An answer is: Windows-style error code, bytes returned (two 32-bit words),
 // then exactly that many output bytes. The daemon checks every length before it reads and
 // answers a malformed frame by closing that client only.
+//
+// Over TCP, which any local user (or another machine) can reach, the first frame on a
+// connection is the client's hello: hello magic, secret length (two 32-bit words), then the
+// lab's secret. The daemon answers it with an answer header (success, or access denied and
+// the connection closed) and serves nothing before a right one.
 #pragma once
 
 #include <array>
@@ -38,6 +43,11 @@ enum class operation : uint32_t {
   open_shared_channel = 13,  // the answer carries a shared channel (see shared_channel.h);
                              // later requests of this connection go through it
 };
+
+inline constexpr uint32_t hello_magic = 0x4C45485Au;  // "ZHEL" in memory order
+inline constexpr std::size_t secret_size = 32;
+inline constexpr std::size_t hello_head_size = 8;
+inline constexpr std::size_t hello_size = hello_head_size + secret_size;
 
 // Control codes whose data buffer goes to the driver (METHOD_IN_DIRECT, the low two bits
 // 01): the client sends that buffer's bytes after the input bytes, and the daemon hands
@@ -101,6 +111,27 @@ inline std::array<uint8_t, answer_header_size> encode(const answer_header& h) {
 
 inline answer_header decode_answer(const uint8_t* bytes) {
   return answer_header{get_le32(bytes), get_le32(bytes + 4)};
+}
+
+inline std::array<uint8_t, hello_size> encode_hello(const std::array<uint8_t, secret_size>& secret) {
+  std::array<uint8_t, hello_size> bytes{};
+  put_le32(bytes.data(), hello_magic);
+  put_le32(bytes.data() + 4, static_cast<uint32_t>(secret_size));
+  std::memcpy(bytes.data() + hello_head_size, secret.data(), secret_size);
+  return bytes;
+}
+
+// Whether a hello's head announces a secret of the lab's size; checked before the secret
+// is read.
+inline bool hello_head_well_formed(const uint8_t* head) {
+  return get_le32(head) == hello_magic && get_le32(head + 4) == secret_size;
+}
+
+// Compares two secrets in time that does not depend on where they differ.
+inline bool same_secret(const uint8_t* a, const uint8_t* b) {
+  uint8_t difference = 0;
+  for (std::size_t i = 0; i < secret_size; ++i) difference = static_cast<uint8_t>(difference | (a[i] ^ b[i]));
+  return difference == 0;
 }
 
 }  // namespace platform::lab

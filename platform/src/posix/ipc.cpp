@@ -1,7 +1,11 @@
-// Local stream sockets on POSIX (Unix domain sockets) with poll-based time-outs.
+// Stream sockets on POSIX (Unix domain sockets and TCP) with poll-based time-outs.
 #include "platform/ipc.h"
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -44,7 +48,101 @@ bool fill_address(const std::string& path, sockaddr_un& address, std::string* er
   return true;
 }
 
+std::string ipv4_name(const sockaddr_in& address) {
+  char text[INET_ADDRSTRLEN] = {};
+  ::inet_ntop(AF_INET, &address.sin_addr, text, sizeof text);
+  return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
+}
+
+// The IPv4 addresses of a host name or address, for connecting or (passive) for binding.
+addrinfo* resolve(const tcp_endpoint& endpoint, bool passive, std::string* error) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_flags = passive ? AI_PASSIVE : 0;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(endpoint.port);
+  const int code = ::getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found);
+  if (code != 0) {
+    if (error) *error = "cannot resolve " + endpoint.host + ": " + ::gai_strerror(code);
+    return nullptr;
+  }
+  return found;
+}
+
+void no_delay(int fd) {
+  const int on = 1;
+  ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+// Connects a new socket to one address within the time left; the descriptor or -1 with errno.
+int connect_one(const addrinfo& to, uint32_t timeout_ms, uint32_t started) {
+  const int fd = ::socket(to.ai_family, to.ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, to.ai_protocol);
+  if (fd < 0) return -1;
+  if (::connect(fd, to.ai_addr, to.ai_addrlen) != 0) {
+    if (errno != EINPROGRESS) {
+      const int code = errno;
+      ::close(fd);
+      errno = code;
+      return -1;
+    }
+    const io_status ready = wait_ready(fd, POLLOUT, timeout_ms, started);
+    int code = ready == io_status::timed_out ? ETIMEDOUT : 0;
+    socklen_t length = sizeof code;
+    if (ready == io_status::ok && ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &code, &length) != 0) code = errno;
+    if (ready == io_status::failed) code = errno;
+    if (code != 0) {
+      ::close(fd);
+      errno = code;
+      return -1;
+    }
+  }
+  // Back to blocking, as the local sockets are: reads and writes wait through poll.
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  no_delay(fd);
+  return fd;
+}
+
 }  // namespace
+
+std::string stream_connection::peer_name() const {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (fd_ >= 0 && ::getpeername(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+      address.sin_family == AF_INET) {
+    return ipv4_name(address);
+  }
+  return "a local client";
+}
+
+std::string stream_connection::local_name() const {
+  sockaddr_in address{};
+  socklen_t length = sizeof address;
+  if (fd_ >= 0 && ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+      address.sin_family == AF_INET) {
+    return ipv4_name(address);
+  }
+  return {};
+}
+
+stream_connection connect_tcp(const std::string& address, std::string* error, uint32_t timeout_ms) {
+  tcp_endpoint endpoint;
+  if (!parse_tcp_address(address, endpoint, false, error)) return {};
+  addrinfo* found = resolve(endpoint, false, error);
+  if (found == nullptr) return {};
+  const uint32_t started = tick_ms();
+  int fd = -1, code = 0;
+  for (addrinfo* at = found; at != nullptr && fd < 0; at = at->ai_next) {
+    fd = connect_one(*at, timeout_ms, started);
+    if (fd < 0) code = errno;
+  }
+  ::freeaddrinfo(found);
+  if (fd < 0) {
+    if (error) *error = address + ": " + std::strerror(code);
+    return {};
+  }
+  return stream_connection(fd);
+}
 
 stream_connection::stream_connection(stream_connection&& other) noexcept : fd_(other.fd_) {
   other.fd_ = -1;
@@ -151,7 +249,7 @@ stream_connection connect_local(const std::string& path, std::string* error) {
 }
 
 stream_listener::stream_listener(stream_listener&& other) noexcept
-    : fd_(other.fd_), path_(std::move(other.path_)) {
+    : fd_(other.fd_), path_(std::move(other.path_)), tcp_(other.tcp_), loopback_(other.loopback_) {
   other.fd_ = -1;
 }
 
@@ -160,6 +258,8 @@ stream_listener& stream_listener::operator=(stream_listener&& other) noexcept {
     close();
     fd_ = other.fd_;
     path_ = std::move(other.path_);
+    tcp_ = other.tcp_;
+    loopback_ = other.loopback_;
     other.fd_ = -1;
   }
   return *this;
@@ -167,8 +267,49 @@ stream_listener& stream_listener::operator=(stream_listener&& other) noexcept {
 
 stream_listener::~stream_listener() { close(); }
 
+bool stream_listener::listen_tcp(const std::string& address, std::string* error) {
+  tcp_endpoint endpoint;
+  if (!parse_tcp_address(address, endpoint, true, error)) return false;
+  addrinfo* found = resolve(endpoint, true, error);
+  if (found == nullptr) return false;
+  int fd = -1;
+  std::string why;
+  for (addrinfo* at = found; at != nullptr && fd < 0; at = at->ai_next) {
+    fd = ::socket(at->ai_family, at->ai_socktype | SOCK_CLOEXEC, at->ai_protocol);
+    if (fd < 0) {
+      why = std::strerror(errno);
+      continue;
+    }
+    // A port a stopped daemon used is taken again at once (its connections may linger in
+    // TIME_WAIT); a port someone listens on still makes bind fail.
+    const int on = 1;
+    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    if (::bind(fd, at->ai_addr, at->ai_addrlen) != 0 || ::listen(fd, 64) != 0) {
+      why = errno == EADDRINUSE ? "the port is in use" : std::strerror(errno);
+      ::close(fd);
+      fd = -1;
+    }
+  }
+  ::freeaddrinfo(found);
+  if (fd < 0) {
+    if (error) *error = address + ": " + why;
+    return false;
+  }
+  sockaddr_in bound{};
+  socklen_t length = sizeof bound;
+  ::getsockname(fd, reinterpret_cast<sockaddr*>(&bound), &length);
+  fd_ = fd;
+  tcp_ = true;
+  loopback_ = (ntohl(bound.sin_addr.s_addr) >> 24) == 127;
+  path_ = "tcp:" + ipv4_name(bound);
+  return true;
+}
+
 bool stream_listener::listen(const std::string& path, std::string* error) {
   close();
+  tcp_ = false;
+  loopback_ = true;
+  if (is_tcp_address(path)) return listen_tcp(path, error);
   sockaddr_un address;
   if (!fill_address(path, address, error)) return false;
   struct stat info {};
@@ -205,13 +346,14 @@ stream_connection stream_listener::accept(uint32_t timeout_ms) {
   if (fd_ < 0) return {};
   if (wait_ready(fd_, POLLIN, timeout_ms, tick_ms()) != io_status::ok) return {};
   const int client = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
+  if (client >= 0 && tcp_) no_delay(client);
   return client < 0 ? stream_connection() : stream_connection(client);
 }
 
 void stream_listener::close() {
   if (fd_ >= 0) {
     ::close(fd_);
-    ::unlink(path_.c_str());
+    if (!tcp_) ::unlink(path_.c_str());
   }
   fd_ = -1;
 }

@@ -1,5 +1,5 @@
-// Local stream sockets on Windows: Winsock's AF_UNIX sockets (Windows 10 1803 and later) with
-// WSAPoll-based time-outs.
+// Stream sockets on Windows: Winsock's AF_UNIX sockets (Windows 10 1803 and later) and TCP,
+// with WSAPoll-based time-outs.
 //
 // The class keeps a socket as an int descriptor. A SOCKET is a kernel handle, and Windows
 // keeps handle values within 32 bits (64-bit Windows hands them to 32-bit processes), so the
@@ -119,7 +119,119 @@ bool is_socket_file(const std::string& path) {
   return (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && found.dwReserved0 == reparse_tag_af_unix;
 }
 
+std::string ipv4_name(const sockaddr_in& address) {
+  char text[INET_ADDRSTRLEN] = {};
+  InetNtopA(AF_INET, &address.sin_addr, text, sizeof text);
+  return std::string(text) + ":" + std::to_string(ntohs(address.sin_port));
+}
+
+// The IPv4 addresses of a host name or address, for connecting or (passive) for binding.
+addrinfo* resolve(const tcp_endpoint& endpoint, bool passive, std::string* error) {
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  hints.ai_protocol = IPPROTO_TCP;
+  hints.ai_flags = passive ? AI_PASSIVE : 0;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(endpoint.port);
+  const int code = getaddrinfo(endpoint.host.c_str(), port.c_str(), &hints, &found);
+  if (code != 0) {
+    if (error) *error = "cannot resolve " + endpoint.host + ": " + detail::windows_error_text(static_cast<uint32_t>(code));
+    return nullptr;
+  }
+  return found;
+}
+
+void no_delay(SOCKET s) {
+  const BOOL on = TRUE;
+  setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&on), sizeof on);
+}
+
+// Connects a new non-blocking socket to one address within the time left; the descriptor,
+// or -1 with the Winsock error set. select() waits for the connect: it reports a refused
+// connection, where WSAPoll on older Windows does not.
+int connect_one(const addrinfo& to, uint32_t timeout_ms, uint32_t started) {
+  const int fd = to_descriptor(WSASocketW(to.ai_family, to.ai_socktype, to.ai_protocol, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT));
+  if (fd < 0) return -1;
+  const SOCKET s = as_socket(fd);
+  int code = 0;
+  if (!prepare(s)) {
+    code = WSAGetLastError();
+  } else if (::connect(s, to.ai_addr, static_cast<int>(to.ai_addrlen)) != 0) {
+    code = WSAGetLastError();
+    if (code == WSAEWOULDBLOCK) {
+      code = 0;
+      const uint32_t spent = tick_ms() - started;
+      const uint32_t left = spent >= timeout_ms ? 0 : timeout_ms - spent;
+      fd_set writable, failed;
+      FD_ZERO(&writable);
+      FD_ZERO(&failed);
+      FD_SET(s, &writable);
+      FD_SET(s, &failed);
+      timeval wait{static_cast<long>(left / 1000), static_cast<long>(left % 1000) * 1000};
+      const int n = select(0, nullptr, &writable, &failed, &wait);
+      if (n == 0) {
+        code = WSAETIMEDOUT;
+      } else if (n == SOCKET_ERROR) {
+        code = WSAGetLastError();
+      } else if (FD_ISSET(s, &failed)) {
+        int length = sizeof code;
+        if (getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&code), &length) != 0 || code == 0) {
+          code = WSAECONNREFUSED;
+        }
+      }
+    }
+  }
+  if (code != 0) {
+    closesocket(s);
+    WSASetLastError(code);
+    return -1;
+  }
+  no_delay(s);
+  return fd;
+}
+
 }  // namespace
+
+std::string stream_connection::peer_name() const {
+  sockaddr_in address{};
+  int length = sizeof address;
+  if (fd_ >= 0 && getpeername(as_socket(fd_), reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+      address.sin_family == AF_INET) {
+    return ipv4_name(address);
+  }
+  return "a local client";
+}
+
+std::string stream_connection::local_name() const {
+  sockaddr_in address{};
+  int length = sizeof address;
+  if (fd_ >= 0 && getsockname(as_socket(fd_), reinterpret_cast<sockaddr*>(&address), &length) == 0 &&
+      address.sin_family == AF_INET) {
+    return ipv4_name(address);
+  }
+  return {};
+}
+
+stream_connection connect_tcp(const std::string& address, std::string* error, uint32_t timeout_ms) {
+  tcp_endpoint endpoint;
+  if (!parse_tcp_address(address, endpoint, false, error) || !winsock_ready(error)) return {};
+  addrinfo* found = resolve(endpoint, false, error);
+  if (found == nullptr) return {};
+  const uint32_t started = tick_ms();
+  int fd = -1;
+  std::string why;
+  for (addrinfo* at = found; at != nullptr && fd < 0; at = at->ai_next) {
+    fd = connect_one(*at, timeout_ms, started);
+    if (fd < 0) why = last_error_text();
+  }
+  freeaddrinfo(found);
+  if (fd < 0) {
+    if (error) *error = address + ": " + why;
+    return {};
+  }
+  return stream_connection(fd);
+}
 
 stream_connection::stream_connection(stream_connection&& other) noexcept : fd_(other.fd_) {
   other.fd_ = -1;
@@ -232,7 +344,7 @@ stream_connection connect_local(const std::string& path, std::string* error) {
 }
 
 stream_listener::stream_listener(stream_listener&& other) noexcept
-    : fd_(other.fd_), path_(std::move(other.path_)) {
+    : fd_(other.fd_), path_(std::move(other.path_)), tcp_(other.tcp_), loopback_(other.loopback_) {
   other.fd_ = -1;
 }
 
@@ -241,9 +353,49 @@ stream_listener& stream_listener::operator=(stream_listener&& other) noexcept {
     close();
     fd_ = other.fd_;
     path_ = std::move(other.path_);
+    tcp_ = other.tcp_;
+    loopback_ = other.loopback_;
     other.fd_ = -1;
   }
   return *this;
+}
+
+bool stream_listener::listen_tcp(const std::string& address, std::string* error) {
+  tcp_endpoint endpoint;
+  if (!parse_tcp_address(address, endpoint, true, error) || !winsock_ready(error)) return false;
+  addrinfo* found = resolve(endpoint, true, error);
+  if (found == nullptr) return false;
+  int fd = -1;
+  std::string why;
+  for (addrinfo* at = found; at != nullptr && fd < 0; at = at->ai_next) {
+    fd = to_descriptor(WSASocketW(at->ai_family, at->ai_socktype, at->ai_protocol, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT));
+    if (fd < 0) {
+      why = last_error_text();
+      continue;
+    }
+    // No other socket may take the same port while this one listens.
+    const BOOL on = TRUE;
+    setsockopt(as_socket(fd), SOL_SOCKET, SO_EXCLUSIVEADDRUSE, reinterpret_cast<const char*>(&on), sizeof on);
+    if (::bind(as_socket(fd), at->ai_addr, static_cast<int>(at->ai_addrlen)) != 0 || ::listen(as_socket(fd), 64) != 0 ||
+        !prepare(as_socket(fd))) {
+      why = WSAGetLastError() == WSAEADDRINUSE ? "the port is in use" : last_error_text();
+      closesocket(as_socket(fd));
+      fd = -1;
+    }
+  }
+  freeaddrinfo(found);
+  if (fd < 0) {
+    if (error) *error = address + ": " + why;
+    return false;
+  }
+  sockaddr_in bound{};
+  int length = sizeof bound;
+  getsockname(as_socket(fd), reinterpret_cast<sockaddr*>(&bound), &length);
+  fd_ = fd;
+  tcp_ = true;
+  loopback_ = (ntohl(bound.sin_addr.s_addr) >> 24) == 127;
+  path_ = "tcp:" + ipv4_name(bound);
+  return true;
 }
 
 stream_listener::~stream_listener() { close(); }
@@ -252,6 +404,9 @@ stream_listener::~stream_listener() { close(); }
 // keeps it in a folder of its own.
 bool stream_listener::listen(const std::string& path, std::string* error) {
   close();
+  tcp_ = false;
+  loopback_ = true;
+  if (is_tcp_address(path)) return listen_tcp(path, error);
   sockaddr_un address;
   if (!fill_address(path, address, error) || !winsock_ready(error)) return false;
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -288,13 +443,14 @@ stream_connection stream_listener::accept(uint32_t timeout_ms) {
     closesocket(as_socket(client));
     return {};
   }
+  if (tcp_) no_delay(as_socket(client));
   return stream_connection(client);
 }
 
 void stream_listener::close() {
   if (fd_ >= 0) {
     closesocket(as_socket(fd_));
-    DeleteFileA(path_.c_str());
+    if (!tcp_) DeleteFileA(path_.c_str());
   }
   fd_ = -1;
 }

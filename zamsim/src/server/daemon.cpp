@@ -14,6 +14,7 @@
 #include "platform/fs.h"
 #include "platform/ipc.h"
 #include "platform/lab_client.h"
+#include "platform/lab_secret.h"
 #include "platform/pid_file.h"
 #include "platform/process.h"
 
@@ -22,12 +23,61 @@ namespace {
 
 namespace lab = platform::lab;
 
-// The daemon's pid file beside its socket.
-std::string pid_file_of(const std::string& socket) { return socket + ".pid"; }
-
 std::string folder_of(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+// Where a lab keeps its files. A local socket's lab keeps them beside the socket; a TCP
+// lab in its state folder, named after the port: tcp-PORT.pid, .log, .secret (the secret
+// where clients look for it by default). A lab asked for any free port names its log and
+// its address report after the starting process, since the port is not known yet.
+struct lab_files {
+  std::string folder, pid, log, secret;
+  std::string address_report;  // TCP: the daemon writes the address it got here
+};
+
+lab_files files_of(const command_line& cl, const std::string& address) {
+  lab_files files;
+  if (!platform::is_tcp_address(address)) {
+    files.folder = folder_of(address);
+    files.pid = address + ".pid";
+    files.log = address + ".log";
+    return files;
+  }
+  files.folder = cl.state_folder.empty() ? folder_of(default_socket_path()) : cl.state_folder;
+  platform::tcp_endpoint endpoint;
+  platform::parse_tcp_address(address, endpoint, true);
+  const std::string base = files.folder + "/tcp-" +
+                           (endpoint.port == 0 ? "any-" + std::to_string(platform::current_process_id())
+                                               : std::to_string(endpoint.port));
+  files.pid = base + ".pid";
+  files.log = base + ".log";
+  files.secret = base + ".secret";
+  files.address_report = base + ".address";
+  return files;
+}
+
+bool on_loopback(const std::string& tcp_address) {
+  platform::tcp_endpoint endpoint;
+  return platform::parse_tcp_address(tcp_address, endpoint, true) && endpoint.host.rfind("127.", 0) == 0;
+}
+
+std::string wide_listen_warning(const std::string& address) {
+  return "zamsim: warning: listening on " + address +
+         ", which other machines can reach; only the lab's secret keeps them out\n";
+}
+
+// The first line of a small file, without its line end; empty when it cannot be read.
+std::string slurp_line(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return {};
+  char buffer[512] = {};
+  const bool got = std::fgets(buffer, sizeof buffer, file) != nullptr;
+  std::fclose(file);
+  std::string line = got ? buffer : "";
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  return line;
 }
 
 // Builds and boots the station; nullptr with `error` set on failure.
@@ -42,16 +92,36 @@ std::unique_ptr<lab_station> build_station(const std::string& station_file, std:
   return station;
 }
 
-// Serves until stopped; `ready` is called once the socket listens.
-int serve(lab_station& station, const std::string& socket, const std::string& usbredir,
-          const std::function<void()>& ready) {
+// Serves until stopped; `ready` is called once the socket listens. A TCP lab makes a fresh
+// secret, writes it for its clients and removes it when it stops.
+int serve(lab_station& station, const command_line& cl, const lab_files& requested, const std::function<void()>& ready) {
+  const std::string& usbredir = cl.usbredir;
   platform::catch_stop_signals();
   lab_server server(station);
   std::string error;
-  if (!server.listen(socket, error)) {
+  if (!server.listen(cl.socket, error)) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
   }
+  const lab_files files = files_of(cl, server.address());
+  std::string where = server.address();
+  if (server.on_tcp()) {
+    if (!server.on_loopback()) std::fputs(wide_listen_warning(server.address()).c_str(), stderr);
+    platform::lab::secret secret{};
+    if (!platform::lab::make_secret(secret, &error) ||
+        !platform::write_private_file(files.secret, platform::lab::secret_text(secret), &error)) {
+      std::fprintf(stderr, "zamsim: cannot write the lab's secret: %s\n", error.c_str());
+      return 1;
+    }
+    server.require_secret(secret, files.secret);
+    where += ", secret in " + files.secret;
+  }
+  // Removes the secret file however serving ends.
+  const std::unique_ptr<const std::string, void (*)(const std::string*)> secret_file(
+      server.on_tcp() ? &files.secret : nullptr, [](const std::string* path) {
+        std::error_code ignored;
+        std::filesystem::remove(*path, ignored);
+      });
 #ifdef ZAM_HAVE_USBREDIR
   // The same USB controller the lab protocol reaches, as a device on a USB bus.
   usbredir_server usb_device(station.usb());
@@ -65,15 +135,21 @@ int serve(lab_station& station, const std::string& socket, const std::string& us
 #endif
   // Names this daemon beside its socket, so that `zamsim stop` finds it even when the
   // socket has been removed.
-  const platform::pid_file pid(pid_file_of(socket), &error);
+  const platform::pid_file pid(files.pid, &error);
   if (!pid.valid())
-    std::fprintf(stderr, "zamsim: warning: cannot write %s (%s)\n", pid_file_of(socket).c_str(), error.c_str());
+    std::fprintf(stderr, "zamsim: warning: cannot write %s (%s)\n", files.pid.c_str(), error.c_str());
   std::printf("zamsim: station %s booted (%d buses, %d functions, %d BARs); listening on %s\n",
               station.config().name.c_str(), station.boot_report().buses, station.boot_report().functions,
-              station.boot_report().bars, socket.c_str());
+              station.boot_report().bars, where.c_str());
   for (const auto& warning : station.boot_report().warnings) std::printf("zamsim: firmware: %s\n", warning.c_str());
   if (!usbredir.empty()) std::printf("zamsim: the card's USB controller on usbredir socket %s\n", usbredir.c_str());
   std::fflush(stdout);
+  // The starting process learns the address (and with it a port picked for us) from here.
+  if (!requested.address_report.empty() &&
+      !platform::write_private_file(requested.address_report, server.address() + "\n", &error)) {
+    std::fprintf(stderr, "zamsim: %s\n", error.c_str());
+    return 1;
+  }
   ready();
   server.serve();
   std::printf("zamsim: stopped\n");
@@ -83,18 +159,23 @@ int serve(lab_station& station, const std::string& socket, const std::string& us
 
 // `report` takes zamsim's own lines: standard output for a plain start, standard error
 // under `run`, whose standard output belongs to the command.
-int start(const command_line& cl, std::FILE* report = stdout) {
+// `address` receives where the lab listens (for TCP, the port it got).
+int start(const command_line& cl, std::FILE* report = stdout, std::string* address = nullptr) {
   std::string error;
-  if (!platform::make_private_folder(folder_of(cl.socket), &error)) {
+  const bool tcp = platform::is_tcp_address(cl.socket);
+  const lab_files files = files_of(cl, cl.socket);
+  platform::tcp_endpoint endpoint;
+  const bool any_port = tcp && platform::parse_tcp_address(cl.socket, endpoint, true) && endpoint.port == 0;
+  if (!platform::make_private_folder(files.folder, &error)) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
   }
-  if (platform::connect_local(cl.socket).valid()) {
+  if (!any_port && platform::connect_stream(cl.socket).valid()) {
     std::fprintf(stderr, "zamsim: a lab is already running on %s (zamsim stop first)\n", cl.socket.c_str());
     return 1;
   }
   // A daemon whose socket was removed still runs: a second one on the same path would hide it.
-  if (const int pid = platform::live_pid_file_owner(pid_file_of(cl.socket)); pid > 0) {
+  if (const int pid = any_port ? 0 : platform::live_pid_file_owner(files.pid); pid > 0) {
     std::fprintf(stderr, "zamsim: the lab daemon %d of %s still runs, its socket removed (zamsim stop first)\n", pid,
                  cl.socket.c_str());
     return 1;
@@ -105,24 +186,47 @@ int start(const command_line& cl, std::FILE* report = stdout) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
   }
-  if (cl.foreground) return serve(*station, cl.socket, cl.usbredir, [] {});
-  const std::string log = cl.socket + ".log";
+  if (cl.foreground) return serve(*station, cl, lab_files{}, [] {});
+  const std::string& log = files.log;
   const int pid = platform::start_daemon(
-      [&](const std::function<void()>& ready) { return serve(*station, cl.socket, cl.usbredir, ready); }, log, 10000, &error);
+      [&](const std::function<void()>& ready) { return serve(*station, cl, files, ready); }, log, 10000, &error);
   if (pid < 0) {
     std::fprintf(stderr, "zamsim: %s\n", error.c_str());
     return 1;
   }
-  std::fprintf(report, "zamsim: lab started (pid %d), socket %s, log %s\n", pid, cl.socket.c_str(), log.c_str());
+  if (!tcp) {
+    std::fprintf(report, "zamsim: lab started (pid %d), socket %s, log %s\n", pid, cl.socket.c_str(), log.c_str());
+    if (address) *address = cl.socket;
+    return 0;
+  }
+  std::string listening = slurp_line(files.address_report);
+  std::error_code ignored;
+  std::filesystem::remove(files.address_report, ignored);
+  if (!platform::is_tcp_address(listening)) {
+    std::fprintf(stderr, "zamsim: the lab daemon %d did not say where it listens (%s)\n", pid,
+                 files.address_report.c_str());
+    platform::request_stop(pid);
+    return 1;
+  }
+  if (!on_loopback(listening)) std::fputs(wide_listen_warning(listening).c_str(), stderr);
+  std::fprintf(report, "zamsim: lab started (pid %d), listening on %s, secret in %s, log %s\n", pid,
+               listening.c_str(), files_of(cl, listening).secret.c_str(), log.c_str());
+  if (address) *address = listening;
   return 0;
 }
 
 int simple_request(const command_line& cl, lab::operation op, std::FILE* report = stdout) {
-  platform::lab_client client(cl.socket);
+  platform::lab_client client(cl.socket, cl.secret);
   std::string text;
   const uint32_t status = client.call_text(op, "", text);
   if (status != 0) {
-    std::fprintf(stderr, "zamsim: no lab answers on %s\n", cl.socket.c_str());
+    // Over TCP the reason matters: a missing or wrong secret is not a missing lab.
+    const std::string why = client.connect_error();
+    if (platform::is_tcp_address(cl.socket) && !why.empty()) {
+      std::fprintf(stderr, "zamsim: no lab answers on %s (%s)\n", cl.socket.c_str(), why.c_str());
+    } else {
+      std::fprintf(stderr, "zamsim: no lab answers on %s\n", cl.socket.c_str());
+    }
     return 1;
   }
   std::fputs(text.c_str(), report);
@@ -132,7 +236,7 @@ int simple_request(const command_line& cl, lab::operation op, std::FILE* report 
 // A daemon that no longer answers on its socket (the socket file was removed) is asked to
 // stop through the process id of its pid file.
 int stop_without_socket(const command_line& cl, std::FILE* report) {
-  const std::string pid_path = pid_file_of(cl.socket);
+  const std::string pid_path = files_of(cl, cl.socket).pid;
   const int pid = platform::live_pid_file_owner(pid_path);
   if (pid <= 0) {
     std::fprintf(stderr, "zamsim: no lab answers on %s\n", cl.socket.c_str());
@@ -154,11 +258,17 @@ int stop_without_socket(const command_line& cl, std::FILE* report) {
 }
 
 int stop(const command_line& cl, std::FILE* report = stdout) {
-  if (!platform::connect_local(cl.socket).valid()) return stop_without_socket(cl, report);
+  if (!platform::connect_stream(cl.socket).valid()) return stop_without_socket(cl, report);
   const int result = simple_request(cl, lab::operation::stop, report);
   if (result != 0) return result;
-  // Wait until the daemon has let go of its socket, so a new start can follow at once.
-  for (int i = 0; i < 100 && platform::connect_local(cl.socket).valid(); ++i) platform::sleep_ms(50);
+  // Wait until the daemon has let go of its socket, so a new start can follow at once. A TCP
+  // daemon is watched through its pid file: probing its port would only add to its log.
+  if (platform::is_tcp_address(cl.socket)) {
+    const std::string pid_path = files_of(cl, cl.socket).pid;
+    for (int i = 0; i < 100 && platform::live_pid_file_owner(pid_path) > 0; ++i) platform::sleep_ms(50);
+  } else {
+    for (int i = 0; i < 100 && platform::connect_local(cl.socket).valid(); ++i) platform::sleep_ms(50);
+  }
   return 0;
 }
 
@@ -172,14 +282,23 @@ int run(const command_line& cl) {
   // A run gets a lab of its own, so runs side by side never share one.
   start_cl.socket = cl.socket_given ? cl.socket : folder + "/zamsim.sock";
   start_cl.foreground = false;
-  if (start(start_cl, stderr) != 0) {
+  start_cl.state_folder = folder;  // a TCP lab's files, the secret among them, are the run's own
+  std::string address;
+  if (start(start_cl, stderr, &address) != 0) {
     std::filesystem::remove_all(folder);
     return 1;
+  }
+  // From here on the lab is named by where it listens (a TCP port picked for it included).
+  start_cl.socket = address;
+  std::vector<std::pair<std::string, std::string>> environment{{"ZAMSIM_SOCKET", address}};
+  if (platform::is_tcp_address(address)) {
+    start_cl.secret = files_of(start_cl, address).secret;
+    environment.emplace_back("ZAMSIM_SECRET", start_cl.secret);
   }
   std::string error;
   // A stop signal goes on to the command, and its lab is still stopped.
   platform::catch_stop_signals();
-  const int code = platform::run_program(cl.program, {{"ZAMSIM_SOCKET", start_cl.socket}}, &error);
+  const int code = platform::run_program(cl.program, environment, &error);
   if (code < 0) std::fprintf(stderr, "zamsim: %s\n", error.c_str());
   stop(start_cl, stderr);
   std::filesystem::remove_all(folder);
@@ -195,6 +314,7 @@ std::string default_socket_path() {
 
 bool parse_command_line(const std::vector<std::string>& args, command_line& out, std::string& error) {
   out = command_line{};
+  platform::tcp_endpoint endpoint_check;
   out.command = args.at(0);
   const bool takes_station = out.command == "start" || out.command == "run";
   if (!takes_station && out.command != "stop" && out.command != "status" && out.command != "show" &&
@@ -249,6 +369,12 @@ bool parse_command_line(const std::vector<std::string>& args, command_line& out,
   }
   if (out.socket.empty()) out.socket = platform::get_environment("ZAMSIM_SOCKET");
   if (out.socket.empty()) out.socket = default_socket_path();
+  // Only a lab being started may ask for any free port (tcp:HOST:0).
+  if (platform::is_tcp_address(out.socket) && !platform::parse_tcp_address(out.socket, endpoint_check, takes_station, &error)) {
+    error = (out.socket_given ? "--socket: " : "ZAMSIM_SOCKET: ") + error;
+    return false;
+  }
+  out.secret = platform::get_environment("ZAMSIM_SECRET");
   return true;
 }
 

@@ -11,6 +11,8 @@ struct command_line {
   std::string station;  // start and run
   std::string socket;   // --socket, else $ZAMSIM_SOCKET, else the default
   bool socket_given = false;  // --socket was on the command line
+  std::string secret;         // a TCP lab's secret file for requests: $ZAMSIM_SECRET, else the default
+  std::string state_folder;   // a TCP lab's pid, log and secret files: run's own folder, else the default
   bool foreground = false;
   std::string usbredir;  // start and run: the card's USB controller over usbredir on this socket
   std::vector<std::string> program;  // run: the command after "--"

@@ -155,8 +155,10 @@ uint32_t lab_server::handle(uint32_t operation, uint32_t handle, uint32_t code, 
       break;
     }
     case lab::operation::status: {
+      std::string where;
+      if (listener_.is_tcp()) where = ", listening on " + listener_.path() + ", secret in " + secret_file_;
       status = text_answer("zamsim pid " + std::to_string(platform::current_process_id()) + ", station " +
-                           station_.config().name + " (" + station_.config().path + ")\n");
+                           station_.config().name + " (" + station_.config().path + ")" + where + "\n");
       break;
     }
     case lab::operation::show: status = text_answer(station_.describe()); break;
@@ -252,9 +254,40 @@ void lab_server::report_malformed(const lab::request_header& request) {
   std::fflush(stdout);
 }
 
+// The first frame on a TCP connection: the hello with the lab's secret, whole within the
+// frame time-out. Anything else, a wrong secret or silence closes the client, logged with its
+// address; a right one is answered with success.
+bool lab_server::client_proved_secret(platform::stream_connection& client) {
+  const std::string who = client.peer_name();
+  const auto refuse = [&](const std::string& why) {
+    std::printf("zamsim: client %s %s; closing it\n", who.c_str(), why.c_str());
+    std::fflush(stdout);
+    return false;
+  };
+  const auto read_failure = [&](platform::io_status status) {
+    return refuse(status == platform::io_status::timed_out
+                      ? "sent no proof of the lab's secret within " + std::to_string(frame_timeout_ms) + " ms"
+                      : std::string("closed the connection before proving the lab's secret"));
+  };
+  uint8_t hello[lab::hello_size];
+  platform::io_status status = client.read_exact(hello, lab::hello_head_size, frame_timeout_ms);
+  if (status != platform::io_status::ok) return read_failure(status);
+  if (!lab::hello_head_well_formed(hello)) return refuse("sent something other than the lab's secret first");
+  status = client.read_exact(hello + lab::hello_head_size, lab::secret_size, frame_timeout_ms);
+  if (status != platform::io_status::ok) return read_failure(status);
+  if (!has_secret_ || !lab::same_secret(hello + lab::hello_head_size, secret_.data())) {
+    const auto denied = lab::encode(lab::answer_header{platform::error::access_denied, 0});
+    client.write_all(denied.data(), denied.size(), frame_timeout_ms);
+    return refuse("proved a wrong secret");
+  }
+  const auto accepted = lab::encode(lab::answer_header{success, 0});
+  return client.write_all(accepted.data(), accepted.size(), frame_timeout_ms) == platform::io_status::ok;
+}
+
 void lab_server::serve_client(std::shared_ptr<platform::stream_connection> client) {
   request_buffers buffers;
-  while (!stopping_) {
+  const bool proved = !listener_.is_tcp() || client_proved_secret(*client);
+  while (proved && !stopping_) {
     bool keep = true;
     if (buffers.channel.valid()) {
       // Idle clients may wait as long as they like between requests; the stop flag and the

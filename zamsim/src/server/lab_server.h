@@ -14,6 +14,7 @@
 #include "station/lab_station.h"
 #include "platform/ipc.h"
 #include "platform/lab_protocol.h"
+#include "platform/lab_secret.h"
 #include "platform/shared_channel.h"
 
 namespace zamsim {
@@ -23,8 +24,19 @@ class lab_server {
   explicit lab_server(lab_station& station);
   ~lab_server();
 
-  // Listens on the socket path; false with `error` set when it cannot.
+  // Listens on the socket path or TCP address; false with `error` set when it cannot.
   bool listen(const std::string& socket_path, std::string& error);
+  // Where it listens: the socket path, or "tcp:ADDRESS:PORT" with the real port.
+  const std::string& address() const { return listener_.path(); }
+  bool on_tcp() const { return listener_.is_tcp(); }
+  bool on_loopback() const { return listener_.on_loopback(); }
+  // The secret every TCP client proves first, and the file it was written to (for the status
+  // answer). A TCP server without one serves nobody.
+  void require_secret(const platform::lab::secret& secret, const std::string& file) {
+    secret_ = secret;
+    secret_file_ = file;
+    has_secret_ = true;
+  }
   // Serves clients until a stop request or a stop signal.
   void serve();
   void request_stop() { stopping_ = true; }
@@ -52,6 +64,7 @@ class lab_server {
   bool open_shared_channel(platform::stream_connection& client, request_buffers& buffers);
   bool serve_channel_request(platform::stream_connection& client, request_buffers& buffers);
   static void report_malformed(const platform::lab::request_header& request);
+  bool client_proved_secret(platform::stream_connection& client);
 
   lab_station& station_;
   driver_set drivers_;
@@ -64,6 +77,9 @@ class lab_server {
   std::mutex clients_mutex_;
   std::vector<std::weak_ptr<platform::stream_connection>> clients_;
   std::atomic<std::size_t> active_clients_{0};
+  platform::lab::secret secret_{};
+  std::string secret_file_;
+  bool has_secret_ = false;
 };
 
 }  // namespace zamsim
