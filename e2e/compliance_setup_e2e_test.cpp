@@ -6,11 +6,13 @@
 #include <signal.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "lab_fixture.h"
+#include "platform/process.h"
 #include "station_files.h"
 
 namespace e2e {
@@ -216,6 +218,35 @@ TEST_F(ComplianceSetup, TheSampleDatFileWorksFromAnyFolder) {
                                   &code);
   EXPECT_EQ(code, 0) << out;
   EXPECT_EQ(out.find("cannot be opened"), std::string::npos) << out;
+  const std::string log = slurp(log_path());
+  EXPECT_NE(log.find("<ASSERTTAG assertion = \"DLL.5.2#1.0\" status = \"SUCCESS\">\nReXmitOnNAK - PASS \n"),
+            std::string::npos)
+      << log;
+}
+
+// `zamsim run` on TCP with a port picked for it: the program reaches the lab over TCP with
+// the address and the secret run hands it, and passes as on the local socket.
+TEST_F(ComplianceSetup, TheSampleDatFilePassesAgainstALabOnTcpThroughZamsimRun) {
+  folder_ = platform::make_temp_folder("lab_e2e_");
+  ASSERT_FALSE(folder_.empty());
+  const std::string seen = folder_ + "/seen";
+  int code = -1;
+  const std::string out = capture("cd " + bin() + " && env -u ZAMSIM_SOCKET -u ZAMSIM_SECRET " + ZAMSIM_EXE + " run " +
+                                      ZAMSIM_STATIONS + "/default.station --socket tcp:127.0.0.1:0 -- sh -c " +
+                                      "'echo \"$ZAMSIM_SOCKET $ZAMSIM_SECRET\" > " + seen + " && ./" +
+                                      std::filesystem::path(REXMIT_EXE).filename().string() + " -d " + SAMPLE_DAT +
+                                      " -l " + log_path() + "' 2>&1",
+                                  &code);
+  EXPECT_EQ(code, 0) << out;
+  // The command was handed the port the lab got and the secret beside it.
+  char address[128] = {}, secret[512] = {};
+  ASSERT_EQ(std::sscanf(slurp(seen).c_str(), "%127s %511s", address, secret), 2) << slurp(seen);
+  const std::string port = std::string(address).substr(std::strlen("tcp:127.0.0.1:"));
+  EXPECT_EQ(std::string(address).rfind("tcp:127.0.0.1:", 0), 0u) << address;
+  EXPECT_NE(port, "0");
+  EXPECT_TRUE(std::string(secret).ends_with("/tcp-" + port + ".secret")) << secret;
+  EXPECT_NE(out.find(std::string("listening on ") + address + ", secret in " + secret), std::string::npos) << out;
+  EXPECT_FALSE(std::filesystem::exists(secret)) << "the lab's secret outlives its run";
   const std::string log = slurp(log_path());
   EXPECT_NE(log.find("<ASSERTTAG assertion = \"DLL.5.2#1.0\" status = \"SUCCESS\">\nReXmitOnNAK - PASS \n"),
             std::string::npos)

@@ -13,17 +13,38 @@
 
 namespace e2e {
 
-void LabTest::start_lab(const std::string& station) {
+std::string transport_name(const ::testing::TestParamInfo<lab_transport>& info) {
+  return info.param == lab_transport::tcp ? "tcp" : "local";
+}
+
+void LabTest::start_lab(const std::string& station, lab_transport transport) {
   folder_ = platform::make_temp_folder("lab_e2e_");
   ASSERT_FALSE(folder_.empty());
-  socket_ = folder_ + "/zamsim.sock";
-  std::string error;
-  const int code = platform::run_program(
-      {ZAMSIM_EXE, "start", station.starts_with('/') ? station : std::string(ZAMSIM_STATIONS) + "/" + station,
-       "--socket", socket_},
-      {}, &error);
-  ASSERT_EQ(code, 0) << error;
+  const std::string station_file = station.starts_with('/') ? station : std::string(ZAMSIM_STATIONS) + "/" + station;
+  if (transport == lab_transport::local) {
+    socket_ = folder_ + "/zamsim.sock";
+    log_ = socket_ + ".log";
+    std::string error;
+    const int code = platform::run_program({ZAMSIM_EXE, "start", station_file, "--socket", socket_}, {}, &error);
+    ASSERT_EQ(code, 0) << error;
+    platform::set_environment("ZAMSIM_SOCKET", socket_);
+    return;
+  }
+  // The daemon says the port it got, its secret's file and its log.
+  int code = -1;
+  const std::string said = capture(std::string(ZAMSIM_EXE) + " start " + station_file + " --socket tcp:127.0.0.1:0", &code);
+  ASSERT_EQ(code, 0) << said;
+  char address[128] = {}, secret[512] = {}, log[512] = {};
+  int pid = 0;
+  ASSERT_EQ(std::sscanf(said.c_str(), "zamsim: lab started (pid %d), listening on %127[^,], secret in %511[^,], log %511s",
+                        &pid, address, secret, log),
+            4)
+      << said;
+  socket_ = address;
+  secret_file_ = secret;
+  log_ = log;
   platform::set_environment("ZAMSIM_SOCKET", socket_);
+  platform::set_environment("ZAMSIM_SECRET", secret_file_);
 }
 
 void LabTest::TearDown() {
@@ -31,7 +52,22 @@ void LabTest::TearDown() {
     platform::run_program({ZAMSIM_EXE, "stop", "--socket", socket_}, {}, nullptr);
   }
   platform::unset_environment("ZAMSIM_SOCKET");
+  platform::unset_environment("ZAMSIM_SECRET");
+  // A TCP lab keeps its files in the user's lab folder, not the test's; a daemon the test
+  // killed leaves its secret there.
+  if (!secret_file_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove(log_, ignored);
+    std::filesystem::remove(secret_file_, ignored);
+  }
   if (!folder_.empty()) std::filesystem::remove_all(folder_);
+}
+
+platform::stream_connection LabTest::connect_raw() const {
+  std::string error;
+  auto connection = platform::connect_lab(socket_, secret_file_, &error, 3000);
+  EXPECT_TRUE(connection.valid()) << error;
+  return connection;
 }
 
 int LabTest::daemon_pid() {

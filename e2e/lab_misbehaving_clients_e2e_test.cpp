@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <thread>
@@ -19,6 +20,7 @@
 #include "platform/devio.h"
 #include "platform/ipc.h"
 #include "platform/lab_client.h"
+#include "platform/lab_secret.h"
 #include "platform/process.h"
 
 namespace e2e {
@@ -33,7 +35,7 @@ struct config_packet {
 
 constexpr uint32_t kMinimalDutId = 0x0020ABCDu;
 
-class LabMisbehavingClients : public LabTest {
+class LabClientChecks : public LabTest {
  protected:
   // Reads the DUT's IDs through a connection of its own; 0 when that fails.
   static uint32_t dut_id() {
@@ -70,8 +72,11 @@ class LabMisbehavingClients : public LabTest {
   static void report(const char* what, uint32_t ms) { std::printf("[ surfaced ] %s after %u ms\n", what, ms); }
 };
 
-TEST_F(LabMisbehavingClients, StoppedDaemonFailsEveryCallWithinItsTimeOut) {
-  start_lab("minimal.station");
+// Every check on a local socket and on TCP.
+class LabMisbehavingClients : public LabClientChecks, public ::testing::WithParamInterface<lab_transport> {};
+
+TEST_P(LabMisbehavingClients, StoppedDaemonFailsEveryCallWithinItsTimeOut) {
+  start_lab("minimal.station", GetParam());
   const int pid = daemon_pid();
   ASSERT_GT(pid, 0);
   platform::set_environment("ZAMSIM_TIMEOUT_MS", "1000");
@@ -114,9 +119,9 @@ TEST_F(LabMisbehavingClients, StoppedDaemonFailsEveryCallWithinItsTimeOut) {
   EXPECT_EQ(dut_id(), kMinimalDutId);
 }
 
-TEST_F(LabMisbehavingClients, ClientSendingOneByteASecondDoesNotHoldOthersUp) {
-  start_lab("minimal.station");
-  auto slow = platform::connect_local(socket_);
+TEST_P(LabMisbehavingClients, ClientSendingOneByteASecondDoesNotHoldOthersUp) {
+  start_lab("minimal.station", GetParam());
+  auto slow = connect_raw();
   ASSERT_TRUE(slow.valid());
   const auto head = lab::encode(lab::request_header{lab::magic, static_cast<uint32_t>(lab::operation::status), 0, 0,
                                                     0, 256, 0});
@@ -147,9 +152,9 @@ TEST_F(LabMisbehavingClients, ClientSendingOneByteASecondDoesNotHoldOthersUp) {
   EXPECT_EQ(dut_id(), kMinimalDutId);
 }
 
-TEST_F(LabMisbehavingClients, ClientThatConnectsAndNeverSends) {
-  start_lab("minimal.station");
-  auto idle = platform::connect_local(socket_);
+TEST_P(LabMisbehavingClients, ClientThatConnectsAndNeverSends) {
+  start_lab("minimal.station", GetParam());
+  auto idle = connect_raw();
   ASSERT_TRUE(idle.valid());
   for (int i = 0; i < 3; ++i) EXPECT_LT(timed_dut_read(), 500u);
   // The idle client does not keep the daemon from stopping.
@@ -162,17 +167,18 @@ TEST_F(LabMisbehavingClients, ClientThatConnectsAndNeverSends) {
   report("a daemon with an idle client stopped", took);
 }
 
-TEST_F(LabMisbehavingClients, MoreClientsThanTheLimitAreRefusedTheRestServed) {
-  start_lab("minimal.station");
+TEST_P(LabMisbehavingClients, MoreClientsThanTheLimitAreRefusedTheRestServed) {
+  start_lab("minimal.station", GetParam());
   constexpr int kLimit = 64;
   std::vector<platform::stream_connection> held;
   for (int i = 0; i < kLimit; ++i) {
-    held.push_back(platform::connect_local(socket_));
+    held.push_back(connect_raw());
     ASSERT_TRUE(held.back().valid());
     ASSERT_TRUE(status_answered(held.back())) << "client " << i;
   }
   // One more is closed by the daemon at once.
-  auto extra = platform::connect_local(socket_);
+  // Refused before anything is said, on TCP before its proof of the secret.
+  auto extra = platform::connect_stream(socket_);
   const uint32_t start = platform::tick_ms();
   uint8_t byte = 0;
   EXPECT_EQ(extra.read_exact(&byte, 1, 3000), platform::io_status::closed);
@@ -187,14 +193,14 @@ TEST_F(LabMisbehavingClients, MoreClientsThanTheLimitAreRefusedTheRestServed) {
   bool served = false;
   for (int attempt = 0; attempt < 20 && !served; ++attempt) {
     platform::sleep_ms(100);
-    auto again = platform::connect_local(socket_);
+    auto again = connect_raw();
     served = again.valid() && status_answered(again);
   }
   EXPECT_TRUE(served);
 }
 
-TEST_F(LabMisbehavingClients, ClientKilledDuringALongBulkRead) {
-  start_lab("minimal.station");
+TEST_P(LabMisbehavingClients, ClientKilledDuringALongBulkRead) {
+  start_lab("minimal.station", GetParam());
   const int pid = daemon_pid();
   ASSERT_GT(pid, 0);
   int ready[2];
@@ -232,6 +238,99 @@ TEST_F(LabMisbehavingClients, ClientKilledDuringALongBulkRead) {
   EXPECT_LT(took, 1000u);
   report("the next client after a killed bulk reader was served", took);
 }
+
+// A lab on TCP: a connection that does not prove the lab's secret first is closed and logged
+// by its address, while clients that know the secret are served.
+class LabOverTcp : public LabClientChecks {};
+
+TEST_F(LabOverTcp, ClientsWithoutTheSecretAreClosedAndLoggedWhileAnotherIsServed) {
+  start_lab("minimal.station", lab_transport::tcp);
+  // The secret is the daemon user's alone.
+  EXPECT_EQ(std::filesystem::status(secret_file_).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  auto no_secret = platform::connect_tcp(socket_);
+  auto wrong_secret = platform::connect_tcp(socket_);
+  auto silent = platform::connect_tcp(socket_);
+  ASSERT_TRUE(no_secret.valid() && wrong_secret.valid() && silent.valid());
+  const auto request = lab::encode(lab::request_header{lab::magic, static_cast<uint32_t>(lab::operation::status), 0,
+                                                       0, 0, 256, 0});
+  ASSERT_EQ(no_secret.write_all(request.data(), request.size(), 1000), platform::io_status::ok);
+  lab::secret wrong{};
+  ASSERT_TRUE(lab::read_secret_file(secret_file_, wrong));
+  wrong[0] ^= 0xFF;
+  const auto hello = lab::encode_hello(wrong);
+  ASSERT_EQ(wrong_secret.write_all(hello.data(), hello.size(), 1000), platform::io_status::ok);
+
+  // Meanwhile the lab serves those that know the secret: the library and zamsim.
+  EXPECT_EQ(dut_id(), kMinimalDutId);
+  int code = -1;
+  const std::string status = capture(std::string(ZAMSIM_EXE) + " status", &code);
+  EXPECT_EQ(code, 0) << status;
+  EXPECT_NE(status.find(", listening on " + socket_ + ", secret in " + secret_file_ + "\n"), std::string::npos)
+      << status;
+  // One that reads another secret is refused, and told so.
+  const std::string other = folder_ + "/other.secret";
+  ASSERT_TRUE(platform::write_private_file(other, lab::secret_text(wrong)));
+  const std::string refused = capture("ZAMSIM_SECRET=" + other + " " + ZAMSIM_EXE + " status 2>&1", &code);
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(refused, "zamsim: no lab answers on " + socket_ + " (" + socket_ + ": the lab refused the secret in " +
+                         other + ")\n");
+
+  uint8_t answer[lab::answer_header_size];
+  EXPECT_EQ(no_secret.read_exact(answer, 1, 3000), platform::io_status::closed);
+  ASSERT_EQ(wrong_secret.read_exact(answer, sizeof answer, 3000), platform::io_status::ok);
+  EXPECT_EQ(lab::decode_answer(answer).error, platform::error::access_denied);
+  EXPECT_EQ(lab::decode_answer(answer).returned, 0u);
+  EXPECT_EQ(wrong_secret.read_exact(answer, 1, 3000), platform::io_status::closed);
+  EXPECT_EQ(silent.read_exact(answer, 1, 8000), platform::io_status::closed);
+  EXPECT_EQ(dut_id(), kMinimalDutId);
+
+  const std::string log = slurp(log_);
+  for (const auto& [client, why] : {std::pair{&no_secret, "sent something other than the lab's secret first"},
+                                    std::pair{&wrong_secret, "proved a wrong secret"},
+                                    std::pair{&silent, "sent no proof of the lab's secret within 5000 ms"}}) {
+    const std::string line = "zamsim: client " + client->local_name() + " " + why + "; closing it\n";
+    EXPECT_NE(log.find(line), std::string::npos) << line << log;
+  }
+  // Stopped, the lab takes its secret away.
+  EXPECT_EQ(platform::run_program({ZAMSIM_EXE, "stop"}, {}, nullptr), 0);
+  EXPECT_FALSE(std::filesystem::exists(secret_file_));
+}
+
+TEST_F(LabOverTcp, ListeningBeyondLoopbackIsWarnedAboutAndStillNeedsTheSecret) {
+  folder_ = platform::make_temp_folder("lab_e2e_");
+  int code = -1;
+  const std::string said = capture(std::string(ZAMSIM_EXE) + " start " + ZAMSIM_STATIONS +
+                                       "/minimal.station --socket tcp:0.0.0.0:0 2>&1",
+                                   &code);
+  ASSERT_EQ(code, 0) << said;
+  unsigned port = 0;
+  const auto at = said.find("listening on tcp:0.0.0.0:");
+  ASSERT_NE(at, std::string::npos) << said;
+  ASSERT_EQ(std::sscanf(said.c_str() + at, "listening on tcp:0.0.0.0:%u", &port), 1) << said;
+  const std::string wide = "tcp:0.0.0.0:" + std::to_string(port);
+  const std::string warning =
+      "zamsim: warning: listening on " + wide + ", which other machines can reach; only the lab's secret keeps them out\n";
+  EXPECT_EQ(said.rfind(warning, 0), 0u) << said;
+  // The lab is reached on loopback too; its secret lies where clients look by default.
+  socket_ = "tcp:127.0.0.1:" + std::to_string(port);
+  secret_file_ = lab::default_secret_path(static_cast<uint16_t>(port));
+  const auto log_at = said.find(", log ");
+  ASSERT_NE(log_at, std::string::npos);
+  log_ = said.substr(log_at + 6, said.find('\n', log_at) - log_at - 6);
+  EXPECT_NE(slurp(log_).find(warning), std::string::npos) << slurp(log_);
+  const std::string status = capture(std::string(ZAMSIM_EXE) + " status --socket " + socket_, &code);
+  EXPECT_EQ(code, 0) << status;
+  EXPECT_NE(status.find(", listening on " + wide + ", secret in " + secret_file_ + "\n"), std::string::npos) << status;
+  auto unproved = platform::connect_tcp(socket_);
+  ASSERT_TRUE(unproved.valid());
+  ASSERT_EQ(unproved.write_all("GET / HTTP/1.0\r\n\r\n", 18, 1000), platform::io_status::ok);
+  uint8_t byte = 0;
+  EXPECT_EQ(unproved.read_exact(&byte, 1, 3000), platform::io_status::closed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Transports, LabMisbehavingClients,
+                         ::testing::Values(lab_transport::local, lab_transport::tcp), transport_name);
 
 }  // namespace
 }  // namespace e2e

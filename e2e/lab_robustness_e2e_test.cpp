@@ -45,7 +45,7 @@ class LabRobustness : public LabTest {
 
   // Sends raw bytes and reports whether the daemon closed the connection (read gives EOF).
   bool daemon_closes_after(const std::vector<uint8_t>& bytes) {
-    auto connection = platform::connect_local(socket_);
+    auto connection = connect_raw();
     EXPECT_TRUE(connection.valid());
     connection.write_all(bytes.data(), bytes.size(), 1000);
     uint8_t answer[8];
@@ -58,8 +58,14 @@ class LabRobustness : public LabTest {
   }
 };
 
-TEST_F(LabRobustness, MalformedFramesCloseOnlyThatClient) {
-  start_lab("minimal.station");
+// The checks that hold on a local socket and on TCP alike.
+class LabRobustnessOnBoth : public LabRobustness, public ::testing::WithParamInterface<lab_transport> {};
+
+INSTANTIATE_TEST_SUITE_P(Transports, LabRobustnessOnBoth, ::testing::Values(lab_transport::local, lab_transport::tcp),
+                         transport_name);
+
+TEST_P(LabRobustnessOnBoth, MalformedFramesCloseOnlyThatClient) {
+  start_lab("minimal.station", GetParam());
   ASSERT_EQ(dut_id(), 0x0020ABCDu);
   lab::request_header bad_magic{0x12345678, 6, 0, 0, 0, 64, 0};
   EXPECT_TRUE(daemon_closes_after(frame(bad_magic)));
@@ -71,12 +77,12 @@ TEST_F(LabRobustness, MalformedFramesCloseOnlyThatClient) {
   EXPECT_TRUE(daemon_closes_after(frame(unknown_operation)));
   // A short frame, then the client disconnects in the middle of its request.
   {
-    auto connection = platform::connect_local(socket_);
+    auto connection = connect_raw();
     const auto head = lab::encode(lab::request_header{lab::magic, 3, 1, 0x222000, 4116, 4116, 0});
     connection.write_all(head.data(), 10, 1000);
   }
   {
-    auto connection = platform::connect_local(socket_);
+    auto connection = connect_raw();
     auto head = frame(lab::request_header{lab::magic, 3, 1, 0x222000, 4116, 4116, 0});
     head.resize(head.size() + 100, 0);  // 100 of the 4116 input bytes
     connection.write_all(head.data(), head.size(), 1000);
@@ -92,8 +98,8 @@ TEST_F(LabRobustness, MalformedFramesCloseOnlyThatClient) {
   EXPECT_EQ(dut_id(), 0x0020ABCDu);
 }
 
-TEST_F(LabRobustness, ManyClientsAtOnce) {
-  start_lab("default.station");
+TEST_P(LabRobustnessOnBoth, ManyClientsAtOnce) {
+  start_lab("default.station", GetParam());
   std::atomic<int> good{0};
   std::vector<std::thread> clients;
   for (int c = 0; c < 24; ++c) {
@@ -119,8 +125,8 @@ TEST_F(LabRobustness, ManyClientsAtOnce) {
   EXPECT_EQ(good, 24);
 }
 
-TEST_F(LabRobustness, DaemonKilledWhileScanning) {
-  start_lab("minimal.station");
+TEST_P(LabRobustnessOnBoth, DaemonKilledWhileScanning) {
+  start_lab("minimal.station", GetParam());
   const int pid = daemon_pid();
   ASSERT_GT(pid, 0);
   const auto paths = platform::device_interfaces(platform::driver_class::config_space);
@@ -192,8 +198,8 @@ TEST_F(LabRobustness, StopWithoutTheSocketFindsTheDaemonThroughItsPidFile) {
 // A daemon that stops answering costs one time-out: the provider then knows the lab is gone,
 // says why, and fails the requests of every interface opened before at once. A lookup that
 // the daemon serves again clears the trouble; the interfaces it lost stay lost.
-TEST_F(LabRobustness, AStoppedDaemonCostsOneTimeOutAndIsNamed) {
-  start_lab("minimal.station");
+TEST_P(LabRobustnessOnBoth, AStoppedDaemonCostsOneTimeOutAndIsNamed) {
+  start_lab("minimal.station", GetParam());
   struct short_wait {
     short_wait() { platform::set_environment("ZAMSIM_TIMEOUT_MS", "500"); }
     ~short_wait() { platform::unset_environment("ZAMSIM_TIMEOUT_MS"); }

@@ -151,20 +151,21 @@ uint32_t lab_client::call(lab::operation op, uint32_t handle, uint32_t code, con
   }
   std::lock_guard lock(mutex_);
   if (broken_) return error::device_not_connected;
+  // The daemon bounds the request by its own time-out; we wait a little longer for the
+  // answer to travel, and never without limit. A TCP connection's proof of the secret is
+  // held to the same wait.
+  const uint32_t wait = timeout_ms == infinite_timeout || timeout_ms > 0xFFFFFFFFu - 1000
+                            ? default_wait_ms()
+                            : timeout_ms + 1000;
   if (!connection_.valid()) {
     connect_error_.clear();
-    connection_ = connect_lab(socket_path_, secret_file_, &connect_error_, default_wait_ms());
+    connection_ = connect_lab(socket_path_, secret_file_, &connect_error_, wait);
     if (!connection_.valid()) {
       broken_ = true;
       return error::device_not_connected;
     }
     channel_wanted_ = shared_channel::supported() && !channel_switched_off() && !is_tcp_address(socket_path_);
   }
-  // The daemon bounds the request by its own time-out; we wait a little longer for the
-  // answer to travel, and never without limit.
-  const uint32_t wait = timeout_ms == infinite_timeout || timeout_ms > 0xFFFFFFFFu - 1000
-                            ? default_wait_ms()
-                            : timeout_ms + 1000;
   // A connection that makes a second request is likely to make many more.
   if (++requests_ >= 2 && channel_wanted_) {
     open_channel(wait);

@@ -117,7 +117,7 @@ int serve(lab_station& station, const command_line& cl, const lab_files& request
     where += ", secret in " + files.secret;
   }
   // Removes the secret file however serving ends.
-  const std::unique_ptr<const std::string, void (*)(const std::string*)> secret_file(
+  std::unique_ptr<const std::string, void (*)(const std::string*)> secret_file(
       server.on_tcp() ? &files.secret : nullptr, [](const std::string* path) {
         std::error_code ignored;
         std::filesystem::remove(*path, ignored);
@@ -152,6 +152,8 @@ int serve(lab_station& station, const command_line& cl, const lab_files& request
   }
   ready();
   server.serve();
+  // Before the pid file goes: `zamsim stop` takes its removal for the end of the daemon.
+  secret_file.reset();
   std::printf("zamsim: stopped\n");
   std::fflush(stdout);
   return 0;

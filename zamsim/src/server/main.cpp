@@ -21,10 +21,14 @@ void usage(std::FILE* to) {
       "  zamsim --help | --version\n"
       "\n"
       "The socket is PATH, else $ZAMSIM_SOCKET, else zamsim-<uid>/zamsim.sock in the runtime\n"
-      "folder ($XDG_RUNTIME_DIR, else $TMPDIR, else /tmp).\n"
+      "folder ($XDG_RUNTIME_DIR, else $TMPDIR, else /tmp). PATH may be tcp:HOST:PORT: the lab on\n"
+      "TCP (port 0 with start and run: any free port), serving only clients that prove its\n"
+      "secret, read from the file $ZAMSIM_SECRET names, else tcp-PORT.secret beside the default\n"
+      "socket.\n"
       "`run` starts a lab in a private folder of its own, runs the command with ZAMSIM_SOCKET\n"
-      "set, stops the lab and exits with the command's exit code; zamsim's own lines go to\n"
-      "standard error, so standard output holds only the command's output.\n"
+      "(and on TCP ZAMSIM_SECRET) set, stops the lab and exits with the command's exit code;\n"
+      "zamsim's own lines go to standard error, so standard output holds only the command's\n"
+      "output.\n"
       "--usbredir PATH also serves the card's USB controller as a USB device over the\n"
       "usbredir protocol on the Unix socket PATH (for QEMU's usb-redir device).\n",
       to);
