@@ -133,7 +133,8 @@ class WineTest : public LabTest {
     const std::string station = fault.empty() ? station_path("dut-slot3.station")
                                               : station_with_fault("dut-slot3", fault, work_ + "/slot-stations");
     start_lab(station);
-    on_linux->output = capture("cd " + linux_work + " && ZAMSIM_SOCKET=" + socket_ + " ./" + slot_program +
+    on_linux->output = capture("cd " + linux_work + " && ZAM_OPERATOR=lab ZAM_TIME_SCALE=0.01 ZAMSIM_SOCKET=" + socket_ +
+                                   " ./" + slot_program +
                                    " -d run.dat -l run.xml 2>&1",
                                &on_linux->code);
     LabTest::TearDown();
@@ -141,7 +142,7 @@ class WineTest : public LabTest {
     folder_.clear();
     on_linux->log = slurp(linux_work + "/run.xml");
     on_windows->output =
-        capture("cd " + windows_work + " && " +
+        capture("cd " + windows_work + " && ZAM_OPERATOR=lab ZAM_TIME_SCALE=0.01 " +
                     on_tcp_lab(station, wine_ + " " + slot_program + ".exe -d run.dat -l run.xml") + " 2>&1",
                 &on_windows->code);
     on_windows->log = slurp(windows_work + "/run.xml");
@@ -186,12 +187,17 @@ INSTANTIATE_TEST_SUITE_P(Programs, WineCompliance, ::testing::ValuesIn(complianc
 struct fault_case {
   const char* fault;
   const char* passing;  // a program the fault must not fail
+  bool long_run;        // left to ZAM_WINE_E2E_LONG=1
 };
 
 class WineFaultMatrix : public WineTest, public ::testing::WithParamInterface<fault_case> {};
 
 TEST_P(WineFaultMatrix, FailsTheMatrixProgramsAsOnLinux) {
   const fault_case c = GetParam();
+  // The link width program's scan of its slot station makes about 134,000 lab requests: some
+  // three minutes under wine for a faulty DUT (the compliant one's run is in WineCompliance).
+  if (c.long_run && environment("ZAM_WINE_E2E_LONG") != "1")
+    GTEST_SKIP() << c.fault << " under wine takes minutes: ZAM_WINE_E2E_LONG=1 runs it";
   std::vector<std::string> chosen = expected_failures.at(c.fault);
   chosen.push_back(c.passing);
   const std::string station = station_with_fault("default", c.fault, work_);
@@ -214,10 +220,10 @@ TEST_P(WineFaultMatrix, FailsTheMatrixProgramsAsOnLinux) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DutFaults, WineFaultMatrix,
-                         ::testing::Values(fault_case{"no-replay-on-nak", "BadLCRC_EP_USW"},
-                                           fault_case{"accepts-bad-lcrc", "ReXmitOnNak_EP_USW"},
-                                           fault_case{"wrong-completer-id", "TXN_BFT_CompletionTimeout_EP"},
-                                           fault_case{"trains-narrow", "ReplayTimerTest_EP_USW"}),
+                         ::testing::Values(fault_case{"no-replay-on-nak", "BadLCRC_EP_USW", false},
+                                           fault_case{"accepts-bad-lcrc", "ReXmitOnNak_EP_USW", false},
+                                           fault_case{"wrong-completer-id", "TXN_BFT_CompletionTimeout_EP", false},
+                                           fault_case{"trains-narrow", "ReplayTimerTest_EP_USW", true}),
                          [](const ::testing::TestParamInfo<fault_case>& info) {
                            std::string name = info.param.fault;
                            std::replace(name.begin(), name.end(), '-', '_');
