@@ -443,7 +443,9 @@ TEST(LabSecretTest, SecretTextHelloFrameAndComparison) {
                              text_case{"", false}}) {
     platform::lab::secret parsed{};
     EXPECT_EQ(platform::lab::parse_secret(c.text, parsed), c.accepted) << c.text;
-    if (c.accepted) EXPECT_EQ(parsed, secret) << c.text;
+    if (c.accepted) {
+      EXPECT_EQ(parsed, secret) << c.text;
+    }
   }
 
   // The hello: "ZHEL", the secret's length 32, the secret's bytes.
@@ -587,6 +589,14 @@ TEST_F(TcpIpcTest, LabClientProvesTheSecretFirstAndSaysWhyItCannot) {
   uint32_t returned = 0;
   char out[16];
 
+  // A malformed address is said as such, before any secret is looked for.
+  {
+    platform::lab_client client("tcp:127.0.0.1:0", file);
+    EXPECT_EQ(client.call(platform::lab::operation::status, 0, 0, nullptr, 0, out, sizeof out, returned, 500),
+              platform::error::device_not_connected);
+    EXPECT_EQ(client.connect_error(),
+              "\"tcp:127.0.0.1:0\" is not a TCP address tcp:HOST:PORT (the port is a number from 1 to 65535)");
+  }
   // No secret to read: the client fails before it connects.
   {
     platform::lab_client client(address, folder_ + "/none.secret");

@@ -14,6 +14,8 @@ namespace platform {
 stream_connection connect_lab(const std::string& address, const std::string& secret_file, std::string* error,
                               uint32_t wait_ms) {
   if (!is_tcp_address(address)) return connect_local(address, error);
+  tcp_endpoint endpoint;
+  if (!parse_tcp_address(address, endpoint, false, error)) return {};  // said before any secret is looked for
   // The secret is read before connecting: without it the daemon would only close on us.
   const std::string file = secret_file.empty() ? lab::secret_path_for(address) : secret_file;
   lab::secret secret{};

@@ -1,6 +1,6 @@
 // The lab wire protocol between the devio lab provider and the zamsim daemon.
 //
-// One Unix stream socket, and on Linux a shared channel beside it for the requests of a
+// One stream connection (a Unix socket, or TCP), and on Linux beside a Unix socket a shared channel for the requests of a
 // busy connection (platform/shared_channel.h): the same frames, in shared memory. A request is a little-endian frame: magic, operation, handle,
 // control code, input length, output capacity, time-out in ms (seven 32-bit words), then the
 // input bytes. An answer is: Windows-style error code, bytes returned (two 32-bit words),

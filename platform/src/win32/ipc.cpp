@@ -77,20 +77,34 @@ int new_socket(std::string* error) {
   return fd;
 }
 
-// Waits for the socket to become ready; the remaining time shrinks with each call.
+// Whether this end was shut down (stream_connection::shutdown from another thread) or the
+// peer has closed: WSAPoll does not always wake for a shutdown made while it waits (wine's
+// does not), so a waiter looks for it between slices of its wait.
+bool shut_or_closed(int fd) {
+  char byte = 0;
+  const int n = ::recv(as_socket(fd), &byte, 1, MSG_PEEK);
+  return n == 0 || (n == SOCKET_ERROR && WSAGetLastError() == WSAESHUTDOWN);
+}
+
+// Waits for the socket to become ready; the remaining time shrinks with each call. The wait
+// goes in slices of at most 100 ms, with a look for a shutdown after each.
 io_status wait_ready(int fd, short events, uint32_t timeout_ms, uint32_t started) {
+  constexpr INT slice_ms = 100;
   for (;;) {
-    INT wait = -1;
+    INT wait = slice_ms;
     if (timeout_ms != 0xFFFFFFFFu) {
       const uint32_t spent = tick_ms() - started;
       if (spent >= timeout_ms) return io_status::timed_out;
       const uint32_t left = timeout_ms - spent;
-      wait = left > static_cast<uint32_t>(INT_MAX) ? INT_MAX : static_cast<INT>(left);
+      if (left < static_cast<uint32_t>(slice_ms)) wait = static_cast<INT>(left);
     }
     WSAPOLLFD p{as_socket(fd), events, 0};
     const int n = WSAPoll(&p, 1, wait);
     if (n > 0) return io_status::ok;  // ready, or hung up / failed: the call that follows says which
-    if (n == 0) return io_status::timed_out;
+    if (n == 0) {
+      if (shut_or_closed(fd)) return io_status::ok;  // the call that follows ends `closed`
+      continue;
+    }
     if (WSAGetLastError() != WSAEINTR) return io_status::failed;
   }
 }

@@ -90,7 +90,9 @@ TEST_F(LabServerSecretTest, OnlyAClientThatProvesTheSecretIsServedAndTheOthersAr
   for (const misbehaviour& c : cases) {
     clients.push_back(platform::connect_tcp(address_));
     ASSERT_TRUE(clients.back().valid()) << c.what;
-    if (!c.sent.empty()) ASSERT_EQ(clients.back().write_all(c.sent.data(), c.sent.size(), 1000), io_status::ok) << c.what;
+    if (!c.sent.empty()) {
+      ASSERT_EQ(clients.back().write_all(c.sent.data(), c.sent.size(), 1000), io_status::ok) << c.what;
+    }
   }
   // While they wait, a client with the secret is served, and told where the lab listens.
   EXPECT_EQ(status_of_a_good_client(),
