@@ -66,6 +66,37 @@ zamsuite::case_result judge(const std::string& program, const program_run& run, 
   return zamsuite::judge_program(program, end, zamsuite::read_program_log(log_path));
 }
 
+// The masks that make a Windows log comparable with the Linux one hide what differs between
+// the runs and nothing else: a mask that hid too much would make the comparison vacuous.
+TEST(WineLogMasks, HideOnlyLineEndsFoldersTimesAndMachineFigures) {
+  struct {
+    const char* what;
+    std::string windows;
+    std::string linux_log;
+    bool equal;
+  } cases[] = {
+      {"CR LF and LF", "<INFO>\r\nOpened the DUT\r\n</INFO>\r\n", "<INFO>\nOpened the DUT\n</INFO>\n", true},
+      {"a lone CR stays", "<INFO>a\rb</INFO>\n", "<INFO>ab</INFO>\n", false},
+      {"the folder as wine names it", "log Z:\\tmp\\run\\x.xml\n", "log /tmp/run/x.xml\n", false},
+      {"the folder as wine names it, masked", "log Z:\\tmp\\run\\x.xml\n", "log /tmp/run\\x.xml\n", true},
+      {"time stamps", "<VEXOTest user=\"u\" timestamp=\"10:01/11/12/2026\">\n",
+       "<VEXOTest user=\"u\" timestamp=\"09:59/11/12/2026\">\n", true},
+      {"machine figures", "<Memory pagesize=\"4096\" totalPhysRAM=\"1\" availPhysRAM=\"2\">\n",
+       "<Memory pagesize=\"4096\" totalPhysRAM=\"3\" availPhysRAM=\"4\">\n", true},
+      {"a verdict", "<ASSERTTAG status = \"FAILED\">\n", "<ASSERTTAG status = \"SUCCESS\">\n", false},
+      {"a register value", "device status register[0x1]\n", "device status register[0x0]\n", false},
+      {"trace words, counted", "<TBData>\n0x00000001\n</TBData>\n", "<TBData>\n0x00000002\n</TBData>\n", true},
+      {"a trace word more", "<TBData>\n0x00000001\n0x00000001\n</TBData>\n", "<TBData>\n0x00000001\n</TBData>\n",
+       false},
+  };
+  for (const auto& c : cases) {
+    const std::vector<std::string> folders = {"/tmp/run"};
+    EXPECT_EQ(mask_run_specifics(c.windows, folders) == mask_run_specifics(c.linux_log, folders), c.equal) << c.what;
+  }
+  EXPECT_EQ(wine_path("/tmp/run/x.xml"), "Z:\\tmp\\run\\x.xml");
+  EXPECT_EQ(mask_run_specifics("at /tmp/run/x and Z:\\tmp\\run\\y\r\n", {"/tmp/run"}), "at <folder>/x and <folder>\\y\n");
+}
+
 class WineTest : public LabTest {
  protected:
   void SetUp() override {
