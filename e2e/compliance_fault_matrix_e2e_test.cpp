@@ -15,47 +15,13 @@
 #include <sstream>
 #include <vector>
 
+#include "compliance_matrix.h"
 #include "lab_fixture.h"
 #include "program_verdict.h"
 #include "station_files.h"
 
 namespace e2e {
 namespace {
-
-const char* const programs[] = {
-    "LinkRetrainOnRetryFail_EP_USW", "LinkRetrainOnRetryFail_EP_USW_No_Ack_Nack", "UndefinedDLLPEncoding_EP_USW",
-    "ReXmitOnNak_EP_USW",            "ReplayNumTest_EP_USW",                      "ReplayTimerTest_EP_USW",
-    "ReplayTLPOrder_EP_USW",         "ReservedFieldsDLLPReceive_EP_USW",          "WrongSeqNumInAckDLLP_EP_USW",
-    "CorruptedDLLPs_EP_USW",         "DuplicateTLPSeqNum_EP_USW",                 "BadLCRC_EP_USW",
-    "TXN_BFT_CompletionTimeout_EP",  "TXN_BFT_RequestCompletion_EP",
-};
-
-// The programs each fault must fail.
-const std::map<std::string, std::vector<std::string>> expected_failures = {
-    {"no-replay-on-nak", {"ReXmitOnNak_EP_USW", "ReplayNumTest_EP_USW"}},
-    {"no-replay-rollover", {"LinkRetrainOnRetryFail_EP_USW", "LinkRetrainOnRetryFail_EP_USW_No_Ack_Nack"}},
-    {"no-replay-timer",
-     {"LinkRetrainOnRetryFail_EP_USW_No_Ack_Nack", "ReplayTimerTest_EP_USW", "ReplayTLPOrder_EP_USW",
-      "UndefinedDLLPEncoding_EP_USW"}},
-    {"accepts-bad-lcrc", {"BadLCRC_EP_USW"}},
-    {"accepts-duplicates", {"DuplicateTLPSeqNum_EP_USW"}},
-    {"ignores-bad-dllp", {"CorruptedDLLPs_EP_USW"}},
-    {"reserved-dllp-bits-error", {"ReservedFieldsDLLPReceive_EP_USW"}},
-    {"ignores-bogus-ack", {"WrongSeqNumInAckDLLP_EP_USW"}},
-    {"early-rollover", {"ReplayNumTest_EP_USW"}},
-    {"no-error-messages",
-     {"LinkRetrainOnRetryFail_EP_USW", "ReplayTimerTest_EP_USW", "ReplayTLPOrder_EP_USW", "BadLCRC_EP_USW",
-      "CorruptedDLLPs_EP_USW", "UndefinedDLLPEncoding_EP_USW", "WrongSeqNumInAckDLLP_EP_USW"}},
-    {"short-completion-timeout", {"TXN_BFT_CompletionTimeout_EP"}},
-    {"no-completion-timeout", {"TXN_BFT_CompletionTimeout_EP"}},
-    {"wrong-completer-id", {"TXN_BFT_RequestCompletion_EP"}},
-    {"answers-missing-functions", {"TXN_BFT_RequestCompletion_EP"}},
-    {"trains-narrow", {"TXN_BFT_NegotiatedLinkWidth"}},
-    {"zero-link-width", {"ReplayTLPOrder_EP_USW", "TXN_BFT_NegotiatedLinkWidth"}},
-};
-
-// The link width program judges a DUT plugged into a root port: it runs on a placement station.
-const char* const slot_program = "TXN_BFT_NegotiatedLinkWidth";
 
 class ComplianceFaultMatrix : public LabTest, public ::testing::WithParamInterface<std::string> {
  protected:
@@ -65,14 +31,7 @@ class ComplianceFaultMatrix : public LabTest, public ::testing::WithParamInterfa
                   zamsuite::case_result* judged) {
     const std::string bin = std::filesystem::path(REXMIT_EXE).parent_path().string();
     const std::string work = folder + "/slot-" + fault;
-    std::filesystem::create_directories(work + "/ini");
-    std::filesystem::create_symlink(bin + "/libPellor.so", work + "/libPellor.so");
-    std::filesystem::create_symlink(bin + "/" + slot_program, work + "/" + slot_program);
-    std::ofstream(work + "/ini/KALIXapp.ini") << "[DLL]\r\nDLLName=Pellor.dll\r\n";
-    std::ofstream(work + "/run.dat") << "<?xml version=\"1.0\"?>\n<VexoDat>\n  <Test mode=\"AddIn\"/>\n"
-                                     << "  <VEXOINIFilePath p=\"" << work << "/ini\"/>\n"
-                                     << "  <VEXOINIFileName n=\"KALIXapp.ini\"/>\n"
-                                     << "  <DUT vendorid=\"ABCD\" deviceid=\"0020\"/>\n</VexoDat>\n";
+    write_slot_folder(work, bin, {"libPellor.so", slot_program});
     start_lab(station_with_fault("dut-slot3", fault, work));
     int code = -1;
     capture("cd " + work + " && ZAMSIM_SOCKET=" + socket_ + " ./" + slot_program + " -d run.dat -l run.xml 2>&1",

@@ -6,36 +6,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <cctype>
-#include <sstream>
 
 #include "golden.h"
 #include "lab_fixture.h"
+#include "log_masks.h"
 
 namespace e2e {
 namespace {
-
-// The trace words inside <TBData> depend on the lab's sequence numbers and timing, not on
-// the program: each becomes 0x########, so the number of words still counts.
-bool is_trace_word(const std::string& line) {
-  if (line.size() != 10 || line.compare(0, 2, "0x") != 0) return false;
-  for (size_t i = 2; i < line.size(); ++i)
-    if (!std::isxdigit(static_cast<unsigned char>(line[i]))) return false;
-  return true;
-}
-
-std::string mask_trace_words(const std::string& xml) {
-  std::istringstream in(xml);
-  std::string line, out;
-  bool inside = false;
-  while (std::getline(in, line)) {
-    if (line.find("<TBData>") != std::string::npos) inside = true;
-    if (line.find("</TBData>") != std::string::npos) inside = false;
-    out += inside && is_trace_word(line) ? "0x########" : line;
-    out += '\n';
-  }
-  return out;
-}
 
 class ComplianceGolden : public LabTest, public ::testing::WithParamInterface<const char*> {};
 
