@@ -277,13 +277,17 @@ io_status stream_connection::write_all(const void* data, std::size_t size, uint3
   const auto* bytes = static_cast<const char*>(data);
   const uint32_t started = tick_ms();
   while (size > 0) {
-    const io_status ready = wait_ready(fd_, POLLWRNORM, timeout_ms, started);
-    if (ready != io_status::ok) return ready;
     const int chunk = size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
     const int n = ::send(as_socket(fd_), bytes, chunk, 0);
     if (n == SOCKET_ERROR) {
       const int code = WSAGetLastError();
-      if (code == WSAEWOULDBLOCK || code == WSAEINTR) continue;
+      // Nothing to move yet: wait for the socket (the call is tried first, which saves a poll
+      // per call when the data is there already).
+      if (code == WSAEWOULDBLOCK || code == WSAEINTR) {
+        const io_status ready = wait_ready(fd_, POLLWRNORM, timeout_ms, started);
+        if (ready != io_status::ok) return ready;
+        continue;
+      }
       return closed_by_peer(code) ? io_status::closed : io_status::failed;
     }
     bytes += n;
@@ -297,14 +301,18 @@ io_status stream_connection::read_exact(void* data, std::size_t size, uint32_t t
   auto* bytes = static_cast<char*>(data);
   const uint32_t started = tick_ms();
   while (size > 0) {
-    const io_status ready = wait_ready(fd_, POLLRDNORM, timeout_ms, started);
-    if (ready != io_status::ok) return ready;
     const int chunk = size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
     const int n = ::recv(as_socket(fd_), bytes, chunk, 0);
     if (n == 0) return io_status::closed;
     if (n == SOCKET_ERROR) {
       const int code = WSAGetLastError();
-      if (code == WSAEWOULDBLOCK || code == WSAEINTR) continue;
+      // Nothing to move yet: wait for the socket (the call is tried first, which saves a poll
+      // per call when the data is there already).
+      if (code == WSAEWOULDBLOCK || code == WSAEINTR) {
+        const io_status ready = wait_ready(fd_, POLLRDNORM, timeout_ms, started);
+        if (ready != io_status::ok) return ready;
+        continue;
+      }
       return closed_by_peer(code) ? io_status::closed : io_status::failed;
     }
     bytes += n;
@@ -318,14 +326,18 @@ io_status stream_connection::read_some(void* data, std::size_t size, std::size_t
   if (fd_ < 0) return io_status::failed;
   const uint32_t started = tick_ms();
   for (;;) {
-    const io_status ready = wait_ready(fd_, POLLRDNORM, timeout_ms, started);
-    if (ready != io_status::ok) return ready;
     const int chunk = size > static_cast<std::size_t>(INT_MAX) ? INT_MAX : static_cast<int>(size);
     const int n = ::recv(as_socket(fd_), static_cast<char*>(data), chunk, 0);
     if (n == 0) return io_status::closed;
     if (n == SOCKET_ERROR) {
       const int code = WSAGetLastError();
-      if (code == WSAEWOULDBLOCK || code == WSAEINTR) continue;
+      // Nothing to move yet: wait for the socket (the call is tried first, which saves a poll
+      // per call when the data is there already).
+      if (code == WSAEWOULDBLOCK || code == WSAEINTR) {
+        const io_status ready = wait_ready(fd_, POLLRDNORM, timeout_ms, started);
+        if (ready != io_status::ok) return ready;
+        continue;
+      }
       return closed_by_peer(code) ? io_status::closed : io_status::failed;
     }
     got = static_cast<std::size_t>(n);
@@ -467,6 +479,17 @@ void stream_listener::close() {
     if (!tcp_) DeleteFileA(path_.c_str());
   }
   fd_ = -1;
+}
+
+bool local_sockets_supported() {
+  static const bool supported = [] {
+    if (!winsock_ready(nullptr)) return false;
+    const SOCKET probe = WSASocketW(AF_UNIX, SOCK_STREAM, 0, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    if (probe == INVALID_SOCKET) return false;
+    closesocket(probe);
+    return true;
+  }();
+  return supported;
 }
 
 // Windows folders have access lists, not modes: this creates the folder (which inherits its
