@@ -5,6 +5,7 @@
 
 #include "platform/child_run.h"
 #include "platform/fs.h"
+#include "platform/ipc.h"
 #include "platform/process.h"
 
 namespace zamsuite {
@@ -15,6 +16,21 @@ constexpr uint32_t lab_command_timeout_ms = 60000;
 
 }  // namespace
 
+bool tcp_lab_of(const std::string& output, std::string* address, std::string* secret) {
+  const std::string start = "zamsim: lab started", listening = ", listening on ", secret_in = ", secret in ",
+                    log = ", log ";
+  const auto begin = output.rfind(start);
+  if (begin == std::string::npos) return false;
+  const std::string line = output.substr(begin, output.find('\n', begin) - begin);
+  const auto a = line.find(listening);
+  const auto s = a == std::string::npos ? a : line.find(secret_in, a);
+  const auto l = s == std::string::npos ? s : line.rfind(log);
+  if (l == std::string::npos || l < s) return false;
+  *address = line.substr(a + listening.size(), s - a - listening.size());
+  *secret = line.substr(s + secret_in.size(), l - s - secret_in.size());
+  return platform::is_tcp_address(*address) && !secret->empty();
+}
+
 lab_session::lab_session(const std::string& zamsim, const std::string& station, const std::string& output_path)
     : zamsim_(zamsim), output_path_(output_path) {
   folder_ = platform::make_temp_folder("zamsuite-lab-");
@@ -22,14 +38,24 @@ lab_session::lab_session(const std::string& zamsim, const std::string& station, 
     error_ = "cannot create a private folder for the lab";
     return;
   }
-  socket_ = platform::join_path(folder_, "zamsim.sock");
+  // Where the system has no local sockets (wine), the lab listens on a free loopback port.
+  const bool tcp = !platform::local_sockets_supported();
+  socket_ = tcp ? "tcp:127.0.0.1:0" : platform::join_path(folder_, "zamsim.sock");
   platform::child_run_options options;
   options.output_path = output_path_;
   options.input_from_null = true;
   options.timeout_ms = lab_command_timeout_ms;
   const auto r = platform::run_child({zamsim_, "start", station, "--socket", socket_}, options);
   started_ = r.started && !r.timed_out && r.signal == 0 && r.exit_code == 0;
-  if (!started_) error_ = r.started ? "the lab did not start (see " + output_path_ + ")" : r.error;
+  if (!started_) {
+    error_ = r.started ? "the lab did not start (see " + output_path_ + ")" : r.error;
+    return;
+  }
+  std::string output;
+  if (tcp && !(platform::read_text_file(output_path_, &output) && tcp_lab_of(output, &socket_, &secret_))) {
+    error_ = "the lab did not say where it listens (see " + output_path_ + ")";
+    started_ = false;
+  }
 }
 
 lab_session::~lab_session() {

@@ -6,10 +6,16 @@
 
 namespace zamsuite {
 
+// Where a lab started on TCP listens and keeps its secret file, from the last start line
+// "zamsim: lab started (pid N), listening on ADDRESS, secret in FILE, log LOG" in `output`.
+// False when there is none or it names no TCP address.
+bool tcp_lab_of(const std::string& output, std::string* address, std::string* secret);
+
 class lab_session {
  public:
-  // Starts `zamsim start STATION --socket <private folder>/zamsim.sock`; its messages go to
-  // `output_path`. ok() tells whether the lab answers.
+  // Starts `zamsim start STATION --socket <private folder>/zamsim.sock` (on a system without
+  // local sockets `--socket tcp:127.0.0.1:0`, the port and secret file taken from what zamsim
+  // says); its messages go to `output_path`. ok() tells whether the lab answers.
   lab_session(const std::string& zamsim, const std::string& station, const std::string& output_path);
   ~lab_session();  // zamsim stop, then the private folder goes
   lab_session(const lab_session&) = delete;
@@ -17,10 +23,12 @@ class lab_session {
 
   bool ok() const { return started_; }
   const std::string& socket() const { return socket_; }
+  // The lab's secret file on TCP; empty on a local socket.
+  const std::string& secret() const { return secret_; }
   const std::string& error() const { return error_; }
 
  private:
-  std::string zamsim_, folder_, socket_, output_path_, error_;
+  std::string zamsim_, folder_, socket_, secret_, output_path_, error_;
   bool started_ = false;
 };
 

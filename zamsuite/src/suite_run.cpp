@@ -29,9 +29,10 @@ std::string output_tail(const std::string& path) {
   return "[...]\n" + text.substr(text.size() - output_tail_bytes);
 }
 
-platform::environment_list program_environment(const std::string& lab_socket) {
+platform::environment_list program_environment(const std::string& lab_socket, const std::string& lab_secret) {
   platform::environment_list extra;
   if (!lab_socket.empty()) extra.push_back({"ZAMSIM_SOCKET", lab_socket});
+  if (!lab_secret.empty()) extra.push_back({"ZAMSIM_SECRET", lab_secret});
   // A lab run has no person at the bench: the lab's virtual operator answers the prompts.
   const bool lab = !lab_socket.empty() || !platform::get_environment("ZAMSIM_SOCKET").empty();
   if (lab && platform::get_environment("ZAM_OPERATOR").empty()) extra.push_back({"ZAM_OPERATOR", "lab"});
@@ -81,7 +82,7 @@ case_result run_on(const run_plan& plan, const std::string& name, const std::str
   options.output_path = output;
   options.append_output = append_output;
   options.input_from_null = true;
-  options.extra_environment = program_environment(lab ? lab->socket() : std::string());
+  options.extra_environment = lab ? program_environment(lab->socket(), lab->secret()) : program_environment({}, {});
   options.timeout_ms = plan.timeout_s * 1000;
   options.stop_on_request = true;
   const platform::child_run_result r = platform::run_child({program, "-d", plan.dat_file, "-l", log}, options);

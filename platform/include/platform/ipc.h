@@ -52,6 +52,10 @@ class stream_connection {
 // Connects to a listening socket; an invalid connection with `error` set on failure.
 stream_connection connect_local(const std::string& path, std::string* error = nullptr);
 
+// Whether this system has local (Unix) stream sockets. Windows has them from 10 version 1803
+// on; wine 8 has none, so programs there reach a lab over TCP.
+bool local_sockets_supported();
+
 // Whether an address names a TCP endpoint (it starts with "tcp:"); anything else is a path.
 bool is_tcp_address(const std::string& address);
 

@@ -358,6 +358,8 @@ void stream_listener::close() {
   fd_ = -1;
 }
 
+bool local_sockets_supported() { return true; }
+
 bool make_private_folder(const std::string& path, std::string* error) {
   if (::mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) {
     if (error) *error = path + ": " + std::strerror(errno);
