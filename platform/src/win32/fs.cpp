@@ -22,6 +22,22 @@ bool is_folder(DWORD attributes) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+// Whether two paths name one file (hard links of it, say): same volume, same file index.
+bool same_file(const std::string& a, const std::string& b) {
+  BY_HANDLE_FILE_INFORMATION info[2] = {};
+  const std::string* paths[2] = {&a, &b};
+  for (int i = 0; i < 2; ++i) {
+    const HANDLE file = CreateFileA(paths[i]->c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    const bool read = GetFileInformationByHandle(file, &info[i]) != 0;
+    CloseHandle(file);
+    if (!read) return false;
+  }
+  return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+         info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
+}
+
 // 100-nanosecond intervals between 1601-01-01 and 1970-01-01.
 constexpr uint64_t unix_epoch_in_filetime = 116444736000000000ULL;
 
@@ -102,6 +118,9 @@ bool read_file(const std::string& path, std::string* content, std::string* reaso
 // A hard link needs no privilege, unlike a symbolic link; a copy serves across volumes (and
 // on file systems without hard links).
 bool link_file(const std::string& target, const std::string& link, std::string* reason) {
+  // A link made before is kept: it may not be deletable now, as when the file is a library
+  // some program has loaded (Windows refuses to delete a mapped image under any of its names).
+  if (same_file(target, link)) return true;
   if (file_exists(link) && !DeleteFileA(link.c_str())) {
     if (reason != nullptr) *reason = detail::windows_error_text(GetLastError());
     return false;

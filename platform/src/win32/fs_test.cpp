@@ -2,6 +2,7 @@
 #include "platform/fs.h"
 
 #include <gtest/gtest.h>
+#include <windows.h>
 
 #include <filesystem>
 #include <fstream>
@@ -71,6 +72,21 @@ TEST(Win32FsTest, AbsolutePathsTextFilesAndFileLinks) {
   std::string reason;
   ASSERT_TRUE(platform::link_file(file, link, &reason)) << reason;
   std::string linked;
+  ASSERT_TRUE(platform::read_file(link, &linked));
+  EXPECT_EQ(linked, "a\r\nb\rc\n\r\r\n");
+  // Linking again while the link is in use and cannot be deleted (as a loaded library is)
+  // keeps the link; another file in use there is not replaced, and that is said.
+  {
+    const HANDLE held = CreateFileA(link.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_TRUE(platform::link_file(file, link, &reason)) << reason;
+    const std::string other = platform::join_path(dir, "other.txt");
+    std::ofstream(other) << "other";
+    reason.clear();
+    EXPECT_FALSE(platform::link_file(other, link, &reason));
+    EXPECT_FALSE(reason.empty());
+    CloseHandle(held);
+  }
   ASSERT_TRUE(platform::read_file(link, &linked));
   EXPECT_EQ(linked, "a\r\nb\rc\n\r\r\n");
   EXPECT_FALSE(platform::link_file(platform::join_path(dir, "none"), platform::join_path(dir, "l2"), &reason));
