@@ -16,7 +16,7 @@ constexpr uint32_t lab_command_timeout_ms = 60000;
 
 }  // namespace
 
-bool tcp_lab_of(const std::string& output, std::string* address, std::string* secret) {
+bool tcp_lab_of(const std::string& output, tcp_lab* lab) {
   const std::string start = "zamsim: lab started", listening = ", listening on ", secret_in = ", secret in ",
                     log = ", log ";
   const auto begin = output.rfind(start);
@@ -26,9 +26,10 @@ bool tcp_lab_of(const std::string& output, std::string* address, std::string* se
   const auto s = a == std::string::npos ? a : line.find(secret_in, a);
   const auto l = s == std::string::npos ? s : line.rfind(log);
   if (l == std::string::npos || l < s) return false;
-  *address = line.substr(a + listening.size(), s - a - listening.size());
-  *secret = line.substr(s + secret_in.size(), l - s - secret_in.size());
-  return platform::is_tcp_address(*address) && !secret->empty();
+  lab->address = line.substr(a + listening.size(), s - a - listening.size());
+  lab->secret = line.substr(s + secret_in.size(), l - s - secret_in.size());
+  lab->log = line.substr(l + log.size());
+  return platform::is_tcp_address(lab->address) && !lab->secret.empty() && !lab->log.empty();
 }
 
 lab_session::lab_session(const std::string& zamsim, const std::string& station, const std::string& output_path)
@@ -52,9 +53,16 @@ lab_session::lab_session(const std::string& zamsim, const std::string& station, 
     return;
   }
   std::string output;
-  if (tcp && !(platform::read_text_file(output_path_, &output) && tcp_lab_of(output, &socket_, &secret_))) {
+  tcp_lab lab;
+  if (tcp && !(platform::read_text_file(output_path_, &output) && tcp_lab_of(output, &lab))) {
     error_ = "the lab did not say where it listens (see " + output_path_ + ")";
     started_ = false;
+    return;
+  }
+  if (tcp) {
+    socket_ = lab.address;
+    secret_ = lab.secret;
+    tcp_log_ = lab.log;
   }
 }
 
@@ -65,7 +73,10 @@ lab_session::~lab_session() {
     options.append_output = true;
     options.input_from_null = true;
     options.timeout_ms = lab_command_timeout_ms;
-    platform::run_child({zamsim_, "stop", "--socket", socket_}, options);
+    const auto r = platform::run_child({zamsim_, "stop", "--socket", socket_}, options);
+    // A TCP lab keeps its log in zamsim's own folder, not in ours: it goes as ours does, once
+    // the lab has stopped (a lab that would not stop keeps it, for whoever looks into why).
+    if (!tcp_log_.empty() && r.started && !r.timed_out && r.exit_code == 0) platform::delete_file(tcp_log_);
   }
   if (!folder_.empty()) {
     std::error_code ignored;

@@ -6,10 +6,13 @@
 
 namespace zamsuite {
 
-// Where a lab started on TCP listens and keeps its secret file, from the last start line
+// Where a lab started on TCP listens, its secret file and its log, from the last start line
 // "zamsim: lab started (pid N), listening on ADDRESS, secret in FILE, log LOG" in `output`.
 // False when there is none or it names no TCP address.
-bool tcp_lab_of(const std::string& output, std::string* address, std::string* secret);
+struct tcp_lab {
+  std::string address, secret, log;
+};
+bool tcp_lab_of(const std::string& output, tcp_lab* lab);
 
 class lab_session {
  public:
@@ -28,7 +31,7 @@ class lab_session {
   const std::string& error() const { return error_; }
 
  private:
-  std::string zamsim_, folder_, socket_, secret_, output_path_, error_;
+  std::string zamsim_, folder_, socket_, secret_, tcp_log_, output_path_, error_;
   bool started_ = false;
 };
 

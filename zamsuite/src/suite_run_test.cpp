@@ -124,33 +124,34 @@ TEST_F(SuiteRunTest, TimeOutStaleLogAndMissingProgramAreErrors) {
                           " not found");
 }
 
-// A lab started on TCP says where it listens and where its secret is; the suite takes both from
-// the last start line and nothing else.
-TEST(LabStartLine, AddressAndSecretFromTheLastTcpStartLine) {
+// A lab started on TCP says where it listens, where its secret is and its log; the suite takes
+// them from the last start line and nothing else.
+TEST(LabStartLine, AddressSecretAndLogFromTheLastTcpStartLine) {
   const std::string tcp = "zamsim: lab started (pid 7), listening on tcp:127.0.0.1:40411, secret in "
-                          "C:\\users\\me\\zamsim\\tcp-40411.secret, log C:\\users\\me\\zamsim\\tcp-7.log\n";
+                          "C:\\users\\me\\zamsim\\tcp-40411.secret, log C:\\users\\me\\zamsim\\tcp-any-7.log\n";
+  const tcp_lab want{"tcp:127.0.0.1:40411", "C:\\users\\me\\zamsim\\tcp-40411.secret",
+                     "C:\\users\\me\\zamsim\\tcp-any-7.log"};
   const struct {
     std::string output;
     bool found;
-    std::string address, secret;
   } cases[] = {
-      {tcp, true, "tcp:127.0.0.1:40411", "C:\\users\\me\\zamsim\\tcp-40411.secret"},
-      {"warning first\n" + tcp + "trailing text, log x\n", true, "tcp:127.0.0.1:40411",
-       "C:\\users\\me\\zamsim\\tcp-40411.secret"},
-      {"zamsim: lab started (pid 3), listening on tcp:127.0.0.1:1, secret in /a, log /b\n" + tcp, true,
-       "tcp:127.0.0.1:40411", "C:\\users\\me\\zamsim\\tcp-40411.secret"},
-      {"zamsim: lab started (pid 7), socket /tmp/l/zamsim.sock, log /tmp/l/x.log\n", false, "", ""},
-      {"zamsim: lab started (pid 7), listening on /tmp/x, secret in /s, log /l\n", false, "", ""},
-      {"zamsim: lab started (pid 7), listening on tcp:127.0.0.1:5\nsecret in /s, log /l\n", false, "", ""},
-      {"zamsim: lab started (pid 7), listening on tcp:127.0.0.1:5, secret in , log /l\n", false, "", ""},
-      {"", false, "", ""},
+      {tcp, true},
+      {"warning first\n" + tcp + "trailing text, log x\n", true},
+      {"zamsim: lab started (pid 3), listening on tcp:127.0.0.1:1, secret in /a, log /b\n" + tcp, true},
+      {"zamsim: lab started (pid 7), socket /tmp/l/zamsim.sock, log /tmp/l/x.log\n", false},
+      {"zamsim: lab started (pid 7), listening on /tmp/x, secret in /s, log /l\n", false},
+      {"zamsim: lab started (pid 7), listening on tcp:127.0.0.1:5\nsecret in /s, log /l\n", false},
+      {"zamsim: lab started (pid 7), listening on tcp:127.0.0.1:5, secret in , log /l\n", false},
+      {"zamsim: lab started (pid 7), listening on tcp:127.0.0.1:5, secret in /s, log \n", false},
+      {"", false},
   };
   for (const auto& c : cases) {
-    std::string address, secret;
-    EXPECT_EQ(tcp_lab_of(c.output, &address, &secret), c.found) << c.output;
+    tcp_lab lab;
+    EXPECT_EQ(tcp_lab_of(c.output, &lab), c.found) << c.output;
     if (c.found) {
-      EXPECT_EQ(address, c.address) << c.output;
-      EXPECT_EQ(secret, c.secret) << c.output;
+      EXPECT_EQ(lab.address, want.address) << c.output;
+      EXPECT_EQ(lab.secret, want.secret) << c.output;
+      EXPECT_EQ(lab.log, want.log) << c.output;
     }
   }
 }
