@@ -23,6 +23,22 @@ volatile sig_atomic_t stop_flag = 0;
 
 void on_stop_signal(int signal_number) { stop_flag = signal_number; }
 
+// A close-on-exec pipe and a fork: the child's pid (0 in the child), or -1 with `error` set
+// and no descriptor left open.
+pid_t fork_with_pipe(int ends[2], std::string* error) {
+  if (::pipe2(ends, O_CLOEXEC) != 0) {
+    if (error) *error = std::strerror(errno);
+    return -1;
+  }
+  const pid_t child = ::fork();
+  if (child < 0) {
+    if (error) *error = std::strerror(errno);
+    ::close(ends[0]);
+    ::close(ends[1]);
+  }
+  return child;
+}
+
 int decode_status(int status) {
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
@@ -38,17 +54,8 @@ int run_program(const std::vector<std::string>& argv, const environment_list& ex
     return -1;
   }
   int report[2];
-  if (::pipe2(report, O_CLOEXEC) != 0) {
-    if (error) *error = std::strerror(errno);
-    return -1;
-  }
-  const pid_t child = ::fork();
-  if (child < 0) {
-    if (error) *error = std::strerror(errno);
-    ::close(report[0]);
-    ::close(report[1]);
-    return -1;
-  }
+  const pid_t child = fork_with_pipe(report, error);
+  if (child < 0) return -1;
   if (child == 0) {
     ::close(report[0]);
     ::signal(SIGPIPE, SIG_DFL);  // catch_stop_signals ignores it, which exec would keep
@@ -138,15 +145,8 @@ int await_ready(int read_end, pid_t child, const std::string& log_path, uint32_t
 int start_daemon(const std::function<int(const std::function<void()>& ready)>& serve,
                  const std::string& log_path, uint32_t timeout_ms, std::string* error) {
   int ready_pipe[2];
-  if (::pipe2(ready_pipe, O_CLOEXEC) != 0) {
-    if (error) *error = std::strerror(errno);
-    return -1;
-  }
-  const pid_t child = ::fork();
-  if (child < 0) {
-    if (error) *error = std::strerror(errno);
-    return -1;
-  }
+  const pid_t child = fork_with_pipe(ready_pipe, error);
+  if (child < 0) return -1;
   if (child == 0) {
     ::close(ready_pipe[0]);
     detach_into(log_path);
@@ -164,17 +164,8 @@ int start_daemon(const std::function<int(const std::function<void()>& ready)>& s
 int start_detached(const std::string& program, const std::vector<std::string>& args,
                    const std::string& log_path, uint32_t timeout_ms, std::string* error) {
   int ready_pipe[2];
-  if (::pipe2(ready_pipe, O_CLOEXEC) != 0) {
-    if (error) *error = std::strerror(errno);
-    return -1;
-  }
-  const pid_t child = ::fork();
-  if (child < 0) {
-    if (error) *error = std::strerror(errno);
-    ::close(ready_pipe[0]);
-    ::close(ready_pipe[1]);
-    return -1;
-  }
+  const pid_t child = fork_with_pipe(ready_pipe, error);
+  if (child < 0) return -1;
   if (child == 0) {
     ::close(ready_pipe[0]);
     detach_into(log_path);
